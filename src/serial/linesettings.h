@@ -1,0 +1,15 @@
+#pragma once
+
+#include <string>
+
+// The line settings a settings string names: "19200,N,8,1" is 19200 baud, no parity, 8 data bits, 1 stop bit.
+struct LineSettings
+{
+    int baud = 0;
+    char parity = 'N'; // N, E, O, M or S
+    int dataBits = 8;
+    int stopBits = 1;
+};
+
+// Throws SerialError (BadSettings) for anything not of the form "<baud>,<parity>,<7|8>,<1|2>".
+LineSettings parseLineSettings(const std::string &settings);

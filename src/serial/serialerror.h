@@ -1,0 +1,32 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+// A failed serial operation, as the operator sees it: a number and a description in the console's words.
+class SerialError : public std::runtime_error
+{
+public:
+    enum Number {
+        NoSuchDevice = 1,
+        InUse = 2,
+        NoPermission = 3,
+        PortNotOpen = 4,
+        WriteFailed = 5,
+        LineLost = 6,
+        OpenFailed = 7,
+        BadSettings = 8,
+        BadPortNumber = 9,
+    };
+
+    SerialError(Number number, const std::string &description)
+        : std::runtime_error(description), m_number(number)
+    {
+    }
+
+    Number number() const { return m_number; }
+    std::string description() const { return what(); }
+
+private:
+    Number m_number;
+};
