@@ -1,0 +1,94 @@
+#pragma once
+
+#include "console/controls.h"
+#include "console/formfields.h"
+#include "console/messagebox.h"
+#include "console/timer.h"
+#include "serial/serialport.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+struct OneShotButton;
+struct HoldButton;
+
+// What the console drives: its port, its four timers, its controls and its message box.
+struct Platform
+{
+    SerialPort &MSComm1;
+    Timer &Timer1; // repeat tick of a held button
+    Timer &Timer2; // reply time-out
+    Timer &Timer3; // hides the port settings frame
+    Timer &Timer4; // clears the trace and status labels
+    Controls &controls;
+    MessageBox &messages;
+};
+
+// The console window's behaviour: its form-level fields and its event handlers, one event at a time.
+// The handlers are defined beside the subsystem they belong to (console, serial, commands, replies).
+class Form1
+{
+public:
+    static constexpr std::uint8_t SendMode = 1;
+    static constexpr std::uint8_t ReceiveMode = 2;
+
+    explicit Form1(const Platform &platform);
+    Form1(const Form1 &) = delete;
+    Form1 &operator=(const Form1 &) = delete;
+
+    // Start-up traps nothing: a failure (COM1 absent or busy) throws SerialError and the window is never
+    // shown.
+    void Form_Load();
+
+    // Events from the window, by control name. A failure a handler lets escape is shown, and the console
+    // keeps running.
+    void click(std::string_view control);
+    void mouseDown(std::string_view control);
+    void mouseUp(std::string_view control);
+    void doubleClick(std::string_view control);
+    // shift: Shift = 1, Ctrl = 2, Alt = 4.
+    void keyDown(int keyCode, int shift);
+
+    static bool isHoldButton(std::string_view control);
+    const FormFields &fields() const { return m_fields; }
+
+private:
+    struct NamedClick;
+    static const NamedClick s_namedClicks[];
+
+    template <class Handler> void dispatch(Handler &&handler);
+
+    // console
+    void Command16_Click();
+    void Form_KeyDown(int keyCode, int shift);
+    void Image1_DblClick();
+    void Command34_Click();
+    // serial
+    void Command33_Click();
+    void Option1_Click();
+    void Option2_Click();
+    void Option9_Click();
+    void Option10_Click();
+    void portSwitch(int port, int fallbackPort);
+    void speedSwitch(const std::string &settings);
+    void Timer3_Timer();
+    void MSComm1_OnComm();
+    void MSComm1_Lost(const SerialError &error);
+    // commands
+    void Hyouji(const std::string &text, std::uint8_t mode);
+    void sendCode(std::string_view code);
+    void OneShot_Click(const OneShotButton &button);
+    void Hold_MouseDown(const HoldButton &button);
+    void Hold_MouseUp(const HoldButton &button);
+    void Timer1_Timer();
+    void Command95_Click();
+    void Command96_Click();
+    // replies
+    void Timer2_Timer();
+    void Timer4_Timer();
+    void decodeStatusReply();
+
+    Platform m_p;
+    FormFields m_fields;
+};

@@ -1,0 +1,32 @@
+#include "console/centring.h"
+#include "console/form1.h"
+#include "console/windowheights.h"
+
+namespace {
+constexpr const char *StartSettings = "19200,N,8,1";
+} // namespace
+
+void Form1::Form_Load()
+{
+    m_fields.PortSettings = StartSettings;
+    m_fields.CommandPrefix.clear();
+    // Centred from the full design size, so the compact window sits where the full one's top edge would be.
+    const TwipsPoint corner = centreWindow(m_p.controls.screenSize(), m_p.controls.windowSize());
+    m_p.controls.moveWindow(corner.left, corner.top);
+    m_p.controls.setWindowHeight(CompactHeightTwips);
+    m_fields.RepeatCode = 0;
+    m_fields.AwaitingReply = 0;
+    m_fields.ReceiveBuffer.clear();
+    m_p.MSComm1.setCommPort(1);
+    m_p.MSComm1.setSettings(m_fields.PortSettings);
+    m_p.MSComm1.setPortOpen(true);
+    // Selecting an option raises no click of its own here; the COM1 choice runs as if the operator made it.
+    m_p.controls.select("Option1");
+    Option1_Click();
+}
+
+void Form1::Command16_Click()
+{
+    m_p.MSComm1.setPortOpen(false);
+    m_p.controls.unload();
+}

@@ -1,0 +1,63 @@
+#include "fakeserialport.h"
+
+#include <utility>
+
+namespace {
+std::string portName(int port)
+{
+    return "COM" + std::to_string(port);
+}
+} // namespace
+
+void FakeSerialPort::setCommPort(int port)
+{
+    log.push_back("CommPort " + std::to_string(port));
+    m_commPort = port;
+}
+
+void FakeSerialPort::setSettings(const std::string &settings)
+{
+    log.push_back("Settings " + settings);
+    m_settings = settings;
+}
+
+void FakeSerialPort::setPortOpen(bool open)
+{
+    log.push_back(std::string("PortOpen ") + (open ? "1" : "0"));
+    if (open && !m_open && failingPorts.count(m_commPort))
+        throw SerialError(SerialError::NoSuchDevice, portName(m_commPort) + " (fake): no such device");
+    m_open = open;
+}
+
+void FakeSerialPort::Output(const std::string &bytes)
+{
+    if (!m_open)
+        throw SerialError(SerialError::PortNotOpen, portName(m_commPort) + " (fake): port is not open");
+    log.push_back("Output " + bytes);
+    written += bytes;
+    writes.push_back(bytes);
+}
+
+std::string FakeSerialPort::Input()
+{
+    return std::exchange(m_pending, {});
+}
+
+void FakeSerialPort::deliver(const std::string &bytes)
+{
+    m_pending += bytes;
+    m_event = ReceiveEvent;
+    raiseOnComm();
+}
+
+void FakeSerialPort::raiseEvent(int code)
+{
+    m_event = code;
+    raiseOnComm();
+}
+
+void FakeSerialPort::lose()
+{
+    m_open = false;
+    raiseLost(SerialError(SerialError::LineLost, portName(m_commPort) + " (fake): the connection was lost"));
+}
