@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// What the command line asks of the console.
+struct ConsoleOptions
+{
+    QString com1Device;
+    QString com2Device;
+};
+
+// The outcome of reading the command line: run with options, or print and exit.
+struct CommandLine
+{
+    bool run = false;
+    int exitCode = 0;
+    QString output; // for stdout
+    QString error;  // one line for stderr
+    ConsoleOptions options;
+};
+
+CommandLine parseCommandLine(const QStringList &arguments);

@@ -1,0 +1,182 @@
+#include "qt/consolewindow.h"
+
+#include "console/controltable.h"
+#include "console/form1.h"
+#include "console/windowheights.h"
+#include "qt/captionlabel.h"
+#include "qt/controlfactory.h"
+#include "qt/holdbutton.h"
+#include "qt/picture.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QScreen>
+
+namespace {
+QString qs(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+int shiftState(Qt::KeyboardModifiers modifiers)
+{
+    return (modifiers & Qt::ShiftModifier ? 1 : 0) | (modifiers & Qt::ControlModifier ? 2 : 0) |
+           (modifiers & Qt::AltModifier ? 4 : 0);
+}
+} // namespace
+
+ConsoleWindow::ConsoleWindow() : m_heightTwips(windowSpec().outerHeight)
+{
+    const WindowSpec &spec = windowSpec();
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(qs(spec.caption));
+    setPalette(QPalette(QColor::fromRgb(spec.backColour)));
+    setAutoFillBackground(true);
+    setFont(consoleFont(WindowFont));
+    setFixedSize(twipsToPixels(spec.clientWidth), twipsToPixels(spec.clientHeight));
+    for (const ControlSpec &control : controlTable()) {
+        QWidget *parent = control.container.empty() ? this : m_controls.at(std::string(control.container));
+        m_controls[std::string(control.name)] = makeControl(control, parent);
+    }
+    for (const LineSpec &line : outlineLines())
+        m_controls[std::string(line.name)] = makeLine(line, this);
+    m_controls.at("Frame8")->raise();
+    // The window sees every key before the focused control does.
+    qApp->installEventFilter(this);
+}
+
+ConsoleWindow::~ConsoleWindow()
+{
+    qApp->removeEventFilter(this);
+}
+
+void ConsoleWindow::attach(Form1 &form)
+{
+    m_form = &form;
+    for (const ControlSpec &spec : controlTable()) {
+        const std::string name(spec.name);
+        QWidget *widget = m_controls.at(name);
+        if (auto *hold = dynamic_cast<HoldButton *>(widget)) {
+            hold->onPress = [this, name] { m_form->mouseDown(name); };
+            hold->onRelease = [this, name] { m_form->mouseUp(name); };
+        } else if (auto *button = qobject_cast<QAbstractButton *>(widget)) {
+            connect(button, &QAbstractButton::clicked, this, [this, name] { m_form->click(name); });
+        } else if (auto *picture = dynamic_cast<Picture *>(widget)) {
+            picture->onDoubleClick = [this, name] { m_form->doubleClick(name); };
+        }
+    }
+}
+
+QWidget *ConsoleWindow::control(std::string_view name) const
+{
+    auto found = m_controls.find(name);
+    return found == m_controls.end() ? nullptr : found->second;
+}
+
+std::string ConsoleWindow::caption(std::string_view name) const
+{
+    QWidget *widget = control(name);
+    if (auto *label = dynamic_cast<CaptionLabel *>(widget))
+        return label->caption();
+    if (auto *button = qobject_cast<QAbstractButton *>(widget))
+        return button->text().toStdString();
+    if (auto *edit = qobject_cast<QLineEdit *>(widget))
+        return edit->text().toStdString();
+    return {};
+}
+
+void ConsoleWindow::setCaption(std::string_view name, const std::string &caption)
+{
+    QWidget *widget = control(name);
+    if (auto *label = dynamic_cast<CaptionLabel *>(widget))
+        label->setCaption(caption);
+    else if (auto *button = qobject_cast<QAbstractButton *>(widget))
+        button->setText(QString::fromStdString(caption));
+}
+
+bool ConsoleWindow::visible(std::string_view name) const
+{
+    QWidget *widget = control(name);
+    return widget && !widget->isHidden();
+}
+
+void ConsoleWindow::setVisible(std::string_view name, bool shown)
+{
+    if (QWidget *widget = control(name))
+        widget->setVisible(shown);
+}
+
+void ConsoleWindow::select(std::string_view option)
+{
+    if (auto *button = qobject_cast<QRadioButton *>(control(option)))
+        button->setChecked(true);
+}
+
+std::string ConsoleWindow::text(std::string_view textBox) const
+{
+    std::string bytes;
+    if (auto *edit = qobject_cast<QLineEdit *>(control(textBox))) {
+        // One byte per character 0 to 255; anything beyond has no byte and goes out as "?".
+        for (char32_t code : edit->text().toUcs4())
+            bytes.push_back(code <= 0xFF ? static_cast<char>(code) : '?');
+    }
+    return bytes;
+}
+
+void ConsoleWindow::setText(std::string_view textBox, const std::string &text)
+{
+    if (auto *edit = qobject_cast<QLineEdit *>(control(textBox)))
+        edit->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+TwipsSize ConsoleWindow::screenSize() const
+{
+    const QScreen *shown = screen() ? screen() : QGuiApplication::primaryScreen();
+    const QSize size = shown ? shown->geometry().size() : QSize();
+    return {double(size.width()) * TwipsPerPixel, double(size.height()) * TwipsPerPixel};
+}
+
+TwipsSize ConsoleWindow::windowSize() const
+{
+    return {double(windowSpec().outerWidth), m_heightTwips};
+}
+
+double ConsoleWindow::frameTwips() const
+{
+    const int framePixels = frameGeometry().height() - geometry().height();
+    return isVisible() && framePixels > 0 ? double(framePixels) * TwipsPerPixel : FrameAllowanceTwips;
+}
+
+void ConsoleWindow::setWindowHeight(double twips)
+{
+    m_heightTwips = twips;
+    setFixedHeight(twipsToPixels(twips - frameTwips()));
+}
+
+void ConsoleWindow::moveWindow(double left, double top)
+{
+    move(twipsToPixels(left), twipsToPixels(top));
+}
+
+void ConsoleWindow::unload()
+{
+    close();
+    if (onUnload)
+        onUnload();
+}
+
+bool ConsoleWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    // A key travels up from the focused control; look at it once, at its first stop, and pass it on.
+    if (event->type() == QEvent::KeyPress && m_form) {
+        QWidget *first = QApplication::focusWidget() ? QApplication::focusWidget() : this;
+        if (watched == first && (first == this || isAncestorOf(first))) {
+            const auto *key = static_cast<QKeyEvent *>(event);
+            m_form->keyDown(key->key(), shiftState(key->modifiers()));
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <functional>
+
+#include <QPushButton>
+
+// A button that acts while held: any mouse button presses it, the release ends it wherever the pointer
+// is, and the keyboard never presses it.
+class HoldButton : public QPushButton
+{
+public:
+    explicit HoldButton(QWidget *parent) : QPushButton(parent) {}
+
+    std::function<void()> onPress;
+    std::function<void()> onRelease;
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
+
+private:
+    bool m_held = false;
+};

@@ -1,0 +1,62 @@
+#include "qt/commandline.h"
+
+#include <QTest>
+
+// What the command line may say, and how the console answers a wrong one.
+class TestCommandLine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void readsTheCommandLine_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("run");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("com1");
+        QTest::addColumn<QString>("com2");
+        QTest::newRow("none") << QStringList{} << true << 0 << "/dev/ttyS0"
+                              << "/dev/ttyS1";
+        QTest::newRow("both devices")
+            << QStringList{"--com1", "/dev/pts/3", "--com2=/dev/ttyUSB0"} << true << 0 << "/dev/pts/3"
+            << "/dev/ttyUSB0";
+        QTest::newRow("unknown option") << QStringList{"--baud", "9600"} << false << 2 << ""
+                                        << "";
+        QTest::newRow("missing device") << QStringList{"--com1"} << false << 2 << ""
+                                        << "";
+        QTest::newRow("stray argument") << QStringList{"COM3"} << false << 2 << ""
+                                        << "";
+        QTest::newRow("version") << QStringList{"--version"} << false << 0 << ""
+                                 << "";
+        QTest::newRow("help") << QStringList{"--help"} << false << 0 << ""
+                              << "";
+    }
+    void readsTheCommandLine()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, run);
+        QFETCH(int, exitCode);
+        QFETCH(QString, com1);
+        QFETCH(QString, com2);
+        const CommandLine parsed = parseCommandLine(QStringList{"tavo-console"} + arguments);
+        QCOMPARE(parsed.run, run);
+        QCOMPARE(parsed.exitCode, exitCode);
+        if (run) {
+            QCOMPARE(parsed.options.com1Device, com1);
+            QCOMPARE(parsed.options.com2Device, com2);
+        }
+        if (exitCode == 2) {
+            QVERIFY(!parsed.error.isEmpty());
+            QVERIFY(!parsed.error.contains('\n'));
+        }
+    }
+
+    void versionAndHelpSayWhatTheyShould()
+    {
+        QCOMPARE(parseCommandLine({"tavo-console", "--version"}).output, QString("1.40\n"));
+        QVERIFY(parseCommandLine({"tavo-console", "--help"}).output.contains("--com2"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCommandLine)
+#include "tst_commandline.moc"

@@ -1,0 +1,214 @@
+#include "commands/oneshottable.h"
+#include "console/controltable.h"
+#include "console/form1.h"
+#include "fakemessagebox.h"
+#include "fakeserialport.h"
+#include "qt/consolewindow.h"
+#include "qt/qttimer.h"
+
+#include <QAccessible>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+using namespace std::chrono_literals;
+
+namespace {
+// The real window offscreen, its real timers, and a fake port that records the line.
+struct OffscreenConsole
+{
+    OffscreenConsole()
+    {
+        window.attach(form);
+        form.Form_Load();
+        window.show();
+        port.log.clear();
+    }
+
+    template <class Widget = QWidget> Widget *find(const char *name)
+    {
+        auto *widget = window.findChild<Widget *>(QString::fromLatin1(name));
+        if (!widget)
+            qFatal("no control %s", name);
+        return widget;
+    }
+
+    QtTimer timer1{200ms};
+    QtTimer timer2{500ms};
+    QtTimer timer3{5000ms};
+    QtTimer timer4{1000ms};
+    FakeSerialPort port;
+    FakeMessageBox messages;
+    ConsoleWindow window;
+    Form1 form{Platform{port, timer1, timer2, timer3, timer4, window, messages}};
+};
+
+// Counts the J keys a widget itself receives.
+class KeyCounter : public QObject
+{
+public:
+    int keys = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        keys += event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_J;
+        return false;
+    }
+};
+} // namespace
+
+// The real window driven as an operator drives it, by objectName.
+class TestWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void everyOneShotButtonSendsItsCode()
+    {
+        OffscreenConsole console;
+        for (const OneShotButton &button : oneShotButtons()) {
+            console.port.writes.clear();
+            QTest::mouseClick(console.find<QPushButton>(button.control.data()), Qt::LeftButton);
+            const std::string expected = std::string(button.code) + '\r';
+            QCOMPARE(console.port.writes, std::vector<std::string>{expected});
+        }
+    }
+
+    void aClickShowsTheTraceAndTheReplyDecodes()
+    {
+        OffscreenConsole console;
+        QTest::mouseClick(console.find<QPushButton>("Command44"), Qt::LeftButton);
+        QCOMPARE(console.find<QLabel>("Label11")->text(), QString(" C R 0 CR "));
+        console.port.deliver("80\r");
+        QCOMPARE(console.find<QLabel>("Label12")->text(), QString(" 8 0 CR "));
+        QCOMPARE(console.find<QLabel>("Label22")->text(), QString(" Stand by"));
+    }
+
+    void aLongTraceIsShownFromItsStartAndKeptWhole()
+    {
+        OffscreenConsole console;
+        QTest::mouseClick(console.find<QPushButton>("Command44"), Qt::LeftButton);
+        console.port.deliver(std::string(20000, '8'));
+        QCOMPARE(console.window.caption("Label12").size(), std::size_t(40001));
+        const QString shown = console.find<QLabel>("Label12")->text();
+        QVERIFY(shown.size() < 1000);
+        QVERIFY(shown.startsWith(" 8 8 8"));
+    }
+
+    void anyMouseButtonHoldsAndTheReleaseEndsItAnywhere_data()
+    {
+        QTest::addColumn<Qt::MouseButton>("button");
+        QTest::newRow("left") << Qt::LeftButton;
+        QTest::newRow("right") << Qt::RightButton;
+        QTest::newRow("middle") << Qt::MiddleButton;
+    }
+    void anyMouseButtonHoldsAndTheReleaseEndsItAnywhere()
+    {
+        QFETCH(Qt::MouseButton, button);
+        OffscreenConsole console;
+        auto *plus = console.find<QPushButton>("Command1");
+        QTest::mousePress(plus, button);
+        QCOMPARE(console.port.writes, std::vector<std::string>{"C09\r"});
+        QCOMPARE(console.form.fields().RepeatCode, 1);
+        QTest::mouseRelease(plus, button, {}, QPoint(-40, -40));
+        QCOMPARE(console.form.fields().RepeatCode, 0);
+        QVERIFY(!console.timer1.enabled());
+    }
+
+    void theKeyboardNeverPressesAHoldButton_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::newRow("space") << int(Qt::Key_Space);
+        QTest::newRow("enter") << int(Qt::Key_Return);
+    }
+    void theKeyboardNeverPressesAHoldButton()
+    {
+        QFETCH(int, key);
+        OffscreenConsole console;
+        auto *select = console.find<QPushButton>("Command6");
+        select->setFocus();
+        QTest::keyClick(select, Qt::Key(key));
+        QVERIFY(console.port.writes.empty());
+        QCOMPARE(console.form.fields().RepeatCode, 0);
+    }
+
+    void theChordWorksWhileTheTextBoxHasTheKey()
+    {
+        OffscreenConsole console;
+        auto *text = console.find<QLineEdit>("Text1");
+        KeyCounter counter;
+        text->installEventFilter(&counter);
+        text->setFocus();
+        QTest::keyClick(text, Qt::Key_J, Qt::ControlModifier);
+        QCOMPARE(console.window.windowHeight(), 7200.0);
+        QCOMPARE(counter.keys, 1);
+        QTest::keyClick(text, Qt::Key_J, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(console.form.fields().ServiceMode, 1);
+        QTest::mouseDClick(console.find("Image1"), Qt::LeftButton);
+        QCOMPARE(console.window.windowHeight(), 9100.0);
+        QCOMPARE(console.window.height(), twipsToPixels(9100 - console.window.frameTwips()));
+    }
+
+    void screenReadersReadTheCaptions_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("button") << "Command44"
+                                << "STATUS";
+        QTest::newRow("hold button") << "Command6"
+                                     << "SELECT";
+        QTest::newRow("title label") << "Label1"
+                                     << "POWER";
+        QTest::newRow("option") << "Option9"
+                                << "19200";
+    }
+    void screenReadersReadTheCaptions()
+    {
+        QFETCH(QString, control);
+        QFETCH(QString, name);
+        OffscreenConsole console;
+        QAccessibleInterface *accessible =
+            QAccessible::queryAccessibleInterface(console.find(control.toLatin1()));
+        QVERIFY(accessible);
+        QCOMPARE(accessible->text(QAccessible::Name), name);
+    }
+
+    void screenReadersReadTheTraces()
+    {
+        OffscreenConsole console;
+        QTest::mouseClick(console.find<QPushButton>("Command17"), Qt::LeftButton);
+        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(console.find("Label11"));
+        QVERIFY(accessible);
+        QCOMPARE(accessible->text(QAccessible::Name), QString(" C 0 0 CR "));
+    }
+
+    void theFreeFormLineSendsItsTextAsBytes()
+    {
+        OffscreenConsole console;
+        console.find<QLineEdit>("Text1")->setText(QString::fromUtf8("cr0 é→"));
+        QTest::mouseClick(console.find<QPushButton>("Command95"), Qt::LeftButton);
+        QCOMPARE(console.port.written, std::string("cr0 \xE9?\r"));
+    }
+
+    void everyControlStandsWhereItWasDesigned()
+    {
+        OffscreenConsole console;
+        for (const ControlSpec &spec : controlTable()) {
+            QWidget *widget = console.find(spec.name.data());
+            QCOMPARE(widget->geometry(),
+                     QRect(twipsToPixels(spec.geometry.left), twipsToPixels(spec.geometry.top),
+                           twipsToPixels(spec.geometry.width), twipsToPixels(spec.geometry.height)));
+            const QString expectedParent =
+                spec.container.empty() ? QString("Form1") : QString(spec.container.data());
+            QCOMPARE(widget->parentWidget()->objectName(), expectedParent);
+        }
+        QVERIFY(console.find("Frame8")->isHidden());
+        QVERIFY(console.find("Command34")->isHidden());
+    }
+};
+
+QTEST_MAIN(TestWindow)
+#include "tst_window.moc"
