@@ -13,6 +13,7 @@ public:
     Pty &operator=(const Pty &) = delete;
 
     const std::string &slavePath() const { return m_slavePath; }
+    int masterFd() const { return m_master; }
     void write(const std::string &bytes);
     // What the console has sent so far, waiting up to timeout for at least `bytes` of it.
     std::string read(std::size_t bytes, std::chrono::milliseconds timeout = std::chrono::milliseconds(2000));
