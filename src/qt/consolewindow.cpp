@@ -146,14 +146,25 @@ TwipsSize ConsoleWindow::windowSize() const
 
 double ConsoleWindow::frameTwips() const
 {
+    // The offscreen platform invents its frame margins; only a window manager's are real.
     const int framePixels = frameGeometry().height() - geometry().height();
-    return isVisible() && framePixels > 0 ? double(framePixels) * TwipsPerPixel : FrameAllowanceTwips;
+    const bool real = isVisible() && framePixels > 0 && QGuiApplication::platformName() != "offscreen";
+    return real ? double(framePixels) * TwipsPerPixel : FrameAllowanceTwips;
 }
 
 void ConsoleWindow::setWindowHeight(double twips)
 {
     m_heightTwips = twips;
-    setFixedHeight(twipsToPixels(twips - frameTwips()));
+    m_frameTwipsUsed = frameTwips();
+    setFixedHeight(twipsToPixels(twips - m_frameTwipsUsed));
+}
+
+void ConsoleWindow::moveEvent(QMoveEvent *event)
+{
+    // A window manager adds its frame after the window is first shown: the outer height must still hold.
+    QWidget::moveEvent(event);
+    if (frameTwips() != m_frameTwipsUsed)
+        setWindowHeight(m_heightTwips);
 }
 
 void ConsoleWindow::moveWindow(double left, double top)

@@ -42,9 +42,11 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
 
 private:
     std::map<std::string, QWidget *, std::less<>> m_controls;
     double m_heightTwips;
+    double m_frameTwipsUsed = 0;
     Form1 *m_form = nullptr;
 };

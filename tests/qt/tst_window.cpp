@@ -3,7 +3,9 @@
 #include "console/form1.h"
 #include "fakemessagebox.h"
 #include "fakeserialport.h"
+#include "pty.h"
 #include "qt/consolewindow.h"
+#include "qt/qtserialport.h"
 #include "qt/qttimer.h"
 
 #include <QAccessible>
@@ -149,7 +151,7 @@ private slots:
         QCOMPARE(console.form.fields().ServiceMode, 1);
         QTest::mouseDClick(console.find("Image1"), Qt::LeftButton);
         QCOMPARE(console.window.windowHeight(), 9100.0);
-        QCOMPARE(console.window.height(), twipsToPixels(9100 - console.window.frameTwips()));
+        QCOMPARE(console.window.height(), (9100 - 370) / 15);
     }
 
     void screenReadersReadTheCaptions_data()
@@ -191,6 +193,62 @@ private slots:
         console.find<QLineEdit>("Text1")->setText(QString::fromUtf8("cr0 é→"));
         QTest::mouseClick(console.find<QPushButton>("Command95"), Qt::LeftButton);
         QCOMPARE(console.port.written, std::string("cr0 \xE9?\r"));
+    }
+
+    // A control can be seen whole when its bottom edge lies within the client area of the height.
+    void eachHeightShowsItsBands_data()
+    {
+        QTest::addColumn<double>("height");
+        QTest::addColumn<QStringList>("whole");
+        QTest::addColumn<QStringList>("cut");
+        QTest::newRow("compact") << 5350.0
+                                 << QStringList{"Frame1", "Frame5", "Command7", "Command16", "Command33"}
+                                 << QStringList{"Frame9", "Command44"};
+        QTest::newRow("data panel") << 6645.0 << QStringList{"Frame9", "Command44", "Command47", "Command34"}
+                                    << QStringList{"Frame14", "Frame16"};
+        QTest::newRow("service area")
+            << 7200.0 << QStringList{"Frame9", "Command54"} << QStringList{"Frame14", "Frame16", "Command64"};
+        QTest::newRow("full") << 9100.0 << QStringList{"Frame14", "Frame16", "Frame11", "Frame15", "Text1"}
+                              << QStringList{};
+    }
+    void eachHeightShowsItsBands()
+    {
+        QFETCH(double, height);
+        QFETCH(QStringList, whole);
+        QFETCH(QStringList, cut);
+        OffscreenConsole console;
+        console.window.setWindowHeight(height);
+        auto bottom = [&](const QString &name) {
+            QWidget *widget = console.find(name.toLatin1());
+            return widget->mapTo(&console.window, QPoint(0, widget->height())).y();
+        };
+        for (const QString &name : whole)
+            QVERIFY2(bottom(name) <= console.window.height(), qPrintable(name));
+        for (const QString &name : cut)
+            QVERIFY2(bottom(name) > console.window.height(), qPrintable(name));
+    }
+
+    void aLostLineIsToldOnceAndTheConsoleGoesOn()
+    {
+        Pty pty;
+        QtSerialPort serial(QString::fromStdString(pty.slavePath()), QStringLiteral("/dev/tavo-no-com2"));
+        QtTimer timer1{200ms}, timer2{500ms}, timer3{5000ms}, timer4{1000ms};
+        FakeMessageBox messages;
+        ConsoleWindow window;
+        Form1 form{Platform{serial, timer1, timer2, timer3, timer4, window, messages}};
+        window.attach(form);
+        form.Form_Load();
+        QTest::mouseClick(window.findChild<QPushButton *>("Command44"), Qt::LeftButton);
+        QCOMPARE(pty.read(4), std::string("CR0\r"));
+        pty.write("80\r");
+        QTRY_COMPARE(window.caption("Label22"), std::string(" Stand by"));
+        pty.closeMaster();
+        QTRY_VERIFY(!serial.PortOpen());
+        QTest::qWait(100);
+        QCOMPARE(messages.errors.size(), std::size_t(1));
+        QTest::mouseClick(window.findChild<QPushButton *>("Command17"), Qt::LeftButton);
+        QCOMPARE(messages.errors.size(), std::size_t(2));
+        QVERIFY(messages.errors.back().find("port is not open") != std::string::npos);
     }
 
     void everyControlStandsWhereItWasDesigned()
