@@ -1,6 +1,6 @@
 // Holds buttons of the real console against a pseudo-terminal and measures what reaches the line.
 #include "benchconsole.h"
-#include "pty.h"
+#include "benchline.h"
 #include "qt/qtserialport.h"
 
 #include <algorithm>
@@ -9,88 +9,10 @@
 #include <vector>
 
 #include <QApplication>
-#include <QMouseEvent>
-#include <QSocketNotifier>
-#include <QTimer>
 
 using Clock = std::chrono::steady_clock;
 
 namespace {
-// The port the console drives, counting every command it hands to the line.
-class CountingPort : public SerialPort
-{
-public:
-    explicit CountingPort(SerialPort &inner) : m_inner(inner)
-    {
-        m_inner.setOnComm([this] { raiseOnComm(); });
-        m_inner.setOnLost([this](const SerialError &error) { raiseLost(error); });
-    }
-    void setCommPort(int port) override { m_inner.setCommPort(port); }
-    int CommPort() const override { return m_inner.CommPort(); }
-    void setSettings(const std::string &settings) override { m_inner.setSettings(settings); }
-    bool PortOpen() const override { return m_inner.PortOpen(); }
-    void setPortOpen(bool open) override { m_inner.setPortOpen(open); }
-    void Output(const std::string &bytes) override
-    {
-        m_inner.Output(bytes);
-        ++sends;
-    }
-    std::string Input() override { return m_inner.Input(); }
-    int CommEvent() const override { return m_inner.CommEvent(); }
-
-    int sends = 0;
-
-private:
-    SerialPort &m_inner;
-};
-
-// The far end of the line: splits what arrives into commands and notes when each one completed.
-struct LineWatcher
-{
-    explicit LineWatcher(const Pty &pty) : notifier(pty.masterFd(), QSocketNotifier::Read)
-    {
-        QObject::connect(&notifier, &QSocketNotifier::activated, [this, fd = pty.masterFd()] {
-            char chunk[4096];
-            const ssize_t n = ::read(fd, chunk, sizeof chunk);
-            for (ssize_t i = 0; i < n; ++i) {
-                if (chunk[i] != '\r') {
-                    pending.push_back(chunk[i]);
-                    continue;
-                }
-                commands.push_back(pending);
-                arrivals.push_back(Clock::now());
-                pending.clear();
-            }
-        });
-    }
-    void clear()
-    {
-        commands.clear();
-        arrivals.clear();
-        pending.clear();
-    }
-
-    QSocketNotifier notifier;
-    std::string pending;
-    std::vector<std::string> commands;
-    std::vector<Clock::time_point> arrivals;
-};
-
-void mouse(QWidget *button, QEvent::Type type)
-{
-    const QPointF inside(5, 5);
-    QMouseEvent event(type, inside, button->mapToGlobal(inside), Qt::LeftButton,
-                      type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(button, &event);
-}
-
-void runFor(std::chrono::milliseconds span)
-{
-    QEventLoop loop;
-    QTimer::singleShot(span, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
 // Holds a button for the span and reports the spacing and the integrity of what reached the line.
 void hold(BenchConsole &console, CountingPort &port, LineWatcher &line, const char *control, const char *code,
           std::chrono::milliseconds span, double nominalMs)

@@ -1,0 +1,63 @@
+// A long session: holds at the fastest pace with the projector answering, then idle, over and over.
+// Reports resident memory at the start and the end and whether every send reached the line.
+// Usage: bench_soak [minutes]
+#include "benchconsole.h"
+#include "benchline.h"
+#include "qt/qtserialport.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+
+#include <QApplication>
+
+namespace {
+long residentKiB()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::atol(line.c_str() + 6);
+    }
+    return -1;
+}
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    const int minutes = argc > 1 ? std::atoi(argv[1]) : 10;
+    Pty pty;
+    QtSerialPort serial(QString::fromStdString(pty.slavePath()), QStringLiteral("/dev/null"));
+    CountingPort port(serial);
+    LineWatcher line(pty);
+    BenchConsole console(port);
+    // Every command the projector sees is answered with ACK and CR.
+    QObject::connect(&line.notifier, &QSocketNotifier::activated, [&] {
+        while (line.answered < line.commands.size()) {
+            pty.write("\x06\r");
+            ++line.answered;
+        }
+    });
+    mouse(console.window.control("Command48"), QEvent::MouseButtonPress);
+    mouse(console.window.control("Command48"), QEvent::MouseButtonRelease);
+    runFor(std::chrono::seconds(1));
+
+    const long startKiB = residentKiB();
+    const auto end = Clock::now() + std::chrono::minutes(minutes);
+    int rounds = 0;
+    while (Clock::now() < end) {
+        mouse(console.window.control("Command8"), QEvent::MouseButtonPress);
+        runFor(std::chrono::seconds(5));
+        mouse(console.window.control("Command8"), QEvent::MouseButtonRelease);
+        runFor(std::chrono::seconds(5));
+        ++rounds;
+    }
+    runFor(std::chrono::milliseconds(500));
+    std::printf(
+        "soak %d min, %d rounds: resident %ld KiB at the start, %ld KiB at the end; sends %d, on the line "
+        "%zu\n",
+        minutes, rounds, startKiB, residentKiB(), port.sends, line.commands.size());
+    return line.commands.size() == std::size_t(port.sends) ? 0 : 1;
+}
