@@ -1,6 +1,8 @@
 #pragma once
 
+#include "benchconsole.h"
 #include "pty.h"
+#include "qt/qtserialport.h"
 #include "serial/serialport.h"
 
 #include <algorithm>
@@ -84,6 +86,21 @@ struct LineWatcher
     std::vector<std::string> commands;
     std::vector<Clock::time_point> arrivals;
     std::size_t answered = 0;
+};
+
+// The real console on a pseudo-terminal, its port counting what it sends.
+struct PtyConsole
+{
+    PtyConsole()
+        : serial(QString::fromStdString(pty.slavePath()), QStringLiteral("/dev/null")), port(serial),
+          console(port)
+    {
+    }
+
+    Pty pty;
+    QtSerialPort serial;
+    CountingPort port;
+    BenchConsole console;
 };
 
 inline void mouse(QWidget *button, QEvent::Type type)

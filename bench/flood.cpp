@@ -1,8 +1,6 @@
 // A projector (or noise) filling the line at 19200 baud's full rate against the real window: CPU use,
 // the worst arrival, and how late the event loop gets. Usage: bench_flood [seconds]
-#include "benchconsole.h"
 #include "benchline.h"
-#include "qt/qtserialport.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -28,10 +26,10 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 60;
-    Pty pty;
-    QtSerialPort serial(QString::fromStdString(pty.slavePath()), QStringLiteral("/dev/null"));
-    CountingPort port(serial);
-    BenchConsole console(port);
+    PtyConsole bench;
+    Pty &pty = bench.pty;
+    CountingPort &port = bench.port;
+    BenchConsole &console = bench.console;
     console.form.click("Command44");
 
     QTimer writer;

@@ -1,7 +1,5 @@
 // Holds buttons of the real console against a pseudo-terminal and measures what reaches the line.
-#include "benchconsole.h"
 #include "benchline.h"
-#include "qt/qtserialport.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -51,11 +49,11 @@ void hold(BenchConsole &console, CountingPort &port, LineWatcher &line, const ch
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    Pty pty;
-    QtSerialPort serial(QString::fromStdString(pty.slavePath()), QStringLiteral("/dev/null"));
-    CountingPort port(serial);
+    PtyConsole bench;
+    Pty &pty = bench.pty;
+    CountingPort &port = bench.port;
+    BenchConsole &console = bench.console;
     LineWatcher line(pty);
-    BenchConsole console(port);
 
     hold(console, port, line, "Command1", "C09", std::chrono::seconds(5), 250);
     // A D.Zoom release sets the fastest arrow pace.

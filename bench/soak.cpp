@@ -1,9 +1,7 @@
 // A long session: holds at the fastest pace with the projector answering, then idle, over and over.
 // Reports resident memory at the start and the end and whether every send reached the line.
 // Usage: bench_soak [minutes]
-#include "benchconsole.h"
 #include "benchline.h"
-#include "qt/qtserialport.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -28,11 +26,11 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     const int minutes = argc > 1 ? std::atoi(argv[1]) : 10;
-    Pty pty;
-    QtSerialPort serial(QString::fromStdString(pty.slavePath()), QStringLiteral("/dev/null"));
-    CountingPort port(serial);
+    PtyConsole bench;
+    Pty &pty = bench.pty;
+    CountingPort &port = bench.port;
+    BenchConsole &console = bench.console;
     LineWatcher line(pty);
-    BenchConsole console(port);
     // Every command the projector sees is answered with ACK and CR.
     QObject::connect(&line.notifier, &QSocketNotifier::activated, [&] {
         while (line.answered < line.commands.size()) {

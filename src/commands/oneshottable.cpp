@@ -1,5 +1,7 @@
 #include "commands/oneshottable.h"
 
+#include "console/findrow.h"
+
 namespace {
 const OneShotButton Buttons[] = {
     {"Command17", "C00", ButtonKind::Plain},
@@ -64,9 +66,5 @@ std::span<const OneShotButton> oneShotButtons()
 
 const OneShotButton *findOneShotButton(std::string_view control)
 {
-    for (const OneShotButton &button : Buttons) {
-        if (button.control == control)
-            return &button;
-    }
-    return nullptr;
+    return findRow(oneShotButtons(), &OneShotButton::control, control);
 }

@@ -1,11 +1,15 @@
 #include "console/controltable.h"
 
+#include "console/findrow.h"
+
 #include <array>
 #include <cstddef>
 
 namespace {
 constexpr std::uint32_t WindowBack = 0xC0C0C0; // frames and labels share the window's grey
 constexpr std::uint32_t White = 0xFFFFFF;
+constexpr std::uint32_t PowerTitleRed = 0xC00000;
+constexpr std::uint32_t StatusRed = 0xFF0000;
 constexpr std::optional<std::uint32_t> SystemColour = std::nullopt;
 constexpr std::string_view OnWindow = "";
 
@@ -20,44 +24,52 @@ constexpr FontSpec PG9{FontFace::PGothic, 9, false};
 constexpr FontSpec PG9Bold{FontFace::PGothic, 9, true};
 constexpr FontSpec PG975Bold{FontFace::PGothic, 9.75, true};
 
+constexpr ControlSpec control(ControlKind kind, std::string_view name, std::string_view in,
+                              std::string_view caption, TwipsRect at, std::optional<std::uint32_t> back,
+                              FontSpec font)
+{
+    return {.name = name,
+            .container = in,
+            .kind = kind,
+            .caption = caption,
+            .geometry = at,
+            .backColour = back,
+            .font = font};
+}
+
 constexpr ControlSpec frame(std::string_view name, std::string_view in, TwipsRect at)
 {
-    return {.name = name, .container = in, .kind = ControlKind::Frame, .caption = "", .geometry = at,
-            .backColour = WindowBack};
+    return control(ControlKind::Frame, name, in, "", at, WindowBack, WindowFont);
 }
 
-constexpr ControlSpec button(std::string_view name, std::string_view in, std::string_view caption, TwipsRect at,
-                             std::optional<std::uint32_t> back, FontSpec font)
+constexpr ControlSpec button(std::string_view name, std::string_view in, std::string_view caption,
+                             TwipsRect at, std::optional<std::uint32_t> back, FontSpec font)
 {
-    return {.name = name, .container = in, .kind = ControlKind::Button, .caption = caption, .geometry = at,
-            .backColour = back, .font = font};
+    return control(ControlKind::Button, name, in, caption, at, back, font);
 }
 
-constexpr ControlSpec label(std::string_view name, std::string_view in, std::string_view caption, TwipsRect at,
-                            std::uint32_t back, FontSpec font)
+constexpr ControlSpec label(std::string_view name, std::string_view in, std::string_view caption,
+                            TwipsRect at, std::uint32_t back, FontSpec font)
 {
-    return {.name = name, .container = in, .kind = ControlKind::Label, .caption = caption, .geometry = at,
-            .backColour = back, .font = font};
+    return control(ControlKind::Label, name, in, caption, at, back, font);
 }
 
-constexpr ControlSpec option(std::string_view name, std::string_view in, std::string_view caption, TwipsRect at,
-                             std::uint32_t back, FontSpec font)
+constexpr ControlSpec option(std::string_view name, std::string_view in, std::string_view caption,
+                             TwipsRect at, std::uint32_t back, FontSpec font)
 {
-    return {.name = name, .container = in, .kind = ControlKind::Option, .caption = caption, .geometry = at,
-            .backColour = back, .font = font};
+    return control(ControlKind::Option, name, in, caption, at, back, font);
 }
 
 constexpr ControlSpec textBox(std::string_view name, std::string_view in, TwipsRect at,
                               std::optional<std::uint32_t> back, FontSpec font)
 {
-    return {.name = name, .container = in, .kind = ControlKind::TextBox, .caption = "", .geometry = at,
-            .backColour = back, .font = font};
+    return control(ControlKind::TextBox, name, in, "", at, back, font);
 }
 
+// The picture has no font of its own; it keeps the window's.
 constexpr ControlSpec picture(std::string_view name, std::string_view in, TwipsRect at)
 {
-    return {.name = name, .container = in, .kind = ControlKind::Picture, .caption = "", .geometry = at,
-            .backColour = SystemColour};
+    return control(ControlKind::Picture, name, in, "", at, SystemColour, WindowFont);
 }
 
 constexpr ControlSpec centred(ControlSpec control)
@@ -119,7 +131,8 @@ constexpr ControlSpec Controls[] = {
 
     button("Command18", "Frame1", "OFF", {960, 600, 615, 300}, 0xFFC0C0, PG9Bold),
     button("Command17", "Frame1", "ON", {120, 600, 615, 300}, 0xC0FFC0, PG9Bold),
-    textColour(centred(label("Label1", "Frame1", "POWER", {240, 240, 1095, 255}, WindowBack, WindowFont)), 0xC00000),
+    textColour(centred(label("Label1", "Frame1", "POWER", {240, 240, 1095, 255}, WindowBack, WindowFont)),
+               PowerTitleRed),
     button("Command29", "Frame2", "Video", {2040, 600, 735, 300}, 0xC0FFFF, PG9Bold),
     button("Command28", "Frame2", "PC2", {1200, 600, 735, 300}, 0xC0FFFF, PG9Bold),
     button("Command27", "Frame2", "PC1", {120, 600, 855, 300}, 0xC0FFFF, PG9Bold),
@@ -198,7 +211,7 @@ constexpr ControlSpec Controls[] = {
     button("Command47", OnWindow, "SETTING", {7440, 5880, 975, 255}, 0xC0FFFF, G825Bold),
 
     label("Label23", "Frame9", "STATUS", {120, 960, 735, 225}, WindowBack, G825),
-    textColour(bordered(label("Label22", "Frame9", "", {930, 915, 5295, 300}, White, PG9Bold)), 0xFF0000),
+    textColour(bordered(label("Label22", "Frame9", "", {930, 915, 5295, 300}, White, PG9Bold)), StatusRed),
     bordered(label("Label12", "Frame9", "", {600, 540, 5616, 300}, White, PG975Bold)),
     bordered(label("Label11", "Frame9", "", {600, 180, 5610, 300}, White, PG975Bold)),
     rightAligned(label("Label10", "Frame9", "RXD", {75, 555, 450, 300}, WindowBack, G9)),
@@ -250,8 +263,9 @@ constexpr std::array<OutlinePoint, 12> OutlinePath{{{120, 2880},
                                                     {1080, 3960},
                                                     {1080, 3480},
                                                     {120, 3480}}};
-constexpr std::array<std::string_view, OutlinePath.size()> OutlineNames{
-    "Line8", "Line1", "Line7", "Line2", "Line9", "Line3", "Line12", "Line4", "Line11", "Line5", "Line10", "Line6"};
+constexpr std::array<std::string_view, OutlinePath.size()> OutlineNames{"Line8",  "Line1", "Line7",  "Line2",
+                                                                        "Line9",  "Line3", "Line12", "Line4",
+                                                                        "Line11", "Line5", "Line10", "Line6"};
 
 constexpr std::array<LineSpec, OutlinePath.size()> makeOutline()
 {
@@ -284,9 +298,5 @@ std::span<const LineSpec> outlineLines()
 
 const ControlSpec *findControl(std::string_view name)
 {
-    for (const ControlSpec &control : Controls) {
-        if (control.name == name)
-            return &control;
-    }
-    return nullptr;
+    return findRow(controlTable(), &ControlSpec::name, name);
 }

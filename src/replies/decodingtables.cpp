@@ -1,5 +1,7 @@
 #include "replies/decodingtables.h"
 
+#include "console/findrow.h"
+
 #include <algorithm>
 #include <array>
 
@@ -68,7 +70,5 @@ std::span<const DecodingTable> decodingTables()
 
 const DecodingTable *findDecodingTable(std::string_view query)
 {
-    const auto it = std::find_if(Tables.begin(), Tables.end(),
-                                 [query](const DecodingTable &table) { return table.query == query; });
-    return it == Tables.end() ? nullptr : &*it;
+    return findRow(decodingTables(), &DecodingTable::query, query);
 }
