@@ -4,7 +4,23 @@
 
 #include <unistd.h>
 
-#include <QFileInfo>
+namespace {
+QSerialPort::Parity parityOf(char parity)
+{
+    switch (parity) {
+    case 'E':
+        return QSerialPort::EvenParity;
+    case 'O':
+        return QSerialPort::OddParity;
+    case 'M':
+        return QSerialPort::MarkParity;
+    case 'S':
+        return QSerialPort::SpaceParity;
+    default:
+        return QSerialPort::NoParity;
+    }
+}
+} // namespace
 
 QtSerialPort::QtSerialPort(const QString &com1Device, const QString &com2Device, QObject *parent)
     : QObject(parent), m_devices{com1Device, com2Device}
@@ -50,15 +66,10 @@ void QtSerialPort::setSettings(const std::string &settings)
 void QtSerialPort::applySettings()
 {
     const LineSettings line = parseLineSettings(m_settings);
-    const QSerialPort::Parity parity = line.parity == 'E'   ? QSerialPort::EvenParity
-                                       : line.parity == 'O' ? QSerialPort::OddParity
-                                       : line.parity == 'M' ? QSerialPort::MarkParity
-                                       : line.parity == 'S' ? QSerialPort::SpaceParity
-                                                            : QSerialPort::NoParity;
     const bool applied =
         m_port.setBaudRate(line.baud) &&
         m_port.setDataBits(line.dataBits == 7 ? QSerialPort::Data7 : QSerialPort::Data8) &&
-        m_port.setParity(parity) &&
+        m_port.setParity(parityOf(line.parity)) &&
         m_port.setStopBits(line.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop) &&
         m_port.setFlowControl(QSerialPort::NoFlowControl);
     if (!applied)
@@ -102,12 +113,17 @@ void QtSerialPort::Output(const std::string &bytes)
     const QByteArray data(bytes.data(), static_cast<qsizetype>(bytes.size()));
     if (m_port.write(data) != data.size())
         fail(SerialError::WriteFailed, "the command could not be written");
-    // Out on the line now rather than at some later turn of the event loop.
-    m_port.flush();
+    // Out on the line now rather than at some later turn of the event loop. A line lost on the way has
+    // closed the port and been told already; only a failure on a line still open is this write's own.
+    if (!m_port.flush() && m_port.isOpen())
+        fail(SerialError::WriteFailed,
+             "the command could not be written (" + m_port.errorString().toStdString() + ")");
 }
 
 std::string QtSerialPort::Input()
 {
+    if (!m_port.isOpen())
+        return {};
     const QByteArray data = m_port.readAll();
     return std::string(data.constData(), static_cast<std::size_t>(data.size()));
 }

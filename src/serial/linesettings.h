@@ -11,5 +11,6 @@ struct LineSettings
     int stopBits = 1;
 };
 
-// Throws SerialError (BadSettings) for anything not of the form "<baud>,<parity>,<7|8>,<1|2>".
+// Throws SerialError (BadSettings), naming the faulty field, for anything not of the form
+// "<baud>,<N|E|O|M|S>,<7|8>,<1|2>".
 LineSettings parseLineSettings(const std::string &settings);

@@ -1,5 +1,6 @@
 #include "pty.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -8,15 +9,30 @@
 #include <termios.h>
 #include <unistd.h>
 
+namespace {
+constexpr std::size_t ChunkBytes = 4096;
+
+std::chrono::milliseconds leftUntil(std::chrono::steady_clock::time_point deadline)
+{
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    return std::max(left, std::chrono::milliseconds(0));
+}
+} // namespace
+
 Pty::Pty()
 {
     m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0)
+    if (m_master < 0)
         throw std::runtime_error("no pseudo-terminal");
-    m_slavePath = ::ptsname(m_master);
-    // Raw both ways, so every byte 0 to 255 crosses unchanged.
+    const char *slave = ::grantpt(m_master) == 0 && ::unlockpt(m_master) == 0 ? ::ptsname(m_master) : nullptr;
+    // Termios calls on the master act on the slave: raw, so every byte 0 to 255 crosses unchanged.
     termios raw{};
-    ::tcgetattr(m_master, &raw);
+    if (slave == nullptr || ::tcgetattr(m_master, &raw) != 0) {
+        closeMaster();
+        throw std::runtime_error("no pseudo-terminal");
+    }
+    m_slavePath = slave;
     ::cfmakeraw(&raw);
     ::tcsetattr(m_master, TCSANOW, &raw);
 }
@@ -31,32 +47,50 @@ void Pty::write(const std::string &bytes)
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(m_master, bytes.data() + done, bytes.size() - done);
-        if (n > 0)
+        if (n > 0) {
             done += std::size_t(n);
-        else if (n < 0 && errno != EAGAIN && errno != EINTR)
+        } else if (n < 0 && errno == EAGAIN) {
+            pollfd room{m_master, POLLOUT, 0};
+            ::poll(&room, 1, int(DefaultWait.count()));
+        } else if (n < 0 && errno != EINTR) {
             throw std::runtime_error("pseudo-terminal write failed");
-        else
-            ::poll(nullptr, 0, 1);
+        }
     }
+}
+
+std::string Pty::readOnce(std::chrono::milliseconds timeout)
+{
+    pollfd ready{m_master, POLLIN, 0};
+    if (::poll(&ready, 1, int(timeout.count())) <= 0)
+        return {};
+    char chunk[ChunkBytes];
+    const ssize_t n = ::read(m_master, chunk, sizeof chunk);
+    return n > 0 ? std::string(chunk, std::size_t(n)) : std::string();
+}
+
+std::string Pty::readAvailable()
+{
+    std::string received;
+    for (std::string chunk = readOnce({}); !chunk.empty(); chunk = readOnce({}))
+        received += chunk;
+    return received;
+}
+
+std::string Pty::readFor(std::chrono::milliseconds timeout)
+{
+    std::string received;
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (auto left = timeout; left.count() > 0; left = leftUntil(deadline))
+        received += readOnce(left);
+    return received + readAvailable();
 }
 
 std::string Pty::read(std::size_t bytes, std::chrono::milliseconds timeout)
 {
     std::string received;
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (received.size() < bytes) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0)
-            break;
-        pollfd ready{m_master, POLLIN, 0};
-        if (::poll(&ready, 1, int(left.count())) <= 0)
-            continue;
-        char chunk[4096];
-        const ssize_t n = ::read(m_master, chunk, sizeof chunk);
-        if (n > 0)
-            received.append(chunk, std::size_t(n));
-    }
+    for (auto left = timeout; received.size() < bytes && left.count() > 0; left = leftUntil(deadline))
+        received += readOnce(left);
     return received;
 }
 

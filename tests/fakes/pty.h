@@ -7,6 +7,8 @@
 class Pty
 {
 public:
+    static constexpr std::chrono::milliseconds DefaultWait{2000};
+
     Pty();
     ~Pty();
     Pty(const Pty &) = delete;
@@ -14,13 +16,21 @@ public:
 
     const std::string &slavePath() const { return m_slavePath; }
     int masterFd() const { return m_master; }
+    // Sends every byte to the console, waiting while the line is full.
     void write(const std::string &bytes);
-    // What the console has sent so far, waiting up to timeout for at least `bytes` of it.
-    std::string read(std::size_t bytes, std::chrono::milliseconds timeout = std::chrono::milliseconds(2000));
+    // What the console has sent and nobody has read yet, without waiting.
+    std::string readAvailable();
+    // Everything the console sends until timeout has passed.
+    std::string readFor(std::chrono::milliseconds timeout);
+    // What the console has sent, waiting up to timeout for at least `bytes` of it.
+    std::string read(std::size_t bytes, std::chrono::milliseconds timeout = DefaultWait);
     // The far end goes away, as when an adapter is pulled out.
     void closeMaster();
 
 private:
+    // Waits up to timeout for bytes, then reads what is there.
+    std::string readOnce(std::chrono::milliseconds timeout);
+
     int m_master = -1;
     std::string m_slavePath;
 };
