@@ -2,6 +2,8 @@
 #include "qt/consoleapp.h"
 
 #include <cstdio>
+#include <memory>
+#include <stdexcept>
 
 #include <QApplication>
 
@@ -23,7 +25,18 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tavo-console"));
     QApplication::setApplicationVersion(QStringLiteral("1.40"));
-    ConsoleApp console(commandLine.options);
+    std::unique_ptr<ConsoleApp> consoleApp;
+    try {
+        consoleApp = std::make_unique<ConsoleApp>(commandLine.options);
+    } catch (const std::runtime_error &error) {
+        std::fprintf(stderr, "tavo-console: %s\n", error.what());
+        return 1;
+    }
+    ConsoleApp &console = *consoleApp;
+    if (!console.simulators().empty())
+        std::fprintf(stderr, "tavo-console: simulated projectors: COM1 on %s, COM2 on %s\n",
+                     console.simulators()[0]->slavePath().c_str(),
+                     console.simulators()[1]->slavePath().c_str());
     if (!console.start())
         return 1;
     return QApplication::exec();

@@ -24,9 +24,12 @@ CommandLine parseCommandLine(const QStringList &arguments)
     const QCommandLineOption com2(QStringLiteral("com2"),
                                   QStringLiteral("The device that is COM2 (default %1).").arg(DefaultCom2),
                                   QStringLiteral("DEVICE"), DefaultCom2);
+    const QCommandLineOption simulate(
+        QStringLiteral("simulate"),
+        QStringLiteral("Connect COM1 and COM2 to simulated projectors on pseudo-terminals."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
-    parser.addOptions({com1, com2});
+    parser.addOptions({com1, com2, simulate});
 
     CommandLine result;
     if (!parser.parse(arguments)) {
@@ -48,7 +51,12 @@ CommandLine parseCommandLine(const QStringList &arguments)
         result.output = QStringLiteral("1.40\n");
         return result;
     }
+    if (parser.isSet(simulate) && (parser.isSet(com1) || parser.isSet(com2))) {
+        result.exitCode = UsageExitCode;
+        result.error = QStringLiteral("tavo-console: --simulate names its own devices (see --help)");
+        return result;
+    }
     result.run = true;
-    result.options = {parser.value(com1), parser.value(com2)};
+    result.options = {parser.value(com1), parser.value(com2), parser.isSet(simulate)};
     return result;
 }

@@ -8,6 +8,8 @@ struct ConsoleOptions
 {
     QString com1Device;
     QString com2Device;
+    // COM1 and COM2 are simulated projectors on pseudo-terminals; no device may be named then.
+    bool simulate = false;
 };
 
 // The outcome of reading the command line: run with options, or print and exit.

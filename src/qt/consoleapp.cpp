@@ -4,9 +4,28 @@
 
 using namespace std::chrono_literals;
 
+namespace {
+constexpr int SimulatedPorts = 2;
+} // namespace
+
+std::vector<std::unique_ptr<SimulatedProjector>> ConsoleApp::makeSimulators(const ConsoleOptions &options)
+{
+    std::vector<std::unique_ptr<SimulatedProjector>> simulators;
+    for (int port = 0; options.simulate && port < SimulatedPorts; ++port)
+        simulators.push_back(std::make_unique<SimulatedProjector>());
+    return simulators;
+}
+
+QString ConsoleApp::device(const ConsoleOptions &options, int port) const
+{
+    if (!m_simulators.empty())
+        return QString::fromStdString(m_simulators[std::size_t(port - 1)]->slavePath());
+    return port == 1 ? options.com1Device : options.com2Device;
+}
+
 ConsoleApp::ConsoleApp(const ConsoleOptions &options)
-    : m_port(options.com1Device, options.com2Device), m_timer1(200ms), m_timer2(500ms), m_timer3(5000ms),
-      m_timer4(1000ms), m_messages(&m_window),
+    : m_simulators(makeSimulators(options)), m_port(device(options, 1), device(options, 2)), m_timer1(200ms),
+      m_timer2(500ms), m_timer3(5000ms), m_timer4(1000ms), m_messages(&m_window),
       m_form(Platform{m_port, m_timer1, m_timer2, m_timer3, m_timer4, m_window, m_messages})
 {
     m_window.attach(m_form);

@@ -6,6 +6,10 @@
 #include "qt/qtmessagebox.h"
 #include "qt/qtserialport.h"
 #include "qt/qttimer.h"
+#include "qt/simulatedprojector.h"
+
+#include <memory>
+#include <vector>
 
 // The console put together: the Qt window, timers, message box and serial port under one Form1.
 class ConsoleApp
@@ -16,8 +20,15 @@ public:
     // Start-up, then the window is shown; false when start-up failed and the operator was told why.
     bool start();
     ConsoleWindow &window() { return m_window; }
+    // The simulated projectors on COM1 and COM2, or none when the console drives real devices.
+    const std::vector<std::unique_ptr<SimulatedProjector>> &simulators() const { return m_simulators; }
 
 private:
+    static std::vector<std::unique_ptr<SimulatedProjector>> makeSimulators(const ConsoleOptions &options);
+    QString device(const ConsoleOptions &options, int port) const;
+
+    // Before the port, which opens their devices.
+    std::vector<std::unique_ptr<SimulatedProjector>> m_simulators;
     QtSerialPort m_port;
     QtTimer m_timer1;
     QtTimer m_timer2;

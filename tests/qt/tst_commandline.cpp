@@ -51,10 +51,30 @@ private slots:
         }
     }
 
+    void simulateTakesNoDevices_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("run");
+        QTest::newRow("alone") << QStringList{"--simulate"} << true;
+        QTest::newRow("with com1") << QStringList{"--simulate", "--com1", "/dev/pts/3"} << false;
+        QTest::newRow("with com2") << QStringList{"--com2=/dev/ttyUSB0", "--simulate"} << false;
+    }
+    void simulateTakesNoDevices()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, run);
+        const CommandLine parsed = parseCommandLine(QStringList{"tavo-console"} + arguments);
+        QCOMPARE(parsed.run, run);
+        QCOMPARE(parsed.options.simulate, run);
+        QCOMPARE(parsed.exitCode, run ? 0 : 2);
+        QCOMPARE(parsed.error.isEmpty(), run);
+    }
+
     void versionAndHelpSayWhatTheyShould()
     {
         QCOMPARE(parseCommandLine({"tavo-console", "--version"}).output, QString("1.40\n"));
         QVERIFY(parseCommandLine({"tavo-console", "--help"}).output.contains("--com2"));
+        QVERIFY(parseCommandLine({"tavo-console", "--help"}).output.contains("--simulate"));
     }
 };
 

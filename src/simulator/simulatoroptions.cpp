@@ -1,0 +1,99 @@
+#include "simulator/simulatoroptions.h"
+
+#include <charconv>
+#include <optional>
+#include <string_view>
+
+namespace {
+constexpr int UsageExitCode = 2;
+constexpr int MaxDelayMs = 60000;
+constexpr int MaxPieces = 64;
+constexpr int MaxDropEvery = 1000000;
+constexpr int MaxNoiseBytes = 1024;
+
+constexpr std::string_view HelpText =
+    "Usage: tavo-projector-sim [options]\n"
+    "Opens a pseudo-terminal, prints the device to connect the console to, and answers like a "
+    "projector.\n"
+    "\n"
+    "Options:\n"
+    "  --delay MS        wait MS milliseconds before each reply (default 20)\n"
+    "  --pieces N        send each reply in N pieces (default 1)\n"
+    "  --piece-gap MS    wait MS milliseconds between pieces (default 10)\n"
+    "  --drop-every N    never send every Nth reply (default 0: send all)\n"
+    "  --noise N         put N noise bytes before each reply (default 0)\n"
+    "  --help            print this and exit\n";
+
+std::optional<int> readInt(std::string_view text, int min, int max)
+{
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value < min || value > max)
+        return std::nullopt;
+    return value;
+}
+
+// One numeric option: its name, its limits and where its value goes.
+struct NumericOption
+{
+    std::string_view name;
+    int min;
+    int max;
+    void (*store)(SimulatorOptions &, int);
+};
+
+const NumericOption NumericOptions[] = {
+    {"--delay", 0, MaxDelayMs,
+     [](SimulatorOptions &o, int v) { o.replyDelay = std::chrono::milliseconds(v); }},
+    {"--pieces", 1, MaxPieces, [](SimulatorOptions &o, int v) { o.pieces = v; }},
+    {"--piece-gap", 0, MaxDelayMs,
+     [](SimulatorOptions &o, int v) { o.pieceGap = std::chrono::milliseconds(v); }},
+    {"--drop-every", 0, MaxDropEvery, [](SimulatorOptions &o, int v) { o.dropEvery = v; }},
+    {"--noise", 0, MaxNoiseBytes, [](SimulatorOptions &o, int v) { o.noiseBytes = v; }},
+};
+
+SimulatorCommandLine usageError(const std::string &message)
+{
+    SimulatorCommandLine result;
+    result.exitCode = UsageExitCode;
+    result.error = "tavo-projector-sim: " + message + " (see --help)";
+    return result;
+}
+} // namespace
+
+SimulatorCommandLine parseSimulatorCommandLine(const std::vector<std::string> &arguments)
+{
+    SimulatorCommandLine result;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        std::string_view argument = arguments[i];
+        if (argument == "--help") {
+            result.output = HelpText;
+            return result;
+        }
+        std::string_view name = argument;
+        std::optional<std::string_view> value;
+        if (const auto equals = argument.find('='); equals != std::string_view::npos) {
+            name = argument.substr(0, equals);
+            value = argument.substr(equals + 1);
+        }
+        const NumericOption *option = nullptr;
+        for (const NumericOption &candidate : NumericOptions) {
+            if (candidate.name == name)
+                option = &candidate;
+        }
+        if (!option)
+            return usageError("unknown option '" + std::string(argument) + "'");
+        if (!value) {
+            if (i + 1 == arguments.size())
+                return usageError("missing value for '" + std::string(name) + "'");
+            value = arguments[++i];
+        }
+        const std::optional<int> number = readInt(*value, option->min, option->max);
+        if (!number)
+            return usageError("bad value '" + std::string(*value) + "' for '" + std::string(name) + "' (" +
+                              std::to_string(option->min) + " to " + std::to_string(option->max) + ")");
+        option->store(result.options, *number);
+    }
+    result.run = true;
+    return result;
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+// How the simulated projector shapes its replies; the defaults answer promptly and whole.
+struct SimulatorOptions
+{
+    std::chrono::milliseconds replyDelay{20};
+    int pieces = 1;
+    std::chrono::milliseconds pieceGap{10};
+    int dropEvery = 0;  // every Nth reply is never sent; 0 sends all
+    int noiseBytes = 0; // bytes of noise put before each reply
+};
+
+// The outcome of reading the simulator's command line: run with options, or print and exit.
+struct SimulatorCommandLine
+{
+    bool run = false;
+    int exitCode = 0;
+    std::string output; // for stdout
+    std::string error;  // one line for stderr
+    SimulatorOptions options;
+};
+
+// Reads the arguments after the program name.
+SimulatorCommandLine parseSimulatorCommandLine(const std::vector<std::string> &arguments);
