@@ -1,0 +1,42 @@
+// Any bytes on the simulated projector's line, in any pieces and at any pace: it never crashes, never
+// answers before it was asked, and every answer it gives ends in one carriage return.
+#include "simulator/projector.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+
+namespace {
+void require(bool holds)
+{
+    if (!holds)
+        std::abort();
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    if (size < 2)
+        return 0;
+    SimulatorOptions options;
+    options.pieces = 1 + data[0] % 4;
+    options.dropEvery = data[1] % 5;
+    Projector projector(options);
+    std::chrono::milliseconds now{0};
+    std::size_t at = 2;
+    while (at < size) {
+        const std::size_t chunk = 1 + data[at] % 32;
+        now += std::chrono::milliseconds(data[at] * 20);
+        ++at;
+        const std::string_view bytes(reinterpret_cast<const char *>(data + at), std::min(chunk, size - at));
+        at += bytes.size();
+        std::string reply;
+        for (const Transmission &piece : projector.receive(bytes, now)) {
+            require(piece.at >= now);
+            reply += piece.bytes;
+        }
+        require(reply.empty() || reply.back() == '\r');
+        require(projector.lampHours(now) >= Projector::InitialLampHours);
+    }
+    return 0;
+}
