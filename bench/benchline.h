@@ -114,6 +114,6 @@ inline void mouse(QWidget *button, QEvent::Type type)
 inline void runFor(std::chrono::milliseconds span)
 {
     QEventLoop loop;
-    QTimer::singleShot(span, &loop, &QEventLoop::quit);
+    QTimer::singleShot(span, Qt::PreciseTimer, &loop, &QEventLoop::quit);
     loop.exec();
 }
