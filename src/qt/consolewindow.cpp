@@ -3,6 +3,7 @@
 #include "console/controltable.h"
 #include "console/form1.h"
 #include "console/windowheights.h"
+#include "qt/captionbutton.h"
 #include "qt/captionlabel.h"
 #include "qt/controlfactory.h"
 #include "qt/holdbutton.h"
@@ -81,6 +82,8 @@ std::string ConsoleWindow::caption(std::string_view name) const
     QWidget *widget = control(name);
     if (auto *label = dynamic_cast<CaptionLabel *>(widget))
         return label->caption();
+    if (auto *button = dynamic_cast<CaptionButton *>(widget))
+        return button->caption();
     if (auto *button = qobject_cast<QAbstractButton *>(widget))
         return button->text().toStdString();
     if (auto *edit = qobject_cast<QLineEdit *>(widget))
@@ -93,8 +96,8 @@ void ConsoleWindow::setCaption(std::string_view name, const std::string &caption
     QWidget *widget = control(name);
     if (auto *label = dynamic_cast<CaptionLabel *>(widget))
         label->setCaption(caption);
-    else if (auto *button = qobject_cast<QAbstractButton *>(widget))
-        button->setText(QString::fromStdString(caption));
+    else if (auto *button = dynamic_cast<CaptionButton *>(widget))
+        button->setCaption(caption);
 }
 
 bool ConsoleWindow::visible(std::string_view name) const

@@ -1,6 +1,7 @@
 #include "qt/controlfactory.h"
 
 #include "console/form1.h"
+#include "qt/captionbutton.h"
 #include "qt/captionlabel.h"
 #include "qt/holdbutton.h"
 #include "qt/picture.h"
@@ -10,7 +11,6 @@
 
 #include <QFrame>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QRadioButton>
 
 namespace {
@@ -29,8 +29,9 @@ void paintBackground(QWidget *widget, std::optional<std::uint32_t> colour)
 
 QWidget *makeButton(const ControlSpec &spec, QWidget *parent)
 {
-    QPushButton *button = Form1::isHoldButton(spec.name) ? new HoldButton(parent) : new QPushButton(parent);
-    button->setText(QString::fromUtf8(spec.caption.data(), static_cast<qsizetype>(spec.caption.size())));
+    CaptionButton *button =
+        Form1::isHoldButton(spec.name) ? new HoldButton(parent) : new CaptionButton(parent);
+    button->setCaption(std::string(spec.caption));
     button->setAutoDefault(false);
     // The graphical style that shows the back colour; without one the button keeps the system face.
     if (spec.backColour) {

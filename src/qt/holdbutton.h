@@ -1,15 +1,15 @@
 #pragma once
 
-#include <functional>
+#include "qt/captionbutton.h"
 
-#include <QPushButton>
+#include <functional>
 
 // A button that acts while held: any mouse button presses it, the release ends it wherever the pointer
 // is, and the keyboard never presses it.
-class HoldButton : public QPushButton
+class HoldButton : public CaptionButton
 {
 public:
-    explicit HoldButton(QWidget *parent) : QPushButton(parent) {}
+    explicit HoldButton(QWidget *parent) : CaptionButton(parent) {}
 
     std::function<void()> onPress;
     std::function<void()> onRelease;

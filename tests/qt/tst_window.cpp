@@ -178,6 +178,33 @@ private slots:
         QCOMPARE(accessible->text(QAccessible::Name), name);
     }
 
+    void captionsWiderThanTheButtonWrapButReadWhole_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<int>("lines");
+        QTest::newRow("fits") << "Command44"
+                              << "STATUS" << 1;
+        QTest::newRow("between words") << "Command3"
+                                       << "DISPLAY CLEAR" << 2;
+        QTest::newRow("between characters") << "Command34"
+                                            << "データを表示しない" << 2;
+    }
+    void captionsWiderThanTheButtonWrapButReadWhole()
+    {
+        QFETCH(QString, control);
+        QFETCH(QString, caption);
+        QFETCH(int, lines);
+        OffscreenConsole console;
+        const std::string name = control.toStdString();
+        console.window.setCaption(name, caption.toStdString());
+        const QString shown = console.find<QPushButton>(name.c_str())->text();
+        QCOMPARE(shown.count(QLatin1Char('\n')) + 1, lines);
+        QCOMPARE(QString::fromStdString(console.window.caption(name)), caption);
+        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(console.find(name.c_str()));
+        QCOMPARE(accessible->text(QAccessible::Name), caption);
+    }
+
     void screenReadersReadTheTraces()
     {
         OffscreenConsole console;
