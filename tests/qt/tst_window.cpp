@@ -47,6 +47,24 @@ struct OffscreenConsole
     Form1 form{Platform{port, timer1, timer2, timer3, timer4, window, messages}};
 };
 
+// The real window offscreen on a real pseudo-terminal: the test holds the far end of COM1.
+struct PtyConsole
+{
+    PtyConsole()
+    {
+        window.attach(form);
+        form.Form_Load();
+        window.show();
+    }
+
+    Pty pty;
+    QtSerialPort serial{QString::fromStdString(pty.slavePath()), QStringLiteral("/dev/tavo-no-com2")};
+    QtTimer timer1{200ms}, timer2{500ms}, timer3{5000ms}, timer4{1000ms};
+    FakeMessageBox messages;
+    ConsoleWindow window;
+    Form1 form{Platform{serial, timer1, timer2, timer3, timer4, window, messages}};
+};
+
 // Counts the J keys a widget itself receives.
 class KeyCounter : public QObject
 {
@@ -68,14 +86,19 @@ class TestWindow : public QObject
     Q_OBJECT
 
 private slots:
-    void everyOneShotButtonSendsItsCode()
+    void everyOneShotButtonClickedAtItsPlaceSendsItsCodeOnTheLine()
     {
-        OffscreenConsole console;
+        PtyConsole console;
+        console.window.setWindowHeight(9100);
         for (const OneShotButton &button : oneShotButtons()) {
-            console.port.writes.clear();
-            QTest::mouseClick(console.find<QPushButton>(button.control.data()), Qt::LeftButton);
+            QWidget *designed =
+                console.window.findChild<QWidget *>(QString::fromLatin1(button.control.data()));
+            const QPoint place = designed->mapTo(&console.window, designed->rect().center());
+            QWidget *hit = console.window.childAt(place);
+            QCOMPARE(hit ? hit->objectName() : QString(), designed->objectName());
+            QTest::mouseClick(hit, Qt::LeftButton);
             const std::string expected = std::string(button.code) + '\r';
-            QCOMPARE(console.port.writes, std::vector<std::string>{expected});
+            QCOMPARE(console.pty.read(expected.size()), expected);
         }
     }
 
@@ -257,25 +280,18 @@ private slots:
 
     void aLostLineIsToldOnceAndTheConsoleGoesOn()
     {
-        Pty pty;
-        QtSerialPort serial(QString::fromStdString(pty.slavePath()), QStringLiteral("/dev/tavo-no-com2"));
-        QtTimer timer1{200ms}, timer2{500ms}, timer3{5000ms}, timer4{1000ms};
-        FakeMessageBox messages;
-        ConsoleWindow window;
-        Form1 form{Platform{serial, timer1, timer2, timer3, timer4, window, messages}};
-        window.attach(form);
-        form.Form_Load();
-        QTest::mouseClick(window.findChild<QPushButton *>("Command44"), Qt::LeftButton);
-        QCOMPARE(pty.read(4), std::string("CR0\r"));
-        pty.write("80\r");
-        QTRY_COMPARE(window.caption("Label22"), std::string(" Stand by"));
-        pty.closeMaster();
-        QTRY_VERIFY(!serial.PortOpen());
+        PtyConsole console;
+        QTest::mouseClick(console.window.findChild<QPushButton *>("Command44"), Qt::LeftButton);
+        QCOMPARE(console.pty.read(4), std::string("CR0\r"));
+        console.pty.write("80\r");
+        QTRY_COMPARE(console.window.caption("Label22"), std::string(" Stand by"));
+        console.pty.closeMaster();
+        QTRY_VERIFY(!console.serial.PortOpen());
         QTest::qWait(100);
-        QCOMPARE(messages.errors.size(), std::size_t(1));
-        QTest::mouseClick(window.findChild<QPushButton *>("Command17"), Qt::LeftButton);
-        QCOMPARE(messages.errors.size(), std::size_t(2));
-        QVERIFY(messages.errors.back().find("port is not open") != std::string::npos);
+        QCOMPARE(console.messages.errors.size(), std::size_t(1));
+        QTest::mouseClick(console.window.findChild<QPushButton *>("Command17"), Qt::LeftButton);
+        QCOMPARE(console.messages.errors.size(), std::size_t(2));
+        QVERIFY(console.messages.errors.back().find("port is not open") != std::string::npos);
     }
 
     void everyControlStandsWhereItWasDesigned()
