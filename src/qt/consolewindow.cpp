@@ -184,6 +184,13 @@ void ConsoleWindow::unload()
 
 bool ConsoleWindow::eventFilter(QObject *watched, QEvent *event)
 {
+    // A message box over the window takes the mouse, and with it the release of a held button.
+    if (event->type() == QEvent::WindowBlocked && watched == this) {
+        for (const auto &[name, widget] : m_controls) {
+            if (auto *hold = dynamic_cast<HoldButton *>(widget))
+                hold->endHold();
+        }
+    }
     // A key travels up from the focused control; look at it once, at its first stop, and pass it on.
     if (event->type() == QEvent::KeyPress && m_form) {
         QWidget *first = QApplication::focusWidget() ? QApplication::focusWidget() : this;

@@ -17,7 +17,13 @@ void HoldButton::mouseReleaseEvent(QMouseEvent *event)
 {
     event->accept();
     // With two mouse buttons down, the hold lasts until the last one is let go.
-    if (!m_held || event->buttons() != Qt::NoButton)
+    if (event->buttons() == Qt::NoButton)
+        endHold();
+}
+
+void HoldButton::endHold()
+{
+    if (!m_held)
         return;
     m_held = false;
     setDown(false);

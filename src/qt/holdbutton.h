@@ -14,6 +14,10 @@ public:
     std::function<void()> onPress;
     std::function<void()> onRelease;
 
+    // Ends a hold that the mouse can no longer end, as when a message box takes the window: the
+    // release never reaches this button then.
+    void endHold();
+
 protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;

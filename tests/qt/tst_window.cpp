@@ -5,10 +5,12 @@
 #include "fakeserialport.h"
 #include "pty.h"
 #include "qt/consolewindow.h"
+#include "qt/qtmessagebox.h"
 #include "qt/qtserialport.h"
 #include "qt/qttimer.h"
 
 #include <QAccessible>
+#include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -63,6 +65,32 @@ struct PtyConsole
     FakeMessageBox messages;
     ConsoleWindow window;
     Form1 form{Platform{serial, timer1, timer2, timer3, timer4, window, messages}};
+};
+
+// The real window with its real, modal message box, which the test answers as soon as it opens.
+struct ModalConsole
+{
+    ModalConsole()
+    {
+        window.attach(form);
+        form.Form_Load();
+        window.show();
+        QObject::connect(&answerer, &QTimer::timeout, [this] {
+            if (QWidget *box = QApplication::activeModalWidget()) {
+                ++boxes;
+                box->close();
+            }
+        });
+        answerer.start(10ms);
+    }
+
+    QtTimer timer1{200ms}, timer2{500ms}, timer3{5000ms}, timer4{1000ms};
+    FakeSerialPort port;
+    ConsoleWindow window;
+    QtMessageBox messages{&window};
+    Form1 form{Platform{port, timer1, timer2, timer3, timer4, window, messages}};
+    QTimer answerer;
+    int boxes = 0;
 };
 
 // Counts the J keys a widget itself receives.
@@ -141,6 +169,39 @@ private slots:
         QTest::mouseRelease(plus, button, {}, QPoint(-40, -40));
         QCOMPARE(console.form.fields().RepeatCode, 0);
         QVERIFY(!console.timer1.enabled());
+    }
+
+    void aMessageBoxEndsTheHoldItInterrupts_data()
+    {
+        QTest::addColumn<bool>("failAtThePress");
+        QTest::newRow("at the press") << true;
+        QTest::newRow("at a repeat") << false;
+    }
+    void aMessageBoxEndsTheHoldItInterrupts()
+    {
+        QFETCH(bool, failAtThePress);
+        ModalConsole console;
+        auto *plus = console.window.findChild<QPushButton *>("Command1");
+        if (failAtThePress)
+            console.port.setPortOpen(false);
+        QTest::mousePress(plus, Qt::LeftButton);
+        if (!failAtThePress) {
+            QCOMPARE(console.port.writes, std::vector<std::string>{"C09\r"});
+            console.port.setPortOpen(false);
+        }
+        QTRY_COMPARE(console.boxes, 1);
+        // The release the box took has run: the hold is over and the periods are restored.
+        QCOMPARE(console.form.fields().RepeatCode, std::uint8_t(0));
+        QVERIFY(!console.timer1.enabled());
+        QCOMPARE(console.timer2.interval(), 500ms);
+        QCOMPARE(console.timer4.interval(), 1000ms);
+        QTest::mouseRelease(plus, Qt::LeftButton);
+        console.port.setPortOpen(true);
+        console.port.writes.clear();
+        QTest::mousePress(plus, Qt::LeftButton);
+        QCOMPARE(console.port.writes, std::vector<std::string>{"C09\r"});
+        QTest::mouseRelease(plus, Qt::LeftButton);
+        QCOMPARE(console.boxes, 1);
     }
 
     void theKeyboardNeverPressesAHoldButton_data()
