@@ -11,6 +11,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QButtonGroup>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -44,9 +45,26 @@ ConsoleWindow::ConsoleWindow() : m_heightTwips(windowSpec().outerHeight)
     }
     for (const LineSpec &line : outlineLines())
         m_controls[std::string(line.name)] = makeLine(line, this);
+    groupOptionsByContainer();
     m_controls.at("Frame8")->raise();
     // The window sees every key before the focused control does.
     qApp->installEventFilter(this);
+}
+
+// Qt's auto-exclusive options reach into nested frames, which would tie the port pair to the speed
+// pair inside it; each container's options are a choice of their own.
+void ConsoleWindow::groupOptionsByContainer()
+{
+    std::map<std::string_view, QButtonGroup *> groups;
+    for (const ControlSpec &spec : controlTable()) {
+        if (spec.kind != ControlKind::Option)
+            continue;
+        QButtonGroup *&group = groups[spec.container];
+        if (!group)
+            group =
+                new QButtonGroup(spec.container.empty() ? this : m_controls.at(std::string(spec.container)));
+        group->addButton(qobject_cast<QRadioButton *>(m_controls.at(std::string(spec.name))));
+    }
 }
 
 ConsoleWindow::~ConsoleWindow()

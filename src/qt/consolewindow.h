@@ -45,6 +45,8 @@ protected:
     void moveEvent(QMoveEvent *event) override;
 
 private:
+    void groupOptionsByContainer();
+
     std::map<std::string, QWidget *, std::less<>> m_controls;
     double m_heightTwips;
     double m_frameTwipsUsed = 0;

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <limits>
 
 #include <QFrame>
 #include <QLineEdit>
@@ -86,8 +87,12 @@ QWidget *makeWidget(const ControlSpec &spec, QWidget *parent)
         paintBackground(option, spec.backColour);
         return option;
     }
-    case ControlKind::TextBox:
-        return new QLineEdit(parent);
+    case ControlKind::TextBox: {
+        auto *edit = new QLineEdit(parent);
+        // The box has no length limit of its own; Qt's default would cut a long text off unseen.
+        edit->setMaxLength(std::numeric_limits<int>::max());
+        return edit;
+    }
     case ControlKind::Picture:
         return new Picture(parent);
     }

@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 
 using namespace std::chrono_literals;
@@ -304,6 +305,41 @@ private slots:
         console.find<QLineEdit>("Text1")->setText(QString::fromUtf8("cr0 é→"));
         QTest::mouseClick(console.find<QPushButton>("Command95"), Qt::LeftButton);
         QCOMPARE(console.port.written, std::string("cr0 \xE9?\r"));
+    }
+
+    void theFreeFormLineHasNoLengthLimit()
+    {
+        OffscreenConsole console;
+        console.find<QLineEdit>("Text1")->setText(QString(40000, QLatin1Char('A')));
+        QTest::mouseClick(console.find<QPushButton>("Command95"), Qt::LeftButton);
+        QCOMPARE(console.port.written, std::string(40000, 'A') + '\r');
+    }
+
+    void thePortAndTheSpeedAreSeparateChoices_data()
+    {
+        QTest::addColumn<QStringList>("clicks");
+        QTest::addColumn<QStringList>("selected");
+        QTest::newRow("start") << QStringList{} << QStringList{"Option1", "Option9"};
+        QTest::newRow("COM2") << QStringList{"Option2"} << QStringList{"Option2", "Option9"};
+        QTest::newRow("COM2, COM1") << QStringList{"Option2", "Option1"} << QStringList{"Option1", "Option9"};
+        QTest::newRow("9600") << QStringList{"Option10"} << QStringList{"Option1", "Option10"};
+        QTest::newRow("COM2, 9600, COM1, COM2")
+            << QStringList{"Option2", "Option10", "Option1", "Option2"} << QStringList{"Option2", "Option10"};
+    }
+    void thePortAndTheSpeedAreSeparateChoices()
+    {
+        QFETCH(QStringList, clicks);
+        QFETCH(QStringList, selected);
+        OffscreenConsole console;
+        for (const QString &option : clicks) {
+            QTest::mouseClick(console.find<QPushButton>("Command33"), Qt::LeftButton);
+            QTest::mouseClick(console.find<QRadioButton>(option.toLatin1()), Qt::LeftButton);
+        }
+        QStringList checked;
+        for (const char *option : {"Option1", "Option2", "Option9", "Option10"})
+            if (console.find<QRadioButton>(option)->isChecked())
+                checked << option;
+        QCOMPARE(checked, selected);
     }
 
     // A control can be seen whole when its bottom edge lies within the client area of the height.
