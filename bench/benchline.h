@@ -1,9 +1,9 @@
 #pragma once
 
-#include "benchconsole.h"
 #include "pty.h"
 #include "qt/qtserialport.h"
 #include "serial/serialport.h"
+#include "windowconsole.h"
 
 #include <algorithm>
 #include <chrono>
@@ -100,7 +100,7 @@ struct PtyConsole
     Pty pty;
     QtSerialPort serial;
     CountingPort port;
-    BenchConsole console;
+    WindowConsole console;
 };
 
 inline void mouse(QWidget *button, QEvent::Type type)

@@ -29,7 +29,7 @@ int main(int argc, char *argv[])
     PtyConsole bench;
     Pty &pty = bench.pty;
     CountingPort &port = bench.port;
-    BenchConsole &console = bench.console;
+    WindowConsole &console = bench.console;
     console.form.click("Command44");
 
     QTimer writer;

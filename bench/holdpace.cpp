@@ -12,8 +12,8 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 // Holds a button for the span and reports the spacing and the integrity of what reached the line.
-void hold(BenchConsole &console, CountingPort &port, LineWatcher &line, const char *control, const char *code,
-          std::chrono::milliseconds span, double nominalMs)
+void hold(WindowConsole &console, CountingPort &port, LineWatcher &line, const char *control,
+          const char *code, std::chrono::milliseconds span, double nominalMs)
 {
     QWidget *button = console.window.control(control);
     runFor(std::chrono::milliseconds(300));
@@ -54,7 +54,7 @@ int main(int argc, char *argv[])
     PtyConsole bench;
     Pty &pty = bench.pty;
     CountingPort &port = bench.port;
-    BenchConsole &console = bench.console;
+    WindowConsole &console = bench.console;
     LineWatcher line(pty);
 
     hold(console, port, line, "Command1", "C09", std::chrono::seconds(5), 250);

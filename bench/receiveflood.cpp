@@ -1,6 +1,6 @@
 // Time the real window takes for one arrival of received bytes, by how much the buffer already holds.
-#include "benchconsole.h"
 #include "fakeserialport.h"
+#include "windowconsole.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -17,7 +17,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     FakeSerialPort port;
-    BenchConsole console(port);
+    WindowConsole console(port);
     console.form.click("Command44");
     // The first paint loads the fonts; keep it out of the figures.
     port.deliver("00\r");

@@ -29,7 +29,7 @@ int main(int argc, char *argv[])
     PtyConsole bench;
     Pty &pty = bench.pty;
     CountingPort &port = bench.port;
-    BenchConsole &console = bench.console;
+    WindowConsole &console = bench.console;
     LineWatcher line(pty);
     // Every command the projector sees is answered with ACK and CR.
     QObject::connect(&line.notifier, &QSocketNotifier::activated, [&] {

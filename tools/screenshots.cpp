@@ -1,9 +1,6 @@
 // Renders the console window offscreen at its compact, data-panel and full heights, as PNG files.
-#include "console/form1.h"
-#include "fakemessagebox.h"
 #include "fakeserialport.h"
-#include "qt/consolewindow.h"
-#include "qt/qttimer.h"
+#include "windowconsole.h"
 
 #include <cstdio>
 
@@ -11,20 +8,14 @@
 #include <QDir>
 #include <QPixmap>
 
-using namespace std::chrono_literals;
-
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     const QDir out(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/screenshots"));
-    QtTimer timer1(200ms), timer2(500ms), timer3(5000ms), timer4(1000ms);
     FakeSerialPort port;
-    FakeMessageBox messages;
-    ConsoleWindow window;
-    Form1 form(Platform{port, timer1, timer2, timer3, timer4, window, messages});
-    window.attach(form);
-    form.Form_Load();
-    window.show();
+    WindowConsole console(port);
+    ConsoleWindow &window = console.window;
+    Form1 &form = console.form;
 
     auto save = [&](const char *name) {
         QApplication::processEvents();

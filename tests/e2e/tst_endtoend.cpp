@@ -1,10 +1,7 @@
-#include "console/form1.h"
-#include "fakemessagebox.h"
 #include "qt/consoleapp.h"
-#include "qt/consolewindow.h"
 #include "qt/qtserialport.h"
-#include "qt/qttimer.h"
 #include "qt/simulatedprojector.h"
+#include "windowconsole.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -15,20 +12,24 @@ using namespace std::chrono_literals;
 namespace {
 constexpr auto HoldTime = 600ms;
 
-// The real window, its real timers and the real serial port on a simulated projector's pseudo-terminal.
-struct SimulatedConsole
+// A simulated projector and the real serial port on its pseudo-terminal, made before the window opens it.
+struct SimulatedLine
 {
-    explicit SimulatedConsole(const SimulatorOptions &options = {}) : projector(options)
+    explicit SimulatedLine(const SimulatorOptions &options) : projector(options) {}
+
+    SimulatedProjector projector;
+    QtSerialPort serial{QString::fromStdString(projector.slavePath()), QStringLiteral("/dev/tavo-no-com2")};
+};
+
+// The real window and its real timers on that line.
+struct SimulatedConsole : SimulatedLine, WindowConsole
+{
+    explicit SimulatedConsole(const SimulatorOptions &options = {})
+        : SimulatedLine(options), WindowConsole(serial)
     {
-        window.attach(form);
-        form.Form_Load();
-        window.show();
     }
 
-    QPushButton *button(const char *name)
-    {
-        return window.findChild<QPushButton *>(QString::fromLatin1(name));
-    }
+    QPushButton *button(const char *name) { return find<QPushButton>(name); }
     void click(const char *name) { QTest::mouseClick(button(name), Qt::LeftButton); }
     std::string caption(const char *name) const { return window.caption(name); }
     // Clicks, sees the acknowledgement, and waits out the reply period, as the console keeps every byte
@@ -40,13 +41,6 @@ struct SimulatedConsole
         waitOutTheReplyPeriod();
     }
     void waitOutTheReplyPeriod() { QTRY_VERIFY(!timer2.enabled()); }
-
-    SimulatedProjector projector;
-    QtSerialPort serial{QString::fromStdString(projector.slavePath()), QStringLiteral("/dev/tavo-no-com2")};
-    QtTimer timer1{200ms}, timer2{500ms}, timer3{5000ms}, timer4{1000ms};
-    FakeMessageBox messages;
-    ConsoleWindow window;
-    Form1 form{Platform{serial, timer1, timer2, timer3, timer4, window, messages}};
 };
 } // namespace
 
@@ -104,7 +98,7 @@ private slots:
     void freeFormPressureInHectopascals()
     {
         SimulatedConsole console;
-        console.window.findChild<QLineEdit *>("Text1")->setText("CR PRESSURE");
+        console.find<QLineEdit>("Text1")->setText("CR PRESSURE");
         console.click("Command95");
         QTRY_COMPARE(console.caption("Label22"), std::string("1013 hPa"));
     }

@@ -1,13 +1,10 @@
 #include "commands/oneshottable.h"
 #include "console/controltable.h"
-#include "console/form1.h"
-#include "fakemessagebox.h"
 #include "fakeserialport.h"
 #include "pty.h"
-#include "qt/consolewindow.h"
 #include "qt/qtmessagebox.h"
 #include "qt/qtserialport.h"
-#include "qt/qttimer.h"
+#include "windowconsole.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -21,75 +18,47 @@
 using namespace std::chrono_literals;
 
 namespace {
-// The real window offscreen, its real timers, and a fake port that records the line.
-struct OffscreenConsole
+// The lines the window is made over; each comes first so that the window's start-up finds it.
+struct FakeLine
 {
-    OffscreenConsole()
-    {
-        window.attach(form);
-        form.Form_Load();
-        window.show();
-        port.log.clear();
-    }
-
-    template <class Widget = QWidget> Widget *find(const char *name)
-    {
-        auto *widget = window.findChild<Widget *>(QString::fromLatin1(name));
-        if (!widget)
-            qFatal("no control %s", name);
-        return widget;
-    }
-
-    QtTimer timer1{200ms};
-    QtTimer timer2{500ms};
-    QtTimer timer3{5000ms};
-    QtTimer timer4{1000ms};
     FakeSerialPort port;
-    FakeMessageBox messages;
-    ConsoleWindow window;
-    Form1 form{Platform{port, timer1, timer2, timer3, timer4, window, messages}};
+};
+struct PtyLine
+{
+    Pty pty;
+    QtSerialPort serial{QString::fromStdString(pty.slavePath()), QStringLiteral("/dev/tavo-no-com2")};
+};
+struct FakeLineWithRealMessages : FakeLine
+{
+    QtMessageBox box{nullptr};
+};
+
+// The real window offscreen on a fake port that records the line; start-up's traffic is forgotten.
+struct OffscreenConsole : FakeLine, WindowConsole
+{
+    OffscreenConsole() : WindowConsole(port) { port.log.clear(); }
 };
 
 // The real window offscreen on a real pseudo-terminal: the test holds the far end of COM1.
-struct PtyConsole
+struct PtyConsole : PtyLine, WindowConsole
 {
-    PtyConsole()
-    {
-        window.attach(form);
-        form.Form_Load();
-        window.show();
-    }
-
-    Pty pty;
-    QtSerialPort serial{QString::fromStdString(pty.slavePath()), QStringLiteral("/dev/tavo-no-com2")};
-    QtTimer timer1{200ms}, timer2{500ms}, timer3{5000ms}, timer4{1000ms};
-    FakeMessageBox messages;
-    ConsoleWindow window;
-    Form1 form{Platform{serial, timer1, timer2, timer3, timer4, window, messages}};
+    PtyConsole() : WindowConsole(serial) {}
 };
 
-// The real window with its real, modal message box, which the test answers as soon as it opens.
-struct ModalConsole
+// The real window with the real, modal message box, which the test answers as soon as it opens.
+struct ModalConsole : FakeLineWithRealMessages, WindowConsole
 {
-    ModalConsole()
+    ModalConsole() : WindowConsole(port, &box)
     {
-        window.attach(form);
-        form.Form_Load();
-        window.show();
         QObject::connect(&answerer, &QTimer::timeout, [this] {
-            if (QWidget *box = QApplication::activeModalWidget()) {
+            if (QWidget *open = QApplication::activeModalWidget()) {
                 ++boxes;
-                box->close();
+                open->close();
             }
         });
         answerer.start(10ms);
     }
 
-    QtTimer timer1{200ms}, timer2{500ms}, timer3{5000ms}, timer4{1000ms};
-    FakeSerialPort port;
-    ConsoleWindow window;
-    QtMessageBox messages{&window};
-    Form1 form{Platform{port, timer1, timer2, timer3, timer4, window, messages}};
     QTimer answerer;
     int boxes = 0;
 };
@@ -120,8 +89,7 @@ private slots:
         PtyConsole console;
         console.window.setWindowHeight(9100);
         for (const OneShotButton &button : oneShotButtons()) {
-            QWidget *designed =
-                console.window.findChild<QWidget *>(QString::fromLatin1(button.control.data()));
+            QWidget *designed = console.find(button.control.data());
             const QPoint place = designed->mapTo(&console.window, designed->rect().center());
             QWidget *hit = console.window.childAt(place);
             QCOMPARE(hit ? hit->objectName() : QString(), designed->objectName());
@@ -182,7 +150,7 @@ private slots:
     {
         QFETCH(bool, failAtThePress);
         ModalConsole console;
-        auto *plus = console.window.findChild<QPushButton *>("Command1");
+        auto *plus = console.find<QPushButton>("Command1");
         if (failAtThePress)
             console.port.setPortOpen(false);
         QTest::mousePress(plus, Qt::LeftButton);
@@ -378,7 +346,7 @@ private slots:
     void aLostLineIsToldOnceAndTheConsoleGoesOn()
     {
         PtyConsole console;
-        QTest::mouseClick(console.window.findChild<QPushButton *>("Command44"), Qt::LeftButton);
+        QTest::mouseClick(console.find<QPushButton>("Command44"), Qt::LeftButton);
         QCOMPARE(console.pty.read(4), std::string("CR0\r"));
         console.pty.write("80\r");
         QTRY_COMPARE(console.window.caption("Label22"), std::string(" Stand by"));
@@ -386,7 +354,7 @@ private slots:
         QTRY_VERIFY(!console.serial.PortOpen());
         QTest::qWait(100);
         QCOMPARE(console.messages.errors.size(), std::size_t(1));
-        QTest::mouseClick(console.window.findChild<QPushButton *>("Command17"), Qt::LeftButton);
+        QTest::mouseClick(console.find<QPushButton>("Command17"), Qt::LeftButton);
         QCOMPARE(console.messages.errors.size(), std::size_t(2));
         QVERIFY(console.messages.errors.back().find("port is not open") != std::string::npos);
     }
