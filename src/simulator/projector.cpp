@@ -2,6 +2,7 @@
 
 #include "commands/holdtable.h"
 #include "commands/oneshottable.h"
+#include "console/findrow.h"
 
 #include <algorithm>
 #include <array>
@@ -31,11 +32,8 @@ constexpr int NoiseShift = 16;
 
 bool isButtonCode(std::string_view line)
 {
-    const auto oneShots = oneShotButtons();
-    const auto holds = holdButtons();
-    return std::any_of(oneShots.begin(), oneShots.end(),
-                       [&](const OneShotButton &b) { return b.code == line; }) ||
-           std::any_of(holds.begin(), holds.end(), [&](const HoldButton &b) { return b.code == line; });
+    return findRow(oneShotButtons(), &OneShotButton::code, line) ||
+           findRow(holdButtons(), &HoldButton::code, line);
 }
 
 std::string withCr(std::string_view text)
@@ -142,7 +140,7 @@ std::string Projector::query(std::string_view line, std::chrono::milliseconds no
     if (line == "CR1")
         return withCr(std::to_string(m_input));
     if (line == "CR3") {
-        std::array<char, 8> digits{};
+        std::array<char, 12> digits{}; // room for any int
         std::snprintf(digits.data(), digits.size(), "%05d", lampHours(now));
         return withCr(digits.data());
     }

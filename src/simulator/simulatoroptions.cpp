@@ -1,5 +1,7 @@
 #include "simulator/simulatoroptions.h"
 
+#include "console/findrow.h"
+
 #include <charconv>
 #include <optional>
 #include <string_view>
@@ -76,11 +78,8 @@ SimulatorCommandLine parseSimulatorCommandLine(const std::vector<std::string> &a
             name = argument.substr(0, equals);
             value = argument.substr(equals + 1);
         }
-        const NumericOption *option = nullptr;
-        for (const NumericOption &candidate : NumericOptions) {
-            if (candidate.name == name)
-                option = &candidate;
-        }
+        const NumericOption *option =
+            findRow(std::span<const NumericOption>(NumericOptions), &NumericOption::name, name);
         if (!option)
             return usageError("unknown option '" + std::string(argument) + "'");
         if (!value) {
