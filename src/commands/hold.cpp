@@ -6,11 +6,9 @@
 using namespace std::chrono_literals;
 
 namespace {
-// The periods an arrow press sets at each pace; pace 0 keeps the ones in force.
-constexpr std::uint8_t CursorArrowPace = 1;
+// The periods an arrow press sets at each pace.
 constexpr auto CursorArrowReply = 150ms;
 constexpr auto CursorArrowClear = 190ms;
-constexpr std::uint8_t FastArrowPace = 3;
 constexpr auto FastArrowPeriod = 5ms;
 
 constexpr auto ReleaseReply = 500ms;

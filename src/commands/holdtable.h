@@ -6,6 +6,11 @@
 #include <span>
 #include <string_view>
 
+// The paces ArrowPace holds besides 0, which keeps the periods in force at an arrow press: the cursor
+// pace that "A-IMAGE" and MENU "ON" set, and the fastest pace that a D.Zoom release sets.
+constexpr std::uint8_t CursorArrowPace = 1;
+constexpr std::uint8_t FastArrowPace = 3;
+
 // One button that sends its code at the press and repeats it while held.
 struct HoldButton
 {

@@ -1,3 +1,4 @@
+#include "commands/holdtable.h"
 #include "commands/oneshottable.h"
 #include "console/form1.h"
 
@@ -11,7 +12,6 @@ constexpr auto LongWaitClear = 2500ms;
 constexpr auto LongestWaitReply = 5000ms;
 constexpr auto LongestWaitClear = 5500ms;
 constexpr auto CursorRepeat = 200ms;
-constexpr std::uint8_t CursorArrowPace = 1;
 } // namespace
 
 void Form1::OneShot_Click(const OneShotButton &button)
