@@ -24,7 +24,7 @@ int main(int argc, char *argv[])
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tavo-console"));
-    QApplication::setApplicationVersion(QStringLiteral("1.40"));
+    QApplication::setApplicationVersion(ConsoleVersion);
     std::unique_ptr<ConsoleApp> consoleApp;
     try {
         consoleApp = std::make_unique<ConsoleApp>(commandLine.options);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -11,6 +12,12 @@ constexpr int twipsToPixels(double twips)
 {
     return static_cast<int>(twips >= 0 ? twips / TwipsPerPixel + 0.5 : twips / TwipsPerPixel - 0.5);
 }
+
+// The four timers' intervals as the window is created; all four are stopped then.
+constexpr std::chrono::milliseconds Timer1Interval{200};
+constexpr std::chrono::milliseconds Timer2Interval{500};
+constexpr std::chrono::milliseconds Timer3Interval{5000};
+constexpr std::chrono::milliseconds Timer4Interval{1000};
 
 enum class ControlKind { Frame, Button, Label, Option, TextBox, Picture };
 enum class FontFace {

@@ -48,7 +48,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
         return result;
     }
     if (parser.isSet(version)) {
-        result.output = QStringLiteral("1.40\n");
+        result.output = ConsoleVersion + QLatin1Char('\n');
         return result;
     }
     if (parser.isSet(simulate) && (parser.isSet(com1) || parser.isSet(com2))) {

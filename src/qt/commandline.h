@@ -3,6 +3,9 @@
 #include <QString>
 #include <QStringList>
 
+// What --version prints, and the application's version.
+inline const QString ConsoleVersion = QStringLiteral("1.40");
+
 // What the command line asks of the console.
 struct ConsoleOptions
 {

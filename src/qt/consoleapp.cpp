@@ -1,8 +1,8 @@
 #include "qt/consoleapp.h"
 
-#include <QCoreApplication>
+#include "console/controltable.h"
 
-using namespace std::chrono_literals;
+#include <QCoreApplication>
 
 namespace {
 constexpr int SimulatedPorts = 2;
@@ -24,8 +24,9 @@ QString ConsoleApp::device(const ConsoleOptions &options, int port) const
 }
 
 ConsoleApp::ConsoleApp(const ConsoleOptions &options)
-    : m_simulators(makeSimulators(options)), m_port(device(options, 1), device(options, 2)), m_timer1(200ms),
-      m_timer2(500ms), m_timer3(5000ms), m_timer4(1000ms), m_messages(&m_window),
+    : m_simulators(makeSimulators(options)), m_port(device(options, 1), device(options, 2)),
+      m_timer1(Timer1Interval), m_timer2(Timer2Interval), m_timer3(Timer3Interval), m_timer4(Timer4Interval),
+      m_messages(&m_window),
       m_form(Platform{m_port, m_timer1, m_timer2, m_timer3, m_timer4, m_window, m_messages})
 {
     m_window.attach(m_form);

@@ -18,11 +18,6 @@
 #include <QScreen>
 
 namespace {
-QString qs(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 int shiftState(Qt::KeyboardModifiers modifiers)
 {
     return (modifiers & Qt::ShiftModifier ? 1 : 0) | (modifiers & Qt::ControlModifier ? 2 : 0) |
@@ -34,7 +29,7 @@ ConsoleWindow::ConsoleWindow() : m_heightTwips(windowSpec().outerHeight)
 {
     const WindowSpec &spec = windowSpec();
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(qs(spec.caption));
+    setWindowTitle(toQString(spec.caption));
     setPalette(QPalette(QColor::fromRgb(spec.backColour)));
     setAutoFillBackground(true);
     setFont(consoleFont(WindowFont));

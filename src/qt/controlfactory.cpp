@@ -68,8 +68,7 @@ QWidget *makeLabel(const ControlSpec &spec, QWidget *parent)
 
 QWidget *makeWidget(const ControlSpec &spec, QWidget *parent)
 {
-    const QString caption =
-        QString::fromUtf8(spec.caption.data(), static_cast<qsizetype>(spec.caption.size()));
+    const QString caption = toQString(spec.caption);
     switch (spec.kind) {
     case ControlKind::Frame: {
         auto *frame = new QFrame(parent);
@@ -127,7 +126,7 @@ QFont consoleFont(const FontSpec &spec)
 QWidget *makeControl(const ControlSpec &spec, QWidget *parent)
 {
     QWidget *widget = makeWidget(spec, parent);
-    widget->setObjectName(QString::fromUtf8(spec.name.data(), static_cast<qsizetype>(spec.name.size())));
+    widget->setObjectName(toQString(spec.name));
     widget->setGeometry(toPixels(spec.geometry));
     widget->setFont(consoleFont(spec.font));
     widget->setVisible(spec.visibleAtStart);
@@ -137,7 +136,7 @@ QWidget *makeControl(const ControlSpec &spec, QWidget *parent)
 QWidget *makeLine(const LineSpec &spec, QWidget *parent)
 {
     auto *line = new QWidget(parent);
-    line->setObjectName(QString::fromUtf8(spec.name.data(), static_cast<qsizetype>(spec.name.size())));
+    line->setObjectName(toQString(spec.name));
     const int x1 = twipsToPixels(spec.x1), y1 = twipsToPixels(spec.y1);
     const int x2 = twipsToPixels(spec.x2), y2 = twipsToPixels(spec.y2);
     // Two pixels wide, centred on the path, and long enough to close the corners.

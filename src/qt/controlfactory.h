@@ -2,8 +2,17 @@
 
 #include "console/controltable.h"
 
+#include <string_view>
+
 #include <QFont>
+#include <QString>
 #include <QWidget>
+
+// A text of the design (UTF-8) as Qt holds it.
+inline QString toQString(std::string_view utf8)
+{
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
 
 // Makes the widget of one designed control: its kind, objectName, place, colours and font.
 QWidget *makeControl(const ControlSpec &spec, QWidget *parent);

@@ -1,10 +1,10 @@
 #include "consolefixture.h"
 
-using namespace std::chrono_literals;
+#include "console/controltable.h"
 
 ConsoleFixture::ConsoleFixture()
-    : Timer1(clock.makeTimer(200ms)), Timer2(clock.makeTimer(500ms)), Timer3(clock.makeTimer(5000ms)),
-      Timer4(clock.makeTimer(1000ms)),
+    : Timer1(clock.makeTimer(Timer1Interval)), Timer2(clock.makeTimer(Timer2Interval)),
+      Timer3(clock.makeTimer(Timer3Interval)), Timer4(clock.makeTimer(Timer4Interval)),
       form(Platform{port, Timer1, Timer2, Timer3, Timer4, controls, messages})
 {
 }

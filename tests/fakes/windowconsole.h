@@ -1,11 +1,10 @@
 #pragma once
 
+#include "console/controltable.h"
 #include "console/form1.h"
 #include "fakemessagebox.h"
 #include "qt/consolewindow.h"
 #include "qt/qttimer.h"
-
-#include <chrono>
 
 #include <QWidget>
 
@@ -30,10 +29,10 @@ struct WindowConsole
         return widget;
     }
 
-    QtTimer timer1{std::chrono::milliseconds(200)};
-    QtTimer timer2{std::chrono::milliseconds(500)};
-    QtTimer timer3{std::chrono::milliseconds(5000)};
-    QtTimer timer4{std::chrono::milliseconds(1000)};
+    QtTimer timer1{Timer1Interval};
+    QtTimer timer2{Timer2Interval};
+    QtTimer timer3{Timer3Interval};
+    QtTimer timer4{Timer4Interval};
     FakeMessageBox messages;
     ConsoleWindow window;
     Form1 form;
