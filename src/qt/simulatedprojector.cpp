@@ -1,12 +1,11 @@
 #include "qt/simulatedprojector.h"
 
+#include "qt/pseudoterminal.h"
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <cstdlib>
 #include <fcntl.h>
-#include <stdexcept>
-#include <termios.h>
 #include <unistd.h>
 
 #include <QTimer>
@@ -18,18 +17,9 @@ constexpr std::size_t ReadChunk = 4096;
 SimulatedProjector::SimulatedProjector(const SimulatorOptions &options, QObject *parent)
     : QObject(parent), m_projector(options)
 {
-    m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0) {
-        if (m_master >= 0)
-            ::close(m_master);
-        throw std::runtime_error("no pseudo-terminal for the simulated projector");
-    }
-    m_slavePath = ::ptsname(m_master);
-    // Raw, so every byte 0 to 255 crosses unchanged and nothing is echoed.
-    termios raw{};
-    ::tcgetattr(m_master, &raw);
-    ::cfmakeraw(&raw);
-    ::tcsetattr(m_master, TCSANOW, &raw);
+    PseudoTerminal pair = openPseudoTerminal();
+    m_master = pair.master;
+    m_slavePath = std::move(pair.slavePath);
     m_slave = ::open(m_slavePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
 
     m_readable = new QSocketNotifier(m_master, QSocketNotifier::Read, this);

@@ -1,13 +1,13 @@
 #include "pty.h"
 
+#include "qt/pseudoterminal.h"
+
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
-#include <fcntl.h>
 #include <poll.h>
 #include <stdexcept>
-#include <termios.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 constexpr std::size_t ChunkBytes = 4096;
@@ -22,19 +22,9 @@ std::chrono::milliseconds leftUntil(std::chrono::steady_clock::time_point deadli
 
 Pty::Pty()
 {
-    m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (m_master < 0)
-        throw std::runtime_error("no pseudo-terminal");
-    const char *slave = ::grantpt(m_master) == 0 && ::unlockpt(m_master) == 0 ? ::ptsname(m_master) : nullptr;
-    // Termios calls on the master act on the slave: raw, so every byte 0 to 255 crosses unchanged.
-    termios raw{};
-    if (slave == nullptr || ::tcgetattr(m_master, &raw) != 0) {
-        closeMaster();
-        throw std::runtime_error("no pseudo-terminal");
-    }
-    m_slavePath = slave;
-    ::cfmakeraw(&raw);
-    ::tcsetattr(m_master, TCSANOW, &raw);
+    PseudoTerminal pair = openPseudoTerminal();
+    m_master = pair.master;
+    m_slavePath = std::move(pair.slavePath);
 }
 
 Pty::~Pty()
