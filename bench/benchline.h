@@ -1,7 +1,6 @@
 #pragma once
 
-#include "pty.h"
-#include "qt/qtserialport.h"
+#include "ptyline.h"
 #include "serial/serialport.h"
 #include "windowconsole.h"
 
@@ -89,18 +88,10 @@ struct LineWatcher
 };
 
 // The real console on a pseudo-terminal, its port counting what it sends.
-struct PtyConsole
+struct PtyConsole : PtyLine
 {
-    PtyConsole()
-        : serial(QString::fromStdString(pty.slavePath()), QStringLiteral("/dev/null")), port(serial),
-          console(port)
-    {
-    }
-
-    Pty pty;
-    QtSerialPort serial;
-    CountingPort port;
-    WindowConsole console;
+    CountingPort port{serial};
+    WindowConsole console{port};
 };
 
 inline void mouse(QWidget *button, QEvent::Type type)

@@ -1,9 +1,8 @@
 #include "commands/oneshottable.h"
 #include "console/controltable.h"
 #include "fakeserialport.h"
-#include "pty.h"
+#include "ptyline.h"
 #include "qt/qtmessagebox.h"
-#include "qt/qtserialport.h"
 #include "windowconsole.h"
 
 #include <QAccessible>
@@ -22,11 +21,6 @@ namespace {
 struct FakeLine
 {
     FakeSerialPort port;
-};
-struct PtyLine
-{
-    Pty pty;
-    QtSerialPort serial{QString::fromStdString(pty.slavePath()), QStringLiteral("/dev/tavo-no-com2")};
 };
 struct FakeLineWithRealMessages : FakeLine
 {
