@@ -35,6 +35,12 @@ TcpLink::TcpLink(std::string host, std::uint16_t port) : m_host(std::move(host))
     QObject::connect(&m_socket, &QTcpSocket::errorOccurred, &m_socket, [this] { lose(); });
 }
 
+TcpLink::~TcpLink()
+{
+    // Closed before the socket goes, whose own ending would otherwise be taken for a lost line.
+    close();
+}
+
 void TcpLink::open(const LineSettings &line)
 {
     if (m_open)

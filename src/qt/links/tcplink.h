@@ -18,6 +18,7 @@ public:
     static constexpr std::chrono::milliseconds ConnectWait{3000};
 
     TcpLink(std::string host, std::uint16_t port);
+    ~TcpLink() override;
 
     void open(const LineSettings &line) override;
     void close() override;
