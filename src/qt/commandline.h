@@ -1,5 +1,7 @@
 #pragma once
 
+#include "links/endpoint.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -9,8 +11,8 @@ inline const QString ConsoleVersion = QStringLiteral("1.40");
 // What the command line asks of the console.
 struct ConsoleOptions
 {
-    QString com1Device;
-    QString com2Device;
+    Endpoint com1;
+    Endpoint com2;
     // COM1 and COM2 are simulated projectors on pseudo-terminals; no device may be named then.
     bool simulate = false;
 };

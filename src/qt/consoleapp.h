@@ -25,7 +25,7 @@ public:
 
 private:
     static std::vector<std::unique_ptr<SimulatedProjector>> makeSimulators(const ConsoleOptions &options);
-    QString device(const ConsoleOptions &options, int port) const;
+    Endpoint endpoint(const ConsoleOptions &options, int port) const;
 
     // Before the port, which opens their devices.
     std::vector<std::unique_ptr<SimulatedProjector>> m_simulators;
