@@ -1,18 +1,9 @@
 #include "console/form1.h"
-
-#include <chrono>
-
-using namespace std::chrono_literals;
-
-namespace {
-constexpr auto SendReply = 2000ms;
-constexpr auto SendClear = 2500ms;
-} // namespace
+#include "replies/replyperiods.h"
 
 void Form1::Command95_Click()
 {
-    m_p.Timer2.setInterval(SendReply);
-    m_p.Timer4.setInterval(SendClear);
+    setReplyPeriods(LongWaitPeriods);
     m_fields.TypedCommand = m_p.controls.text("Text1");
     sendCode(m_fields.TypedCommand);
 }

@@ -1,5 +1,6 @@
 #include "commands/holdtable.h"
 #include "console/form1.h"
+#include "replies/replyperiods.h"
 
 #include <chrono>
 
@@ -10,9 +11,6 @@ namespace {
 constexpr auto CursorArrowReply = 150ms;
 constexpr auto CursorArrowClear = 190ms;
 constexpr auto FastArrowPeriod = 5ms;
-
-constexpr auto ReleaseReply = 500ms;
-constexpr auto ReleaseClear = 1000ms;
 } // namespace
 
 void Form1::Hold_MouseDown(const HoldButton &button)
@@ -44,8 +42,7 @@ void Form1::Hold_MouseUp(const HoldButton &button)
     m_p.Timer4.setEnabled(true);
     m_p.controls.setCaption("Label11", "");
     m_p.controls.setCaption("Label12", "");
-    m_p.Timer2.setInterval(ReleaseReply);
-    m_p.Timer4.setInterval(ReleaseClear);
+    setReplyPeriods(DesignPeriods);
     m_fields.ReceiveBuffer.clear();
     if (button.setsFastArrowPace) {
         m_p.Timer1.setInterval(FastArrowPeriod);

@@ -1,6 +1,7 @@
 #include "commands/oneshottable.h"
 
 #include "console/findrow.h"
+#include "replies/statusqueries.h"
 
 namespace {
 const OneShotButton Buttons[] = {
@@ -37,11 +38,11 @@ const OneShotButton Buttons[] = {
     {"Command42", "C17", ButtonKind::LongWait},
     {"Command12", "C18", ButtonKind::LongWait},
     {"Command36", "C19", ButtonKind::LongWait},
-    {"Command44", "CR0", ButtonKind::Plain},
-    {"Command45", "CR1", ButtonKind::Plain},
-    {"Command46", "CR3", ButtonKind::Plain},
-    {"Command47", "CR4", ButtonKind::Plain},
-    {"Command54", "CR6", ButtonKind::Plain},
+    {"Command44", StatusQuery::OperatingState, ButtonKind::Plain},
+    {"Command45", StatusQuery::SelectedInput, ButtonKind::Plain},
+    {"Command46", StatusQuery::LampHours, ButtonKind::Plain},
+    {"Command47", StatusQuery::PictureOrientation, ButtonKind::Plain},
+    {"Command54", StatusQuery::Temperatures, ButtonKind::Plain},
     {"Command64", "C50", ButtonKind::LongestWait},
     {"Command65", "C52", ButtonKind::LongestWait},
     {"Command66", "C53", ButtonKind::LongestWait},

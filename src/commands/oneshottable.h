@@ -6,8 +6,8 @@
 // What a one-shot button does besides sending its code.
 enum class ButtonKind {
     Plain,
-    LongWait,    // reply 2000 ms, clearing 2500 ms, before the send
-    LongestWait, // reply 5000 ms, clearing 5500 ms, before the send
+    LongWait,    // LongWaitPeriods, before the send
+    LongestWait, // LongestWaitPeriods, before the send
     CursorSetup, // repeat 200 ms and arrow pace 1, after the send
 };
 

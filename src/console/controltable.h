@@ -1,5 +1,7 @@
 #pragma once
 
+#include "replies/replyperiods.h"
+
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -15,9 +17,9 @@ constexpr int twipsToPixels(double twips)
 
 // The four timers' intervals as the window is created; all four are stopped then.
 constexpr std::chrono::milliseconds Timer1Interval{200};
-constexpr std::chrono::milliseconds Timer2Interval{500};
+constexpr std::chrono::milliseconds Timer2Interval = DesignPeriods.reply;
 constexpr std::chrono::milliseconds Timer3Interval{5000};
-constexpr std::chrono::milliseconds Timer4Interval{1000};
+constexpr std::chrono::milliseconds Timer4Interval = DesignPeriods.clear;
 
 enum class ControlKind { Frame, Button, Label, Option, TextBox, Picture };
 enum class FontFace {

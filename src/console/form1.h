@@ -12,6 +12,7 @@
 
 struct OneShotButton;
 struct HoldButton;
+struct ReplyPeriods;
 
 // What the console drives: its port, its four timers, its controls and its message box.
 struct Platform
@@ -87,6 +88,7 @@ private:
     // replies
     void Timer2_Timer();
     void Timer4_Timer();
+    void setReplyPeriods(const ReplyPeriods &periods);
     void decodeStatusReply();
 
     Platform m_p;

@@ -38,6 +38,12 @@ ConsoleWindow::ConsoleWindow() : m_heightTwips(windowSpec().outerHeight)
         QWidget *parent = control.container.empty() ? this : m_controls.at(std::string(control.container));
         m_controls[std::string(control.name)] = makeControl(control, parent);
     }
+    // Labels lie beneath every button and box, as in the toolkit the window was designed in: a title
+    // label and the button under it share one pixel row, and the button's border must win it.
+    for (const ControlSpec &control : controlTable()) {
+        if (control.kind == ControlKind::Label)
+            m_controls.at(std::string(control.name))->lower();
+    }
     for (const LineSpec &line : outlineLines())
         m_controls[std::string(line.name)] = makeLine(line, this);
     groupOptionsByContainer();

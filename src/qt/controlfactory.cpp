@@ -8,8 +8,10 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <initializer_list>
 #include <limits>
 
+#include <QFontDatabase>
 #include <QFrame>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -26,6 +28,17 @@ void paintBackground(QWidget *widget, std::optional<std::uint32_t> colour)
     palette.setColor(QPalette::Window, QColor::fromRgb(*colour));
     widget->setPalette(palette);
     widget->setAutoFillBackground(true);
+}
+
+// The first of the faces that is installed here, or none.
+QString installedFamily(std::initializer_list<QStringView> candidates)
+{
+    const QStringList installed = QFontDatabase::families();
+    for (const QStringView candidate : candidates) {
+        if (installed.contains(candidate))
+            return candidate.toString();
+    }
+    return {};
 }
 
 QWidget *makeButton(const ControlSpec &spec, QWidget *parent)
@@ -107,17 +120,17 @@ QRect toPixels(const TwipsRect &rect)
 
 QFont consoleFont(const FontSpec &spec)
 {
+    const bool fixedPitch = spec.face == FontFace::Gothic;
+    static const QString gothic = installedFamily({u"ＭＳ ゴシック", u"IPAGothic", u"Noto Sans Mono CJK JP"});
+    static const QString pGothic = installedFamily({u"ＭＳ Ｐゴシック", u"IPAPGothic", u"Noto Sans CJK JP"});
     QFont font;
-    if (spec.face == FontFace::Gothic) {
-        font.setFamilies({QStringLiteral("ＭＳ ゴシック"), QStringLiteral("IPAGothic"),
-                          QStringLiteral("Noto Sans Mono CJK JP"), QStringLiteral("Monospace")});
-        font.setStyleHint(QFont::TypeWriter);
-        font.setFixedPitch(true);
-    } else {
-        font.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"),
-                          QStringLiteral("Noto Sans CJK JP"), QStringLiteral("Sans Serif")});
-        font.setStyleHint(QFont::SansSerif);
-    }
+    // The installed family named alone, so that no name missing here sends Qt to a substitute of its own:
+    // every caption of one face comes from one family. With none installed, the style hint chooses.
+    const QString &family = fixedPitch ? gothic : pGothic;
+    if (!family.isEmpty())
+        font.setFamilies({family});
+    font.setStyleHint(fixedPitch ? QFont::TypeWriter : QFont::SansSerif);
+    font.setFixedPitch(fixedPitch);
     font.setPointSizeF(spec.points);
     font.setBold(spec.bold);
     return font;

@@ -18,6 +18,6 @@ inline QString toQString(std::string_view utf8)
 QWidget *makeControl(const ControlSpec &spec, QWidget *parent);
 // A straight outline segment as a thin widget of its own.
 QWidget *makeLine(const LineSpec &spec, QWidget *parent);
-// The face the design names, or the nearest font here that shows Japanese.
+// The face the design names, or the first installed substitute that shows Japanese; one family per face.
 QFont consoleFont(const FontSpec &spec);
 QRect toPixels(const TwipsRect &rect);

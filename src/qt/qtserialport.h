@@ -41,7 +41,7 @@ private:
     std::string m_shownNames[2];
     int m_commPort = 1;
     int m_event = 0;
-    std::string m_settings = "19200,N,8,1";
+    std::string m_settings = Settings19200;
     std::unique_ptr<ByteLink> m_link;
     // Replaced links, freed once no call into them is left on the stack: a handler may choose the port
     // again from inside a link's own call, since a message box runs its own event loop.

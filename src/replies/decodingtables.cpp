@@ -1,6 +1,7 @@
 #include "replies/decodingtables.h"
 
 #include "console/findrow.h"
+#include "replies/statusqueries.h"
 
 #include <algorithm>
 #include <array>
@@ -54,11 +55,11 @@ constexpr DecodingRow LampMode[] = {
 };
 
 constexpr std::array<DecodingTable, 5> Tables = {{
-    {"CR0", TwoCharacterKey, OperatingState},
-    {"CR1", OneCharacterKey, SelectedInput},
-    {"CR4", TwoCharacterKey, PictureOrientation},
-    {"CRA", TwoCharacterKey, MuteAndSignal},
-    {"CR7", TwoCharacterKey, LampMode},
+    {StatusQuery::OperatingState, TwoCharacterKey, OperatingState},
+    {StatusQuery::SelectedInput, OneCharacterKey, SelectedInput},
+    {StatusQuery::PictureOrientation, TwoCharacterKey, PictureOrientation},
+    {StatusQuery::MuteAndSignal, TwoCharacterKey, MuteAndSignal},
+    {StatusQuery::LampMode, TwoCharacterKey, LampMode},
 }};
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "console/form1.h"
+#include "replies/replyperiods.h"
 #include "replies/statusdecoding.h"
 
 namespace {
@@ -20,6 +21,12 @@ void Form1::Timer4_Timer()
     m_p.controls.setCaption("Label12", "");
     m_p.controls.setCaption("Label22", "");
     m_p.Timer4.setEnabled(false);
+}
+
+void Form1::setReplyPeriods(const ReplyPeriods &periods)
+{
+    m_p.Timer2.setInterval(periods.reply);
+    m_p.Timer4.setInterval(periods.clear);
 }
 
 // Decodes from the trace as Label12 now shows it, against the command last sent.

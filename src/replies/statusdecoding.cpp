@@ -3,6 +3,7 @@
 #include "commands/framing.h"
 #include "replies/decodingtables.h"
 #include "replies/pressure.h"
+#include "replies/statusqueries.h"
 
 #include <array>
 
@@ -77,30 +78,30 @@ std::optional<std::string> pressure(std::string_view, std::string_view trace)
 }
 
 // A decoded query code and how its reply is shown.
-struct StatusQuery
+struct DecodedQuery
 {
     std::string_view code;
     Decoder decode = nullptr;
 };
 
 // Tested in this order; a command string equals at most one of them.
-constexpr std::array<StatusQuery, 9> StatusQueries = {{
-    {"CR0", lookUp},
-    {"CR1", lookUp},
-    {"CR4", lookUp},
-    {"CR3", lampHours},
-    {"CR6", temperatures},
-    {"CRA", lookUp},
-    {"CR9", wholeTrace},
-    {"CR PRESSURE", pressure},
-    {"CR7", lookUp},
+constexpr std::array<DecodedQuery, 9> DecodedQueries = {{
+    {StatusQuery::OperatingState, lookUp},
+    {StatusQuery::SelectedInput, lookUp},
+    {StatusQuery::PictureOrientation, lookUp},
+    {StatusQuery::LampHours, lampHours},
+    {StatusQuery::Temperatures, temperatures},
+    {StatusQuery::MuteAndSignal, lookUp},
+    {StatusQuery::StatusLine, wholeTrace},
+    {StatusQuery::Pressure, pressure},
+    {StatusQuery::LampMode, lookUp},
 }};
 
 } // namespace
 
 std::optional<std::string> decodeStatus(std::string_view lastCommand, std::string_view trace)
 {
-    for (const StatusQuery &query : StatusQueries) {
+    for (const DecodedQuery &query : DecodedQueries) {
         if (lastCommand == frameCommand(QueryPrefix, query.code))
             return query.decode(query.code, trace);
     }

@@ -2,7 +2,11 @@
 
 #include <string>
 
-// The line settings a settings string names: "19200,N,8,1" is 19200 baud, no parity, 8 data bits, 1 stop bit.
+// The two settings the console opens its port with: start-up and "19200" choose the first, "9600" the second.
+constexpr const char *Settings19200 = "19200,N,8,1";
+constexpr const char *Settings9600 = "9600,N,8,1";
+
+// The line settings a settings string names: Settings19200 is 19200 baud, no parity, 8 data bits, 1 stop bit.
 struct LineSettings
 {
     int baud = 0;

@@ -1,0 +1,27 @@
+# cmake -DPROGRAM=... -DPAGE=....1 -P checkmanpage.cmake: the man page renders without a warning and
+# documents every option the program's --help offers.
+execute_process(COMMAND ${PROGRAM} --help OUTPUT_VARIABLE help RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+    message(FATAL_ERROR "${PROGRAM} --help ended with ${status}")
+endif()
+file(READ ${PAGE} roff)
+string(REGEX MATCHALL "--[a-z][a-z0-9-]*" options "${help}")
+list(REMOVE_DUPLICATES options)
+set(missing)
+foreach(option IN LISTS options)
+    string(FIND "${roff}" "\\fB${option}\\fR" at)
+    if(at EQUAL -1)
+        list(APPEND missing ${option})
+    endif()
+endforeach()
+if(missing)
+    message(FATAL_ERROR "${PAGE} does not document: ${missing}")
+endif()
+
+find_program(MAN man REQUIRED)
+execute_process(COMMAND ${MAN} --warnings -l ${PAGE}
+    OUTPUT_QUIET ERROR_VARIABLE warnings RESULT_VARIABLE status)
+if(NOT status EQUAL 0 OR warnings)
+    message(FATAL_ERROR "man -l ${PAGE}: ${status} ${warnings}")
+endif()
+message(STATUS "${PAGE}: ${options} documented, no warnings")
