@@ -28,7 +28,7 @@ const LineSettings Line19200{19200, 'N', 8, 1};
 const LineSettings Line9600{9600, 'N', 8, 1};
 
 // What a server's agreement to COM port control brings for 19200,N,8,1.
-const std::string Settings19200 =
+const std::string Wire19200 =
     bytes({Iac, Sb, ComPort, 1, 0, 0, 0x4B, 0x00, Iac, Se}) + bytes({Iac, Sb, ComPort, 2, 8, Iac, Se}) +
     bytes({Iac, Sb, ComPort, 3, 1, Iac, Se}) + bytes({Iac, Sb, ComPort, 4, 1, Iac, Se}) +
     bytes({Iac, Sb, ComPort, 5, 1, Iac, Se});
@@ -87,7 +87,7 @@ private slots:
         QTest::newRow("agreement to our offers is not answered")
             << bytes({Iac, Do, Binary, Iac, Will, Binary}) << std::string() << std::string();
         QTest::newRow("COM port control agreed: the line settings follow")
-            << bytes({Iac, Do, ComPort}) << std::string() << Settings19200;
+            << bytes({Iac, Do, ComPort}) << std::string() << Wire19200;
         QTest::newRow("BINARY offered again once agreed")
             << bytes({Iac, Do, Binary, Iac, Do, Binary, Iac, Will, Binary, Iac, Will, Binary})
             << std::string() << std::string();
@@ -110,8 +110,7 @@ private slots:
             << bytes({Iac, Will, 3,    Iac, Do,  3,  Iac, Will, 1,  Iac, Dont, 1, Iac, Do,
                       0,   Iac,  Will, 0,   Iac, Do, 44,  Iac,  Sb, 44,  107,  0, Iac, Se})
             << std::string()
-            << bytes({Iac, Dont, SuppressGoAhead, Iac, Wont, SuppressGoAhead, Iac, Dont, Echo}) +
-                   Settings19200;
+            << bytes({Iac, Dont, SuppressGoAhead, Iac, Wont, SuppressGoAhead, Iac, Dont, Echo}) + Wire19200;
     }
     void serverTalkIsAnsweredOrSwallowed()
     {
@@ -166,7 +165,7 @@ private slots:
         QCOMPARE(codec.setLine(Line9600), std::string());
         const std::string answer = codec.decode(bytes({Iac, Do, ComPort})).answer;
         QCOMPARE(answer.substr(0, 10), bytes({Iac, Sb, ComPort, 1, 0, 0, 0x25, 0x80, Iac, Se}));
-        QCOMPARE(answer.size(), Settings19200.size());
+        QCOMPARE(answer.size(), Wire19200.size());
         // Refused: nothing is ever sent, the data still flows.
         codec.start(Line19200);
         const Rfc2217Codec::Decoded refused = codec.decode(bytes({Iac, Dont, ComPort, 'o', 'k'}));
