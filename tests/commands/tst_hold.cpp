@@ -148,7 +148,8 @@ private slots:
         console.messages.errors.clear();
         console.port.lose();
         console.advance(2000);
-        QCOMPARE(console.messages.errors, std::vector<std::string>{"6: COM1 (fake): the connection was lost"});
+        QCOMPARE(console.messages.errors,
+                 std::vector<std::string>{"6: COM1 (fake): the connection was lost"});
         QCOMPARE(console.form.fields().RepeatCode, 0);
         QVERIFY(!console.Timer1.enabled());
         console.form.mouseUp("Command1");
