@@ -1,6 +1,7 @@
 #include "pty.h"
 #include "qt/qtserialport.h"
 
+#include <optional>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -11,6 +12,8 @@ namespace {
 constexpr int LostWaitMs = 5000;
 // Long enough for thousands of the repeated error signals a lost line would bring if the port stayed open.
 constexpr int AfterLossMs = 200;
+// More than a pseudo-terminal's own buffer holds, so that the line is full when nothing reads it.
+constexpr std::size_t FillerBytes = 20000;
 const Endpoint MissingDevice = parseEndpoint("/dev/tavo-no-such-device");
 
 std::string allBytes()
@@ -24,6 +27,16 @@ std::string allBytes()
 Endpoint path(const Pty &pty)
 {
     return parseEndpoint(pty.slavePath());
+}
+
+// What the console sends until everything expected is there, letting the port's event loop run.
+std::string drain(Pty &pty, std::size_t expected)
+{
+    std::string received;
+    // A short result fails the comparison that follows, showing what came.
+    static_cast<void>(
+        QTest::qWaitFor([&] { return (received += pty.readAvailable()).size() >= expected; }, LostWaitMs));
+    return received + pty.readAvailable();
 }
 
 SerialError openingFails(QtSerialPort &port)
@@ -208,6 +221,64 @@ private slots:
         QCOMPARE(lost[0].number(), SerialError::LineLost);
         QVERIFY2(lost[0].description().starts_with("COM1 (" + pty.slavePath() + "): the connection was lost"),
                  lost[0].description().c_str());
+    }
+
+    // The recipe of a far end that stops reading: filler fills the line, then an arrow is held. Commands
+    // wait in order up to the bound, the one that would pass it is refused whole, and the port stays open.
+    void aSlowLineIsNotALostLine()
+    {
+        Pty pty;
+        QtSerialPort port(path(pty), MissingDevice);
+        int lost = 0;
+        port.setOnLost([&](const SerialError &) { ++lost; });
+        port.setPortOpen(true);
+        const std::string filler(FillerBytes, 'x');
+        port.Output(filler);
+        const std::string arrow = "C3A\r";
+        std::size_t accepted = 0;
+        std::optional<SerialError> refused;
+        while (!refused && accepted <= ByteLink::WriteQueueLimit) {
+            try {
+                port.Output(arrow);
+                ++accepted;
+                QCoreApplication::processEvents();
+            } catch (const SerialError &error) {
+                refused = error;
+            }
+        }
+        QVERIFY(refused);
+        QCOMPARE(refused->number(), SerialError::LineBusy);
+        const std::string busy = "COM1 (" + pty.slavePath() + "): the line is not taking data (";
+        QVERIFY2(refused->description().starts_with(busy), refused->description().c_str());
+        const std::size_t waiting = std::stoul(refused->description().substr(busy.size()));
+        QVERIFY(waiting <= ByteLink::WriteQueueLimit && waiting + arrow.size() > ByteLink::WriteQueueLimit);
+        QVERIFY(port.PortOpen());
+        QCOMPARE(lost, 0);
+
+        std::string expected = filler;
+        for (std::size_t i = 0; i < accepted; ++i)
+            expected += arrow;
+        QCOMPARE(drain(pty, expected.size()), expected);
+        port.Output("C00\r");
+        QCOMPARE(pty.read(4), std::string("C00\r"));
+        QCOMPARE(lost, 0);
+    }
+
+    // A line that goes away while commands wait for it is lost, told once, at the next command.
+    void aLineLostWhileCommandsWaitIsToldOnce()
+    {
+        Pty pty;
+        QtSerialPort port(path(pty), MissingDevice);
+        int lost = 0;
+        port.setOnLost([&](const SerialError &) { ++lost; });
+        port.setPortOpen(true);
+        port.Output(std::string(FillerBytes, 'x'));
+        pty.closeMaster();
+        port.Output("C00\r");
+        QCOMPARE(lost, 1);
+        QVERIFY(!port.PortOpen());
+        QTest::qWait(AfterLossMs);
+        QCOMPARE(lost, 1);
     }
 
     // The loss shows first when a command goes out: told once, and the next command finds the port closed.

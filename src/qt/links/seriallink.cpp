@@ -1,5 +1,7 @@
 #include "qt/links/seriallink.h"
 
+#include "qt/links/posixdevice.h"
+
 #include <unistd.h>
 
 namespace {
@@ -85,12 +87,19 @@ void SerialLink::write(const std::string &bytes)
 {
     if (!m_port.isOpen())
         throw SerialError(SerialError::PortNotOpen, "port is not open");
+    const std::size_t waiting = bytesWaiting();
+    if (waiting + bytes.size() > WriteQueueLimit)
+        throw SerialError(SerialError::LineBusy,
+                          "the line is not taking data (" + std::to_string(waiting) + " bytes waiting)");
     const QByteArray data(bytes.data(), static_cast<qsizetype>(bytes.size()));
     if (m_port.write(data) != data.size())
         throw SerialError(SerialError::WriteFailed, "the command could not be written");
-    // Out on the line now rather than at some later turn of the event loop. A line lost on the way has
-    // closed the port and been told already; only a failure on a line still open is this write's own.
-    if (!m_port.flush() && m_port.isOpen())
+    // Out on the line now rather than at some later turn of the event loop, but only into a line with
+    // room: flush() writes without waiting, and a full line's "try again" comes back from QSerialPort as
+    // the ResourceError of a line that is gone. A full line takes the bytes when it has room again.
+    // A line lost on the way has closed the port and been told already; only a failure on a line still
+    // open is this write's own.
+    if (lineTakesDataNow(m_port.handle()) && !m_port.flush() && m_port.isOpen())
         throw SerialError(SerialError::WriteFailed,
                           "the command could not be written (" + m_port.errorString().toStdString() + ")");
 }
