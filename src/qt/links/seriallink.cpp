@@ -2,8 +2,6 @@
 
 #include "qt/links/posixdevice.h"
 
-#include <unistd.h>
-
 namespace {
 QSerialPort::Parity parityOf(char parity)
 {
@@ -55,13 +53,15 @@ void SerialLink::open(const LineSettings &line)
 
 void SerialLink::failOpen(QSerialPort::SerialPortError error, const QString &errorText)
 {
-    if (error == QSerialPort::DeviceNotFoundError)
-        throw SerialError(SerialError::NoSuchDevice, "no such device");
-    // The port's lock file and a real lack of rights both come back as a permission error.
+    const std::string path = m_device.toLocal8Bit().toStdString();
+    if (std::optional<SerialError> fault = deviceFault(path))
+        throw *fault;
+    // A device that would open is held by someone: QSerialPort tells its lock file and a device held
+    // exclusively as a permission error.
     if (error == QSerialPort::PermissionError) {
-        if (::access(m_device.toLocal8Bit().constData(), R_OK | W_OK) != 0)
-            throw SerialError(SerialError::NoPermission, "no permission (join the dialout group)");
-        throw SerialError(SerialError::InUse, "in use by another program");
+        const std::string holder = deviceHolder(path);
+        throw SerialError(SerialError::InUse,
+                          "in use by another program" + (holder.empty() ? "" : " (" + holder + ")"));
     }
     throw SerialError(SerialError::OpenFailed, "cannot be opened (" + errorText.toStdString() + ")");
 }
