@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <QFileInfo>
+#include <QSerialPortInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -170,6 +171,28 @@ private slots:
         QCOMPARE(QString::fromStdString(error.description()),
                  QString::fromStdString("COM1 (" + device + "): ") + reason);
         QVERIFY(!port.PortOpen());
+    }
+
+    // A PC's /dev/ttyS0 usually opens with nothing behind it; auto falls back to it without an adapter.
+    void aBuiltInPortWithoutHardwareIsNoSuchDevice_data()
+    {
+        QTest::addColumn<QString>("endpoint");
+        QTest::newRow("named") << "/dev/ttyS0";
+        QTest::newRow("auto") << "auto";
+    }
+    void aBuiltInPortWithoutHardwareIsNoSuchDevice()
+    {
+        QFETCH(QString, endpoint);
+        const QList<QSerialPortInfo> listed = QSerialPortInfo::availablePorts();
+        if (!QFileInfo::exists("/dev/ttyS0") ||
+            std::any_of(listed.begin(), listed.end(), [](const QSerialPortInfo &info) {
+                return info.systemLocation() == "/dev/ttyS0" || info.hasVendorIdentifier();
+            }))
+            QSKIP("this machine has serial hardware or no /dev/ttyS0");
+        QtSerialPort port(parseEndpoint(endpoint.toStdString()), MissingDevice);
+        const SerialError error = openingFails(port);
+        QCOMPARE(error.number(), SerialError::NoSuchDevice);
+        QCOMPARE(QString::fromStdString(error.description()), QString("COM1 (/dev/ttyS0): no such device"));
     }
 
     void aDeviceHeldByAnotherPortIsInUse()

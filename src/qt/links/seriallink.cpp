@@ -1,5 +1,6 @@
 #include "qt/links/seriallink.h"
 
+#include "qt/links/portlist.h"
 #include "qt/links/posixdevice.h"
 
 namespace {
@@ -37,6 +38,9 @@ void SerialLink::open(const LineSettings &line)
 {
     if (m_port.isOpen())
         return;
+    // Such a port opens, and every command would go into nothing.
+    if (builtInPortWithoutHardware(m_device))
+        throw SerialError(SerialError::NoSuchDevice, "no such device");
     if (!m_port.open(QIODevice::ReadWrite)) {
         const QSerialPort::SerialPortError error = m_port.error();
         const QString errorText = m_port.errorString();
