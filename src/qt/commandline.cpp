@@ -1,5 +1,7 @@
 #include "qt/commandline.h"
 
+#include "qt/links/portlist.h"
+
 #include <stdexcept>
 
 #include <QCommandLineParser>
@@ -24,9 +26,12 @@ CommandLine parseCommandLine(const QStringList &arguments)
     const QCommandLineOption simulate(
         QStringLiteral("simulate"),
         QStringLiteral("Connect COM1 and COM2 to simulated projectors on pseudo-terminals."));
+    const QCommandLineOption listPorts(
+        QStringLiteral("list-ports"),
+        QStringLiteral("List the serial ports found, one line each, and exit."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
-    parser.addOptions({com1, com2, simulate});
+    parser.addOptions({com1, com2, simulate, listPorts});
 
     CommandLine result;
     if (!parser.parse(arguments)) {
@@ -46,6 +51,10 @@ CommandLine parseCommandLine(const QStringList &arguments)
     }
     if (parser.isSet(version)) {
         result.output = ConsoleVersion + QLatin1Char('\n');
+        return result;
+    }
+    if (parser.isSet(listPorts)) {
+        result.output = QString::fromStdString(portListing(availablePorts()));
         return result;
     }
     if (parser.isSet(simulate) && (parser.isSet(com1) || parser.isSet(com2))) {

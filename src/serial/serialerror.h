@@ -17,6 +17,7 @@ public:
         OpenFailed = 7,
         BadSettings = 8,
         BadPortNumber = 9,
+        LineBusy = 10,
     };
 
     SerialError(Number number, const std::string &description)

@@ -36,6 +36,8 @@ private slots:
                                  << "";
         QTest::newRow("help") << QStringList{"--help"} << false << 0 << ""
                               << "";
+        QTest::newRow("list ports") << QStringList{"--list-ports"} << false << 0 << ""
+                                    << "";
     }
     void readsTheCommandLine()
     {
@@ -81,6 +83,8 @@ private slots:
         QCOMPARE(parseCommandLine({"tavo-console", "--version"}).output, QString("1.40\n"));
         QVERIFY(parseCommandLine({"tavo-console", "--help"}).output.contains("--com2"));
         QVERIFY(parseCommandLine({"tavo-console", "--help"}).output.contains("--simulate"));
+        QVERIFY(parseCommandLine({"tavo-console", "--help"}).output.contains("--list-ports"));
+        QVERIFY(!parseCommandLine({"tavo-console", "--list-ports"}).output.isEmpty());
     }
 };
 
