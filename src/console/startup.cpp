@@ -1,14 +1,11 @@
 #include "console/centring.h"
 #include "console/form1.h"
 #include "console/windowheights.h"
-
-namespace {
-constexpr const char *StartSettings = "19200,N,8,1";
-} // namespace
+#include "serial/linesettings.h"
 
 void Form1::Form_Load()
 {
-    m_fields.PortSettings = StartSettings;
+    m_fields.PortSettings = Settings19200;
     m_fields.CommandPrefix.clear();
     // Centred from the full design size, so the compact window sits where the full one's top edge would be.
     const TwipsPoint corner = centreWindow(m_p.controls.screenSize(), m_p.controls.windowSize());

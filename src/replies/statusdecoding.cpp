@@ -106,3 +106,12 @@ std::optional<std::string> decodeStatus(std::string_view lastCommand, std::strin
     }
     return std::nullopt;
 }
+
+bool isStatusQuery(std::string_view command)
+{
+    for (const StatusQuery &query : StatusQueries) {
+        if (command == frameCommand(QueryPrefix, query.code))
+            return true;
+    }
+    return false;
+}

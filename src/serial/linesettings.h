@@ -2,6 +2,10 @@
 
 #include <string>
 
+// The two settings the console offers; start-up opens COM1 with the first.
+constexpr const char *Settings19200 = "19200,N,8,1";
+constexpr const char *Settings9600 = "9600,N,8,1";
+
 // The line settings a settings string names: "19200,N,8,1" is 19200 baud, no parity, 8 data bits, 1 stop bit.
 struct LineSettings
 {

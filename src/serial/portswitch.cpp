@@ -1,11 +1,7 @@
 #include "console/form1.h"
+#include "serial/linesettings.h"
 
 #include <optional>
-
-namespace {
-constexpr const char *Settings19200 = "19200,N,8,1";
-constexpr const char *Settings9600 = "9600,N,8,1";
-} // namespace
 
 void Form1::Command33_Click()
 {
