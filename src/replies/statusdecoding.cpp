@@ -96,22 +96,26 @@ constexpr std::array<StatusQuery, 9> StatusQueries = {{
     {"CR7", lookUp},
 }};
 
+const StatusQuery *findQuery(std::string_view command)
+{
+    for (const StatusQuery &query : StatusQueries) {
+        if (command == frameCommand(QueryPrefix, query.code))
+            return &query;
+    }
+    return nullptr;
+}
+
 } // namespace
 
 std::optional<std::string> decodeStatus(std::string_view lastCommand, std::string_view trace)
 {
-    for (const StatusQuery &query : StatusQueries) {
-        if (lastCommand == frameCommand(QueryPrefix, query.code))
-            return query.decode(query.code, trace);
-    }
-    return std::nullopt;
+    const StatusQuery *query = findQuery(lastCommand);
+    if (!query)
+        return std::nullopt;
+    return query->decode(query->code, trace);
 }
 
 bool isStatusQuery(std::string_view command)
 {
-    for (const StatusQuery &query : StatusQueries) {
-        if (command == frameCommand(QueryPrefix, query.code))
-            return true;
-    }
-    return false;
+    return findQuery(command) != nullptr;
 }
