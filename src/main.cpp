@@ -27,8 +27,7 @@ int runCommandLineMode(int argc, char *argv[], const ConsoleOptions &options, Tr
     std::unique_ptr<SimulatedProjector> simulator;
     if (options.simulate)
         simulator = std::make_unique<SimulatedProjector>();
-    const QString com1 = simulator ? QString::fromStdString(simulator->slavePath()) : options.com1Device;
-    QtSerialPort port(com1, options.com2Device);
+    QtSerialPort port(simulator ? parseEndpoint(simulator->slavePath()) : options.com1, options.com2);
     port.setTrafficLog(log);
     std::vector<std::string> texts;
     for (const QString &text : options.sends)

@@ -1,20 +1,18 @@
 #include "qt/commandline.h"
 
-#include <QCommandLineParser>
-
 #include <algorithm>
 #include <optional>
+#include <stdexcept>
+
+#include <QCommandLineParser>
 
 namespace {
 constexpr int UsageExitCode = 2;
-
-#ifdef Q_OS_WIN
-const QString DefaultCom1 = QStringLiteral("COM1");
-const QString DefaultCom2 = QStringLiteral("COM2");
-#else
-const QString DefaultCom1 = QStringLiteral("/dev/ttyS0");
-const QString DefaultCom2 = QStringLiteral("/dev/ttyS1");
-#endif
+const QString DefaultEndpoint = QStringLiteral("auto");
+const QString EndpointHelp = QStringLiteral(
+    "Where %1 reaches the projector: a device path; auto (the default), the %2 USB serial adapter, else %3; "
+    "tcp://HOST:PORT, a serial device server, whose own setting is the line's speed; "
+    "rfc2217://HOST:PORT, a server that takes the speed from the console.");
 
 QString usageError(const QString &text)
 {
@@ -48,12 +46,10 @@ CommandLine parseCommandLine(const QStringList &arguments)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Drives a data projector over an RS-232C serial line."));
-    const QCommandLineOption com1(QStringLiteral("com1"),
-                                  QStringLiteral("The device that is COM1 (default %1).").arg(DefaultCom1),
-                                  QStringLiteral("DEVICE"), DefaultCom1);
-    const QCommandLineOption com2(QStringLiteral("com2"),
-                                  QStringLiteral("The device that is COM2 (default %1).").arg(DefaultCom2),
-                                  QStringLiteral("DEVICE"), DefaultCom2);
+    const QCommandLineOption com1(QStringLiteral("com1"), EndpointHelp.arg("COM1", "first", "/dev/ttyS0"),
+                                  QStringLiteral("ENDPOINT"), DefaultEndpoint);
+    const QCommandLineOption com2(QStringLiteral("com2"), EndpointHelp.arg("COM2", "second", "/dev/ttyS1"),
+                                  QStringLiteral("ENDPOINT"), DefaultEndpoint);
     const QCommandLineOption simulate(
         QStringLiteral("simulate"),
         QStringLiteral("Connect COM1 and COM2 to simulated projectors on pseudo-terminals."));
@@ -103,8 +99,14 @@ CommandLine parseCommandLine(const QStringList &arguments)
     if (parser.isSet(simulate) && (parser.isSet(com1) || parser.isSet(com2)))
         return refuse(QStringLiteral("--simulate names its own devices"));
     ConsoleOptions options;
-    options.com1Device = parser.value(com1);
-    options.com2Device = parser.value(com2);
+    try {
+        options.com1 = parseEndpoint(parser.value(com1).toStdString());
+        options.com2 = parseEndpoint(parser.value(com2).toStdString());
+    } catch (const std::invalid_argument &error) {
+        result.exitCode = UsageExitCode;
+        result.error = QStringLiteral("tavo-console: %1").arg(QString::fromStdString(error.what()));
+        return result;
+    }
     options.simulate = parser.isSet(simulate);
     if (parser.isSet(log) && parser.value(log).isEmpty())
         return refuse(QStringLiteral("--log needs a file name"));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "commands/freeform.h"
+#include "links/endpoint.h"
 #include "serial/linesettings.h"
 
 #include <chrono>
@@ -15,8 +16,8 @@ inline const QString ConsoleVersion = QStringLiteral("1.40");
 // What the command line asks of the console.
 struct ConsoleOptions
 {
-    QString com1Device;
-    QString com2Device;
+    Endpoint com1;
+    Endpoint com2;
     // COM1 and COM2 are simulated projectors on pseudo-terminals; no device may be named then.
     bool simulate = false;
     // The traffic log's file; empty keeps no log.

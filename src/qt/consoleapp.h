@@ -15,7 +15,8 @@
 class ConsoleApp
 {
 public:
-    explicit ConsoleApp(const ConsoleOptions &options);
+    // The traffic log, when given, records every link the port opens.
+    explicit ConsoleApp(const ConsoleOptions &options, TrafficLog *log = nullptr);
 
     // Start-up, then the window is shown; false when start-up failed and the operator was told why.
     bool start();
@@ -25,7 +26,7 @@ public:
 
 private:
     static std::vector<std::unique_ptr<SimulatedProjector>> makeSimulators(const ConsoleOptions &options);
-    QString device(const ConsoleOptions &options, int port) const;
+    Endpoint endpoint(const ConsoleOptions &options, int port) const;
 
     // Before the port, which opens their devices.
     std::vector<std::unique_ptr<SimulatedProjector>> m_simulators;

@@ -1,50 +1,54 @@
 #include "qt/qtserialport.h"
 
-#include "serial/linesettings.h"
-
-#include <unistd.h>
+#include "links/loggedlink.h"
+#include "qt/links/makelink.h"
 
 namespace {
-QSerialPort::Parity parityOf(char parity)
-{
-    switch (parity) {
-    case 'E':
-        return QSerialPort::EvenParity;
-    case 'O':
-        return QSerialPort::OddParity;
-    case 'M':
-        return QSerialPort::MarkParity;
-    case 'S':
-        return QSerialPort::SpaceParity;
-    default:
-        return QSerialPort::NoParity;
-    }
-}
+// Before any adapter is found by itself: the PC's own first two ports.
+const std::string DefaultDevices[] = {"/dev/ttyS0", "/dev/ttyS1"};
 } // namespace
 
-QtSerialPort::QtSerialPort(const QString &com1Device, const QString &com2Device, QObject *parent)
-    : QObject(parent), m_devices{com1Device, com2Device}
+QtSerialPort::QtSerialPort(const Endpoint &com1, const Endpoint &com2, QObject *parent)
+    : QObject(parent), m_endpoints{com1, com2}, m_shownNames{com1.text, com2.text}
 {
-    connect(&m_port, &QSerialPort::readyRead, this, [this] {
-        m_event = ReceiveEvent;
-        raiseOnComm();
-    });
-    connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialPort::onError);
 }
 
-QString QtSerialPort::device() const
+QtSerialPort::~QtSerialPort() = default;
+
+template <class Call> auto QtSerialPort::withLink(Call &&call)
 {
-    return m_devices[m_commPort - 1];
+    struct Scope
+    {
+        QtSerialPort &port;
+        explicit Scope(QtSerialPort &p) : port(p) { ++port.m_linkCalls; }
+        ~Scope()
+        {
+            if (--port.m_linkCalls == 0)
+                port.m_retired.clear();
+        }
+    } scope(*this);
+    return call();
+}
+
+template <class Call> auto QtSerialPort::callLink(Call &&call)
+{
+    return withLink([&] {
+        try {
+            return call();
+        } catch (const SerialError &error) {
+            fail(error);
+        }
+    });
 }
 
 std::string QtSerialPort::portName() const
 {
-    return "COM" + std::to_string(m_commPort) + " (" + device().toStdString() + ")";
+    return "COM" + std::to_string(m_commPort) + " (" + m_shownNames[m_commPort - 1] + ")";
 }
 
-void QtSerialPort::fail(SerialError::Number number, const std::string &reason) const
+void QtSerialPort::fail(const SerialError &error) const
 {
-    throw SerialError(number, portName() + ": " + reason);
+    throw SerialError(error.number(), portName() + ": " + error.description());
 }
 
 void QtSerialPort::setCommPort(int port)
@@ -57,83 +61,68 @@ void QtSerialPort::setCommPort(int port)
 
 void QtSerialPort::setSettings(const std::string &settings)
 {
-    parseLineSettings(settings);
+    const LineSettings line = parseLineSettings(settings);
     m_settings = settings;
-    if (m_port.isOpen())
-        applySettings();
+    if (PortOpen())
+        callLink([&] { m_link->setLineSettings(line); });
 }
 
-void QtSerialPort::applySettings()
+Endpoint QtSerialPort::linkEndpoint()
 {
-    const LineSettings line = parseLineSettings(m_settings);
-    const bool applied =
-        m_port.setBaudRate(line.baud) &&
-        m_port.setDataBits(line.dataBits == 7 ? QSerialPort::Data7 : QSerialPort::Data8) &&
-        m_port.setParity(parityOf(line.parity)) &&
-        m_port.setStopBits(line.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop) &&
-        m_port.setFlowControl(QSerialPort::NoFlowControl);
-    if (!applied)
-        fail(SerialError::BadSettings, "the line would not take " + m_settings);
+    const Endpoint &named = m_endpoints[m_commPort - 1];
+    if (named.kind != Endpoint::Kind::Auto)
+        return named;
+    Endpoint chosen;
+    chosen.kind = Endpoint::Kind::Device;
+    chosen.device = DefaultDevices[m_commPort - 1];
+    chosen.text = chosen.device;
+    m_shownNames[m_commPort - 1] = chosen.device;
+    return chosen;
+}
+
+void QtSerialPort::replaceLink(std::unique_ptr<ByteLink> link)
+{
+    if (m_link)
+        m_retired.push_back(std::move(m_link));
+    m_link = std::move(link);
+    m_link->setOnArrived([this] {
+        withLink([this] {
+            m_event = ReceiveEvent;
+            raiseOnComm();
+        });
+    });
+    m_link->setOnLost([this](const SerialError &error) {
+        const SerialError told(error.number(), portName() + ": " + error.description());
+        withLink([&] { raiseLost(told); });
+    });
 }
 
 void QtSerialPort::setPortOpen(bool open)
 {
-    if (open == m_port.isOpen())
+    if (open == PortOpen())
         return;
-    if (!open) {
-        m_port.close();
-        return;
-    }
-    m_port.setPortName(device());
-    if (!m_port.open(QIODevice::ReadWrite)) {
-        const QSerialPort::SerialPortError error = m_port.error();
-        m_port.clearError();
-        if (error == QSerialPort::DeviceNotFoundError)
-            fail(SerialError::NoSuchDevice, "no such device");
-        // The port's lock file and a real lack of rights both come back as a permission error.
-        if (error == QSerialPort::PermissionError) {
-            if (::access(device().toLocal8Bit().constData(), R_OK | W_OK) != 0)
-                fail(SerialError::NoPermission, "no permission (join the dialout group)");
-            fail(SerialError::InUse, "in use by another program");
+    const LineSettings line = parseLineSettings(m_settings);
+    callLink([&] {
+        if (!open) {
+            m_link->close();
+            return;
         }
-        fail(SerialError::OpenFailed, "cannot be opened (" + m_port.errorString().toStdString() + ")");
-    }
-    try {
-        applySettings();
-    } catch (const SerialError &) {
-        m_port.close();
-        throw;
-    }
+        std::unique_ptr<ByteLink> link = makeLink(linkEndpoint());
+        if (m_log)
+            link = std::make_unique<LoggedLink>(std::move(link), *m_log, portName());
+        replaceLink(std::move(link));
+        m_link->open(line);
+    });
 }
 
 void QtSerialPort::Output(const std::string &bytes)
 {
-    if (!m_port.isOpen())
-        fail(SerialError::PortNotOpen, "port is not open");
-    const QByteArray data(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    if (m_port.write(data) != data.size())
-        fail(SerialError::WriteFailed, "the command could not be written");
-    // Out on the line now rather than at some later turn of the event loop. A line lost on the way has
-    // closed the port and been told already; only a failure on a line still open is this write's own.
-    if (!m_port.flush() && m_port.isOpen())
-        fail(SerialError::WriteFailed,
-             "the command could not be written (" + m_port.errorString().toStdString() + ")");
+    if (!PortOpen())
+        fail(SerialError(SerialError::PortNotOpen, "port is not open"));
+    callLink([&] { m_link->write(bytes); });
 }
 
 std::string QtSerialPort::Input()
 {
-    if (!m_port.isOpen())
-        return {};
-    const QByteArray data = m_port.readAll();
-    return std::string(data.constData(), static_cast<std::size_t>(data.size()));
-}
-
-void QtSerialPort::onError(QSerialPort::SerialPortError error)
-{
-    // Once the far end is gone these come in a tight loop until the port is closed: close at the first.
-    if ((error != QSerialPort::ReadError && error != QSerialPort::ResourceError) || !m_port.isOpen())
-        return;
-    m_port.close();
-    raiseLost(
-        SerialError(SerialError::LineLost, portName() + ": the connection was lost; choose the port again"));
+    return PortOpen() ? callLink([&] { return m_link->readAll(); }) : std::string();
 }

@@ -18,7 +18,7 @@ struct SimulatedLine
     explicit SimulatedLine(const SimulatorOptions &options) : projector(options) {}
 
     SimulatedProjector projector;
-    QtSerialPort serial{QString::fromStdString(projector.slavePath()), QStringLiteral("/dev/tavo-no-com2")};
+    QtSerialPort serial{parseEndpoint(projector.slavePath()), parseEndpoint("/dev/tavo-no-com2")};
 };
 
 // The real window and its real timers on that line.

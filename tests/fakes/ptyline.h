@@ -7,5 +7,5 @@
 struct PtyLine
 {
     Pty pty;
-    QtSerialPort serial{QString::fromStdString(pty.slavePath()), QStringLiteral("/dev/tavo-no-com2")};
+    QtSerialPort serial{parseEndpoint(pty.slavePath()), parseEndpoint("/dev/tavo-no-com2")};
 };

@@ -15,8 +15,8 @@ private slots:
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("com1");
         QTest::addColumn<QString>("com2");
-        QTest::newRow("none") << QStringList{} << true << 0 << "/dev/ttyS0"
-                              << "/dev/ttyS1";
+        QTest::newRow("none") << QStringList{} << true << 0 << "auto"
+                              << "auto";
         QTest::newRow("both devices")
             << QStringList{"--com1", "/dev/pts/3", "--com2=/dev/ttyUSB0"} << true << 0 << "/dev/pts/3"
             << "/dev/ttyUSB0";
@@ -26,6 +26,12 @@ private slots:
                                         << "";
         QTest::newRow("stray argument") << QStringList{"COM3"} << false << 2 << ""
                                         << "";
+        QTest::newRow("network endpoints")
+            << QStringList{"--com1", "tcp://127.0.0.1:4001", "--com2", "rfc2217://host:2217"} << true << 0
+            << "tcp://127.0.0.1:4001"
+            << "rfc2217://host:2217";
+        QTest::newRow("bad endpoint") << QStringList{"--com2", "tcp://127.0.0.1"} << false << 2 << ""
+                                      << "";
         QTest::newRow("version") << QStringList{"--version"} << false << 0 << ""
                                  << "";
         QTest::newRow("help") << QStringList{"--help"} << false << 0 << ""
@@ -42,8 +48,8 @@ private slots:
         QCOMPARE(parsed.run, run);
         QCOMPARE(parsed.exitCode, exitCode);
         if (run) {
-            QCOMPARE(parsed.options.com1Device, com1);
-            QCOMPARE(parsed.options.com2Device, com2);
+            QCOMPARE(QString::fromStdString(parsed.options.com1.text), com1);
+            QCOMPARE(QString::fromStdString(parsed.options.com2.text), com2);
         }
         if (exitCode == 2) {
             QVERIFY(!parsed.error.isEmpty());

@@ -11,7 +11,7 @@ namespace {
 constexpr int LostWaitMs = 5000;
 // Long enough for thousands of the repeated error signals a lost line would bring if the port stayed open.
 constexpr int AfterLossMs = 200;
-const QString MissingDevice = "/dev/tavo-no-such-device";
+const Endpoint MissingDevice = parseEndpoint("/dev/tavo-no-such-device");
 
 std::string allBytes()
 {
@@ -21,9 +21,9 @@ std::string allBytes()
     return bytes;
 }
 
-QString path(const Pty &pty)
+Endpoint path(const Pty &pty)
 {
-    return QString::fromStdString(pty.slavePath());
+    return parseEndpoint(pty.slavePath());
 }
 
 SerialError openingFails(QtSerialPort &port)
@@ -101,7 +101,7 @@ private slots:
 
     void aMissingDeviceIsNamed()
     {
-        QtSerialPort port(MissingDevice, MissingDevice + "2");
+        QtSerialPort port(MissingDevice, parseEndpoint("/dev/tavo-no-such-device2"));
         port.setCommPort(2);
         const SerialError error = openingFails(port);
         QCOMPARE(error.number(), SerialError::NoSuchDevice);

@@ -1,0 +1,9 @@
+#pragma once
+
+#include "links/bytelink.h"
+#include "links/endpoint.h"
+
+#include <memory>
+
+// The link an endpoint names, closed. Auto must have been chosen into a device first.
+std::unique_ptr<ByteLink> makeLink(const Endpoint &endpoint);

@@ -1,0 +1,118 @@
+#include "qt/links/seriallink.h"
+
+#include <unistd.h>
+
+namespace {
+QSerialPort::Parity parityOf(char parity)
+{
+    switch (parity) {
+    case 'E':
+        return QSerialPort::EvenParity;
+    case 'O':
+        return QSerialPort::OddParity;
+    case 'M':
+        return QSerialPort::MarkParity;
+    case 'S':
+        return QSerialPort::SpaceParity;
+    default:
+        return QSerialPort::NoParity;
+    }
+}
+
+std::string settingsText(const LineSettings &line)
+{
+    return std::to_string(line.baud) + ',' + line.parity + ',' + std::to_string(line.dataBits) + ',' +
+           std::to_string(line.stopBits);
+}
+} // namespace
+
+SerialLink::SerialLink(const QString &device, QObject *parent) : QObject(parent), m_device(device)
+{
+    m_port.setPortName(device);
+    connect(&m_port, &QSerialPort::readyRead, this, [this] { raiseArrived(); });
+    connect(&m_port, &QSerialPort::errorOccurred, this, &SerialLink::onError);
+}
+
+void SerialLink::open(const LineSettings &line)
+{
+    if (m_port.isOpen())
+        return;
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        const QSerialPort::SerialPortError error = m_port.error();
+        const QString errorText = m_port.errorString();
+        m_port.clearError();
+        failOpen(error, errorText);
+    }
+    try {
+        setLineSettings(line);
+    } catch (const SerialError &) {
+        m_port.close();
+        throw;
+    }
+}
+
+void SerialLink::failOpen(QSerialPort::SerialPortError error, const QString &errorText)
+{
+    if (error == QSerialPort::DeviceNotFoundError)
+        throw SerialError(SerialError::NoSuchDevice, "no such device");
+    // The port's lock file and a real lack of rights both come back as a permission error.
+    if (error == QSerialPort::PermissionError) {
+        if (::access(m_device.toLocal8Bit().constData(), R_OK | W_OK) != 0)
+            throw SerialError(SerialError::NoPermission, "no permission (join the dialout group)");
+        throw SerialError(SerialError::InUse, "in use by another program");
+    }
+    throw SerialError(SerialError::OpenFailed, "cannot be opened (" + errorText.toStdString() + ")");
+}
+
+void SerialLink::close()
+{
+    m_port.close();
+}
+
+void SerialLink::setLineSettings(const LineSettings &line)
+{
+    const bool applied =
+        m_port.setBaudRate(line.baud) &&
+        m_port.setDataBits(line.dataBits == 7 ? QSerialPort::Data7 : QSerialPort::Data8) &&
+        m_port.setParity(parityOf(line.parity)) &&
+        m_port.setStopBits(line.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop) &&
+        m_port.setFlowControl(QSerialPort::NoFlowControl);
+    if (!applied)
+        throw SerialError(SerialError::BadSettings, "the line would not take " + settingsText(line));
+}
+
+void SerialLink::write(const std::string &bytes)
+{
+    if (!m_port.isOpen())
+        throw SerialError(SerialError::PortNotOpen, "port is not open");
+    const QByteArray data(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    if (m_port.write(data) != data.size())
+        throw SerialError(SerialError::WriteFailed, "the command could not be written");
+    // Out on the line now rather than at some later turn of the event loop. A line lost on the way has
+    // closed the port and been told already; only a failure on a line still open is this write's own.
+    if (!m_port.flush() && m_port.isOpen())
+        throw SerialError(SerialError::WriteFailed,
+                          "the command could not be written (" + m_port.errorString().toStdString() + ")");
+}
+
+std::string SerialLink::readAll()
+{
+    if (!m_port.isOpen())
+        return {};
+    const QByteArray data = m_port.readAll();
+    return std::string(data.constData(), static_cast<std::size_t>(data.size()));
+}
+
+std::size_t SerialLink::bytesWaiting() const
+{
+    return static_cast<std::size_t>(m_port.bytesToWrite());
+}
+
+void SerialLink::onError(QSerialPort::SerialPortError error)
+{
+    // Once the far end is gone these come in a tight loop until the port is closed: close at the first.
+    if ((error != QSerialPort::ReadError && error != QSerialPort::ResourceError) || !m_port.isOpen())
+        return;
+    m_port.close();
+    raiseLost(SerialError(SerialError::LineLost, "the connection was lost; choose the port again"));
+}
