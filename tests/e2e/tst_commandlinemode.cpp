@@ -1,5 +1,7 @@
 #include "qt/simulatedprojector.h"
 
+#include <memory>
+
 #include <QDateTime>
 #include <QFile>
 #include <QJsonDocument>
@@ -101,6 +103,28 @@ private slots:
         QCOMPARE(outcome.out, QByteArray());
         QCOMPARE(outcome.err,
                  QByteArray("tavo-console: COM1 (/dev/tavo-no-such-device): no such device (error 1)\n"));
+    }
+
+    void aLineLostMidwayEndsWithThree()
+    {
+        SimulatorOptions options;
+        options.dropEvery = 1;
+        auto projector = std::make_unique<SimulatedProjector>(options);
+        QProcess console;
+        QSignalSpy finished(&console, &QProcess::finished);
+        console.start(QStringLiteral(TAVO_CONSOLE),
+                      onSimulator(*projector, {"--wait", "60000", "--send", "C00", "--send", "CR0"}));
+        // The power-on was carried out, so the command is on the line and its reply awaited.
+        QTRY_COMPARE_WITH_TIMEOUT(projector->projector().power(projector->now()), Projector::Power::CountDown,
+                                  RunLimitMs);
+        const QString port = QString::fromStdString(projector->slavePath());
+        projector.reset();
+        QVERIFY(finished.wait(RunLimitMs));
+        QCOMPARE(console.exitCode(), 3);
+        QCOMPARE(console.readAllStandardOutput(), QByteArray("\"C00\" \" X X X X\"\n"));
+        const QByteArray error = console.readAllStandardError();
+        QVERIFY2(error.startsWith("tavo-console: COM1 (" + port.toUtf8() + "): "), error.constData());
+        QCOMPARE(error.count('\n'), 1);
     }
 
     void jsonLinesCarryTheirFields()
