@@ -51,8 +51,8 @@ int main(int argc, char *argv[])
     if (times.empty())
         return 1;
     std::sort(times.begin(), times.end());
-    std::printf("%zu status queries in %.3f s: %.0f queries/s, %d answered, exit code %d\n", times.size(), seconds,
-                double(times.size()) / seconds, answered, exitCode);
+    std::printf("%zu status queries in %.3f s: %.0f queries/s, %d answered, exit code %d\n", times.size(),
+                seconds, double(times.size()) / seconds, answered, exitCode);
     std::printf("send to reply: median %.2f ms, worst %.2f ms (line time of query and reply at 19200 baud: "
                 "%.2f ms)\n",
                 times[times.size() / 2], times.back(), LineTimeMs);

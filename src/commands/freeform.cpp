@@ -1,4 +1,5 @@
 #include "commands/freeform.h"
+
 #include "console/form1.h"
 
 void Form1::Command95_Click()

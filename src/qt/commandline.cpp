@@ -55,8 +55,9 @@ CommandLine parseCommandLine(const QStringList &arguments)
         QStringLiteral("Connect COM1 and COM2 to simulated projectors on pseudo-terminals."));
     const QCommandLineOption send(
         QStringLiteral("send"),
-        QStringLiteral("Command-line mode: no window; send TEXT and a CR on COM1, print the reply's trace and, "
-                       "for a status query, its meaning, then the next TEXT. Repeat for more."),
+        QStringLiteral(
+            "Command-line mode: no window; send TEXT and a CR on COM1, print the reply's trace and, "
+            "for a status query, its meaning, then the next TEXT. Repeat for more."),
         QStringLiteral("TEXT"));
     const QCommandLineOption speed(QStringLiteral("speed"),
                                    QStringLiteral("With --send: the line's speed, 9600 or 19200 (default)."),
@@ -66,11 +67,12 @@ CommandLine parseCommandLine(const QStringList &arguments)
         QStringLiteral("With --send: how long a reply may take to reach its CR (default %1).")
             .arg(FreeFormReplyPeriod.count()),
         QStringLiteral("MS"));
-    const QCommandLineOption json(QStringLiteral("json"),
-                                  QStringLiteral("With --send: one JSON object per command instead of text."));
+    const QCommandLineOption json(
+        QStringLiteral("json"), QStringLiteral("With --send: one JSON object per command instead of text."));
     const QCommandLineOption log(
         QStringLiteral("log"),
-        QStringLiteral("Append every byte sent and received, and every port opened, closed or lost, to FILE."),
+        QStringLiteral(
+            "Append every byte sent and received, and every port opened, closed or lost, to FILE."),
         QStringLiteral("FILE"));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption helpAll(QStringLiteral("help-all"));
@@ -127,8 +129,8 @@ CommandLine parseCommandLine(const QStringList &arguments)
     if (parser.isSet(wait)) {
         const auto milliseconds = positiveMilliseconds(parser.value(wait));
         if (!milliseconds)
-            return refuse(
-                QStringLiteral("--wait takes a positive number of milliseconds, not '%1'").arg(parser.value(wait)));
+            return refuse(QStringLiteral("--wait takes a positive number of milliseconds, not '%1'")
+                              .arg(parser.value(wait)));
         options.wait = *milliseconds;
     }
     result.run = true;

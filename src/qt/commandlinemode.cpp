@@ -82,8 +82,8 @@ void CommandLineMode::complete()
 {
     m_wait.stop();
     m_awaiting = false;
-    const Exchange exchange = describeExchange(m_texts[m_next], m_reply,
-                                               std::chrono::nanoseconds(m_sentAt.nsecsElapsed()));
+    const Exchange exchange =
+        describeExchange(m_texts[m_next], m_reply, std::chrono::nanoseconds(m_sentAt.nsecsElapsed()));
     m_allAnswered = m_allAnswered && exchange.answered;
     ++m_next;
     m_report(exchange);

@@ -1,10 +1,10 @@
 #include "qt/displaycheck.h"
 
+#include <algorithm>
+
 #include <QDir>
 #include <QFileInfo>
 #include <QStringList>
-
-#include <algorithm>
 
 namespace {
 bool isSet(const QProcessEnvironment &environment, const QString &name)
@@ -38,9 +38,11 @@ bool displayAvailable(const QProcessEnvironment &environment)
     const QString platforms = environment.value(QStringLiteral("QT_QPA_PLATFORM"));
     // Unset, Qt tries Wayland in a Wayland session and X where DISPLAY is set, else X, which fails.
     if (platforms.trimmed().isEmpty()) {
-        const bool waylandSession = isSet(environment, QStringLiteral("WAYLAND_DISPLAY")) ||
-                                    environment.value(QStringLiteral("XDG_SESSION_TYPE")) == QLatin1String("wayland");
-        return isSet(environment, QStringLiteral("DISPLAY")) || (waylandSession && waylandReachable(environment));
+        const bool waylandSession =
+            isSet(environment, QStringLiteral("WAYLAND_DISPLAY")) ||
+            environment.value(QStringLiteral("XDG_SESSION_TYPE")) == QLatin1String("wayland");
+        return isSet(environment, QStringLiteral("DISPLAY")) ||
+               (waylandSession && waylandReachable(environment));
     }
     // A list is tried in order until one platform loads.
     const QStringList choices = platforms.split(QLatin1Char(';'), Qt::SkipEmptyParts);

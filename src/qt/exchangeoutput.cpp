@@ -45,7 +45,8 @@ QByteArray exchangeJson(const Exchange &exchange)
         {QStringLiteral("reply"), latin1(exchange.reply)},
         {QStringLiteral("trace"), latin1(exchange.trace)},
         {QStringLiteral("answered"), exchange.answered},
-        {QStringLiteral("ms"), std::round(exchange.time.count() * TenthsPerMillisecond) / TenthsPerMillisecond},
+        {QStringLiteral("ms"),
+         std::round(exchange.time.count() * TenthsPerMillisecond) / TenthsPerMillisecond},
     };
     if (exchange.status)
         object.insert(QStringLiteral("status"), latin1(*exchange.status));

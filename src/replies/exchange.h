@@ -16,4 +16,5 @@ struct Exchange
 };
 
 // What the console makes of a reply to a text sent as the free-form SEND sends it.
-Exchange describeExchange(std::string sent, std::string reply, std::chrono::duration<double, std::milli> time);
+Exchange describeExchange(std::string sent, std::string reply,
+                          std::chrono::duration<double, std::milli> time);

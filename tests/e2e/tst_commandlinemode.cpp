@@ -130,7 +130,8 @@ private slots:
     void jsonLinesCarryTheirFields()
     {
         SimulatedProjector projector;
-        const Outcome outcome = runConsole(onSimulator(projector, {"--json", "--send", "CR0", "--send", "C00"}));
+        const Outcome outcome =
+            runConsole(onSimulator(projector, {"--json", "--send", "CR0", "--send", "C00"}));
         QCOMPARE(outcome.exitCode, 0);
         const QList<QByteArray> lines = outcome.out.split('\n');
         QCOMPARE(lines.size(), 3);
@@ -197,7 +198,8 @@ private slots:
 
     void simulatedWithoutADisplay()
     {
-        const Outcome outcome = runConsole({"--simulate", "--send", "CR0", "--send", "CR3", "--send", "CR PRESSURE"});
+        const Outcome outcome =
+            runConsole({"--simulate", "--send", "CR0", "--send", "CR3", "--send", "CR PRESSURE"});
         QCOMPARE(outcome.exitCode, 0);
         QCOMPARE(outcome.out, QByteArray("\"CR0\" \" 8 0 CR \" \" Stand by\"\n"
                                          "\"CR3\" \" 0 1 2 3 4 CR \" \" 0 1 2 3 4 CR  Hour Use\"\n"
@@ -216,8 +218,9 @@ private slots:
         QFETCH(QStringList, arguments);
         const Outcome outcome = runConsole(arguments);
         QCOMPARE(outcome.exitCode, 1);
-        QCOMPARE(outcome.err, QByteArray("tavo-console: no display; set DISPLAY, or use the command-line mode "
-                                         "(--send)\n"));
+        QCOMPARE(outcome.err,
+                 QByteArray("tavo-console: no display; set DISPLAY, or use the command-line mode "
+                            "(--send)\n"));
         QCOMPARE(outcome.out, QByteArray());
     }
 

@@ -1,15 +1,15 @@
+#include "commands/trace.h"
 #include "links/loggedlink.h"
 #include "links/trafficline.h"
 #include "links/trafficlog.h"
-#include "commands/trace.h"
-
-#include <QFile>
-#include <QTemporaryDir>
-#include <QTest>
 
 #include <algorithm>
 #include <cstdlib>
 #include <ctime>
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
 
 using namespace std::chrono_literals;
 
@@ -80,7 +80,8 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::newRow("whole second") << qint64(1714572187000) << "2024-05-01T14:03:07.000+00:00";
         QTest::newRow("milliseconds") << qint64(1714572187123) << "2024-05-01T14:03:07.123+00:00";
-        QTest::newRow("last millisecond of a day") << qint64(1714607999999) << "2024-05-01T23:59:59.999+00:00";
+        QTest::newRow("last millisecond of a day")
+            << qint64(1714607999999) << "2024-05-01T23:59:59.999+00:00";
         QTest::newRow("before the epoch") << qint64(-1) << "1969-12-31T23:59:59.999+00:00";
     }
     void timestamps()
@@ -108,8 +109,9 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("detail");
         QTest::newRow("command") << QByteArray("CR0\r") << "\" C R 0 CR \" 43 52 30 0D";
-        QTest::newRow("blanks stay visible") << QByteArray("CR PRESSURE\r")
-                                             << "\" C R   P R E S S U R E CR \" 43 52 20 50 52 45 53 53 55 52 45 0D";
+        QTest::newRow("blanks stay visible")
+            << QByteArray("CR PRESSURE\r")
+            << "\" C R   P R E S S U R E CR \" 43 52 20 50 52 45 53 53 55 52 45 0D";
         QTest::newRow("acknowledgement") << QByteArray("\x06\r") << "\" ACK CR \" 06 0D";
         QTest::newRow("nul and high bytes") << QByteArray("\0\xff", 2) << "\" ? ? \" 00 FF";
         QTest::newRow("nothing") << QByteArray() << "\" \" ";
@@ -153,12 +155,13 @@ private slots:
 
         QCOMPARE(arrivals, 1);
         QCOMPARE(line.written, std::string("CR0\r"));
-        QCOMPARE(linesOf(path), (QStringList{
-                                    "2024-05-01T14:03:07.005+00:00 OPEN COM1 (/dev/ttyUSB0) 19200,N,8,1",
-                                    "2024-05-01T14:03:07.010+00:00 TX COM1 (/dev/ttyUSB0) \" C R 0 CR \" 43 52 30 0D",
-                                    "2024-05-01T14:03:07.015+00:00 RX COM1 (/dev/ttyUSB0) \" 8 0 CR \" 38 30 0D",
-                                    "2024-05-01T14:03:07.020+00:00 CLOSE COM1 (/dev/ttyUSB0)",
-                                }));
+        QCOMPARE(linesOf(path),
+                 (QStringList{
+                     "2024-05-01T14:03:07.005+00:00 OPEN COM1 (/dev/ttyUSB0) 19200,N,8,1",
+                     "2024-05-01T14:03:07.010+00:00 TX COM1 (/dev/ttyUSB0) \" C R 0 CR \" 43 52 30 0D",
+                     "2024-05-01T14:03:07.015+00:00 RX COM1 (/dev/ttyUSB0) \" 8 0 CR \" 38 30 0D",
+                     "2024-05-01T14:03:07.020+00:00 CLOSE COM1 (/dev/ttyUSB0)",
+                 }));
     }
 
     void failuresAndLossesAreLogged()

@@ -103,18 +103,19 @@ private slots:
         QTest::addColumn<int>("waitMs");
         QTest::addColumn<bool>("json");
         QTest::addColumn<QString>("logFile");
-        QTest::newRow("one command") << QStringList{"--send", "CR0"} << QStringList{"CR0"} << "19200,N,8,1" << 2000
-                                     << false << "";
+        QTest::newRow("one command") << QStringList{"--send", "CR0"} << QStringList{"CR0"} << "19200,N,8,1"
+                                     << 2000 << false << "";
         QTest::newRow("in order, blanks kept")
             << QStringList{"--send", "CR0", "--send=CR PRESSURE", "--send", " c00 "}
             << QStringList{"CR0", "CR PRESSURE", " c00 "} << "19200,N,8,1" << 2000 << false << "";
-        QTest::newRow("an empty text is a lone CR") << QStringList{"--send", ""} << QStringList{""} << "19200,N,8,1"
-                                                    << 2000 << false << "";
+        QTest::newRow("an empty text is a lone CR")
+            << QStringList{"--send", ""} << QStringList{""} << "19200,N,8,1" << 2000 << false << "";
         QTest::newRow("speed, wait, json and log")
-            << QStringList{"--speed", "9600", "--send", "CR3", "--wait", "150", "--json", "--log", "/tmp/t.log"}
+            << QStringList{"--speed", "9600",   "--send", "CR3",       "--wait",
+                           "150",     "--json", "--log",  "/tmp/t.log"}
             << QStringList{"CR3"} << "9600,N,8,1" << 150 << true << "/tmp/t.log";
-        QTest::newRow("window with a log") << QStringList{"--log", "/tmp/t.log"} << QStringList{} << "19200,N,8,1"
-                                           << 2000 << false << "/tmp/t.log";
+        QTest::newRow("window with a log") << QStringList{"--log", "/tmp/t.log"} << QStringList{}
+                                           << "19200,N,8,1" << 2000 << false << "/tmp/t.log";
         QTest::newRow("json alone starts the window")
             << QStringList{"--json"} << QStringList{} << "19200,N,8,1" << 2000 << true << "";
     }
@@ -147,7 +148,8 @@ private slots:
         QTest::newRow("wait with a unit") << QStringList{"--send", "CR0", "--wait", "100ms"} << "positive";
         QTest::newRow("wait fraction") << QStringList{"--send", "CR0", "--wait", "1.5"} << "positive";
         QTest::newRow("wait plus sign") << QStringList{"--send", "CR0", "--wait", "+5"} << "positive";
-        QTest::newRow("wait too large") << QStringList{"--send", "CR0", "--wait", "99999999999"} << "positive";
+        QTest::newRow("wait too large")
+            << QStringList{"--send", "CR0", "--wait", "99999999999"} << "positive";
         QTest::newRow("wait empty") << QStringList{"--send", "CR0", "--wait", ""} << "positive";
         QTest::newRow("log without a name") << QStringList{"--send", "CR0", "--log", ""} << "--log needs";
         QTest::newRow("send without text") << QStringList{"--send"} << "Missing value";

@@ -17,17 +17,20 @@ private slots:
         QTest::newRow("X display") << QStringList{"DISPLAY=:0"} << true;
         QTest::newRow("empty X display") << QStringList{"DISPLAY="} << false;
         QTest::newRow("Wayland display") << QStringList{"WAYLAND_DISPLAY=wayland-1"} << true;
-        QTest::newRow("Wayland session without its socket") << QStringList{"XDG_SESSION_TYPE=wayland"} << false;
+        QTest::newRow("Wayland session without its socket")
+            << QStringList{"XDG_SESSION_TYPE=wayland"} << false;
         QTest::newRow("offscreen") << QStringList{"QT_QPA_PLATFORM=offscreen"} << true;
-        QTest::newRow("offscreen with options") << QStringList{"QT_QPA_PLATFORM=offscreen:size=800x600"} << true;
+        QTest::newRow("offscreen with options")
+            << QStringList{"QT_QPA_PLATFORM=offscreen:size=800x600"} << true;
         QTest::newRow("frame buffer") << QStringList{"QT_QPA_PLATFORM=linuxfb"} << true;
         QTest::newRow("xcb without DISPLAY") << QStringList{"QT_QPA_PLATFORM=xcb"} << false;
-        QTest::newRow("xcb named, Wayland there") << QStringList{"QT_QPA_PLATFORM=xcb", "WAYLAND_DISPLAY=w"}
-                                                  << false;
+        QTest::newRow("xcb named, Wayland there")
+            << QStringList{"QT_QPA_PLATFORM=xcb", "WAYLAND_DISPLAY=w"} << false;
         QTest::newRow("xcb with DISPLAY") << QStringList{"QT_QPA_PLATFORM=xcb", "DISPLAY=:1"} << true;
-        QTest::newRow("wayland without a compositor") << QStringList{"QT_QPA_PLATFORM=wayland", "DISPLAY=:0"}
-                                                      << false;
-        QTest::newRow("list falls back to X") << QStringList{"QT_QPA_PLATFORM=wayland;xcb", "DISPLAY=:0"} << true;
+        QTest::newRow("wayland without a compositor")
+            << QStringList{"QT_QPA_PLATFORM=wayland", "DISPLAY=:0"} << false;
+        QTest::newRow("list falls back to X")
+            << QStringList{"QT_QPA_PLATFORM=wayland;xcb", "DISPLAY=:0"} << true;
         QTest::newRow("list with nothing there") << QStringList{"QT_QPA_PLATFORM=wayland;xcb"} << false;
         QTest::newRow("blank platform is unset") << QStringList{"QT_QPA_PLATFORM= ", "DISPLAY=:0"} << true;
     }

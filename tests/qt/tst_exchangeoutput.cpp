@@ -17,25 +17,27 @@ private slots:
         QTest::addColumn<QByteArray>("sent");
         QTest::addColumn<QByteArray>("reply");
         QTest::addColumn<QByteArray>("line");
-        QTest::newRow("status decoded") << QByteArray("CR0") << QByteArray("80\r")
-                                        << QByteArray("\"CR0\" \" 8 0 CR \" \" Stand by\"\n");
-        QTest::newRow("only acknowledged") << QByteArray("C00") << QByteArray("\x06\r")
-                                           << QByteArray("\"C00\" \" ACK CR \"\n");
-        QTest::newRow("no reply to a query") << QByteArray("CR3") << QByteArray()
-                                             << QByteArray("\"CR3\" \" X X X X\" \"\"\n");
-        QTest::newRow("no reply to a command") << QByteArray("C00") << QByteArray()
-                                               << QByteArray("\"C00\" \" X X X X\"\n");
-        QTest::newRow("a reply no row knows") << QByteArray("CR0") << QByteArray("99\r")
-                                              << QByteArray("\"CR0\" \" 9 9 CR \" \"\"\n");
-        QTest::newRow("blanks of a typed query") << QByteArray("CR PRESSURE") << QByteArray("853\r")
-                                                 << QByteArray("\"CR PRESSURE\" \" 8 5 3 CR \" \"1013 hPa\"\n");
-        QTest::newRow("lower case is not decoded") << QByteArray("cr0") << QByteArray("80\r")
-                                                   << QByteArray("\"cr0\" \" 8 0 CR \"\n");
+        QTest::newRow("status decoded")
+            << QByteArray("CR0") << QByteArray("80\r") << QByteArray("\"CR0\" \" 8 0 CR \" \" Stand by\"\n");
+        QTest::newRow("only acknowledged")
+            << QByteArray("C00") << QByteArray("\x06\r") << QByteArray("\"C00\" \" ACK CR \"\n");
+        QTest::newRow("no reply to a query")
+            << QByteArray("CR3") << QByteArray() << QByteArray("\"CR3\" \" X X X X\" \"\"\n");
+        QTest::newRow("no reply to a command")
+            << QByteArray("C00") << QByteArray() << QByteArray("\"C00\" \" X X X X\"\n");
+        QTest::newRow("a reply no row knows")
+            << QByteArray("CR0") << QByteArray("99\r") << QByteArray("\"CR0\" \" 9 9 CR \" \"\"\n");
+        QTest::newRow("blanks of a typed query")
+            << QByteArray("CR PRESSURE") << QByteArray("853\r")
+            << QByteArray("\"CR PRESSURE\" \" 8 5 3 CR \" \"1013 hPa\"\n");
+        QTest::newRow("lower case is not decoded")
+            << QByteArray("cr0") << QByteArray("80\r") << QByteArray("\"cr0\" \" 8 0 CR \"\n");
         QTest::newRow("empty text") << QByteArray("") << QByteArray("?\r") << QByteArray("\"\" \" ? CR \"\n");
         QTest::newRow("quotes and bytes escaped") << QByteArray("a\"b\\c\x01\xe9") << QByteArray("\"\r")
                                                   << QByteArray("\"a\\\"b\\\\c\\x01\\xE9\" \" \\\" CR \"\n");
         QTest::newRow("leading and trailing blanks of a phrase")
-            << QByteArray("CR0") << QByteArray("02\r") << QByteArray("\"CR0\" \" 0 2 CR \" \" NO Key input \"\n");
+            << QByteArray("CR0") << QByteArray("02\r")
+            << QByteArray("\"CR0\" \" 0 2 CR \" \" NO Key input \"\n");
     }
     void textLines()
     {
@@ -54,10 +56,10 @@ private slots:
         QTest::addColumn<QVariant>("status"); // invalid: no status field
         QTest::newRow("query") << QByteArray("CR0") << QByteArray("00\r") << true << " 0 0 CR "
                                << QVariant(" Power ON");
-        QTest::newRow("acknowledged") << QByteArray("C00") << QByteArray("\x06\r") << true << " ACK CR "
-                                      << QVariant();
-        QTest::newRow("unanswered query") << QByteArray("CR0") << QByteArray() << false << " X X X X"
-                                          << QVariant("");
+        QTest::newRow("acknowledged")
+            << QByteArray("C00") << QByteArray("\x06\r") << true << " ACK CR " << QVariant();
+        QTest::newRow("unanswered query")
+            << QByteArray("CR0") << QByteArray() << false << " X X X X" << QVariant("");
     }
     void jsonLines()
     {
@@ -66,7 +68,8 @@ private slots:
         QFETCH(bool, answered);
         QFETCH(QString, trace);
         QFETCH(QVariant, status);
-        const QByteArray line = exchangeJson(describeExchange(sent.toStdString(), reply.toStdString(), 3.25ms));
+        const QByteArray line =
+            exchangeJson(describeExchange(sent.toStdString(), reply.toStdString(), 3.25ms));
         QVERIFY(line.endsWith('\n'));
         QCOMPARE(line.count('\n'), 1);
         QJsonParseError error;
