@@ -1,5 +1,6 @@
 #include "qt/qtserialport.h"
 
+#include "links/loggedlink.h"
 #include "qt/links/makelink.h"
 #include "qt/links/portlist.h"
 #include "serial/linesettings.h"
@@ -109,7 +110,10 @@ void QtSerialPort::setPortOpen(bool open)
             m_link->close();
             return;
         }
-        replaceLink(makeLink(linkEndpoint()));
+        std::unique_ptr<ByteLink> link = makeLink(linkEndpoint());
+        if (m_log)
+            link = std::make_unique<LoggedLink>(std::move(link), *m_log, portName());
+        replaceLink(std::move(link));
         m_link->open(line);
     });
 }

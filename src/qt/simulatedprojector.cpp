@@ -20,7 +20,7 @@ SimulatedProjector::SimulatedProjector(const SimulatorOptions &options, QObject 
     PseudoTerminal pair = openPseudoTerminal();
     m_master = pair.master;
     m_slavePath = std::move(pair.slavePath);
-    m_slave = ::open(m_slavePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    m_slave = ::open(m_slavePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
 
     m_readable = new QSocketNotifier(m_master, QSocketNotifier::Read, this);
     connect(m_readable, &QSocketNotifier::activated, this, &SimulatedProjector::readLine);
