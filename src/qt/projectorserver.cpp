@@ -66,7 +66,9 @@ void ProjectorServer::accept()
             const QByteArray bytes = socket->readAll();
             m_session.receive(std::string_view(bytes.constData(), std::size_t(bytes.size())));
         });
-        connect(socket, &QTcpSocket::bytesWritten, this, [this] { m_session.lineReady(); });
+        // Queued: write() below flushes, and the socket says bytesWritten() from inside that flush.
+        connect(
+            socket, &QTcpSocket::bytesWritten, this, [this] { m_session.lineReady(); }, Qt::QueuedConnection);
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] { clientGone(socket); });
     }
 }
@@ -88,6 +90,8 @@ qint64 ProjectorServer::write(std::string_view bytes)
     const qint64 room = SocketBufferBytes - m_client->bytesToWrite();
     if (room <= 0)
         return 0;
-    // The socket hands them to the kernel from the event loop, and says so with bytesWritten().
-    return m_client->write(bytes.data(), std::min(room, qint64(bytes.size())));
+    const qint64 taken = m_client->write(bytes.data(), std::min(room, qint64(bytes.size())));
+    // Into the kernel now, so that only what it refuses counts against the room here.
+    m_client->flush();
+    return taken;
 }

@@ -184,7 +184,7 @@ private slots:
     {
         QFETCH(bool, overTcp);
         constexpr int MaxBatches = 10000;
-        constexpr int LinesPerBatch = 50;
+        constexpr int LinesPerBatch = 500;
         // Replies due at once, so only a full line, never a burst of them, can make the queue drop one.
         SimulatorOptions prompt;
         prompt.replyDelay = 0ms;
