@@ -105,13 +105,6 @@ private slots:
         QVERIFY(!queue.nextDue());
         QVERIFY(queue.add(reply(10)));
     }
-
-    void anEmptyReplyIsNotTaken()
-    {
-        ReplyQueue queue;
-        QVERIFY(!queue.add({}));
-        QVERIFY(!queue.nextDue());
-    }
 };
 
 QTEST_GUILESS_MAIN(TestReplyQueue)
