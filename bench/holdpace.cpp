@@ -1,5 +1,9 @@
 // Holds buttons of the real console against a pseudo-terminal and measures what reaches the line.
 #include "benchline.h"
+#include "links/trafficlog.h"
+
+#include <cstdio>
+#include <optional>
 
 #include <QApplication>
 
@@ -11,6 +15,16 @@ int main(int argc, char *argv[])
     CountingPort &port = bench.port;
     WindowConsole &console = bench.console;
     LineWatcher line(pty);
+    // bench_holdpace FILE: the same holds with the traffic log written to FILE.
+    std::optional<TrafficLog> log;
+    if (argc > 1) {
+        log.emplace(argv[1]);
+        bench.serial.setTrafficLog(&*log);
+        // Opened again, so the link the port holds now is the logged one.
+        bench.serial.setPortOpen(false);
+        bench.serial.setPortOpen(true);
+        std::printf("traffic log: %s\n", argv[1]);
+    }
 
     hold(console, port, line, "Command1", "C09", std::chrono::seconds(5), 250);
     // A D.Zoom release sets the fastest arrow pace.

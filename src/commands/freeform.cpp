@@ -1,9 +1,10 @@
+#include "commands/freeform.h"
+
 #include "console/form1.h"
-#include "replies/replyperiods.h"
 
 void Form1::Command95_Click()
 {
-    setReplyPeriods(LongWaitPeriods);
+    setReplyPeriods(FreeFormPeriods);
     m_fields.TypedCommand = m_p.controls.text("Text1");
     sendCode(m_fields.TypedCommand);
 }

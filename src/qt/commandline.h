@@ -1,6 +1,11 @@
 #pragma once
 
+#include "commands/freeform.h"
 #include "links/endpoint.h"
+#include "serial/linesettings.h"
+
+#include <chrono>
+#include <string>
 
 #include <QString>
 #include <QStringList>
@@ -15,6 +20,14 @@ struct ConsoleOptions
     Endpoint com2;
     // COM1 and COM2 are simulated projectors on pseudo-terminals; no device may be named then.
     bool simulate = false;
+    // The traffic log's file; empty keeps no log.
+    QString logFile;
+    // The command-line mode: these texts are sent in order and no window opens. Empty runs the window.
+    QStringList sends;
+    std::string settings = Settings19200;
+    // How long a reply may take to reach its CR; a free-form SEND's reply period unless given.
+    std::chrono::milliseconds wait = FreeFormPeriods.reply;
+    bool json = false;
 };
 
 // The outcome of reading the command line: run with options, or print and exit.

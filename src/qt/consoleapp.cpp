@@ -23,12 +23,13 @@ Endpoint ConsoleApp::endpoint(const ConsoleOptions &options, int port) const
     return port == 1 ? options.com1 : options.com2;
 }
 
-ConsoleApp::ConsoleApp(const ConsoleOptions &options)
+ConsoleApp::ConsoleApp(const ConsoleOptions &options, TrafficLog *log)
     : m_simulators(makeSimulators(options)), m_port(endpoint(options, 1), endpoint(options, 2)),
       m_timer1(Timer1Interval), m_timer2(Timer2Interval), m_timer3(Timer3Interval), m_timer4(Timer4Interval),
       m_messages(&m_window),
       m_form(Platform{m_port, m_timer1, m_timer2, m_timer3, m_timer4, m_window, m_messages})
 {
+    m_port.setTrafficLog(log);
     m_window.attach(m_form);
     m_window.onUnload = [] { QCoreApplication::exit(0); };
 }

@@ -15,7 +15,8 @@
 class ConsoleApp
 {
 public:
-    explicit ConsoleApp(const ConsoleOptions &options);
+    // The traffic log, when given, records every link the port opens.
+    explicit ConsoleApp(const ConsoleOptions &options, TrafficLog *log = nullptr);
 
     // Start-up, then the window is shown; false when start-up failed and the operator was told why.
     bool start();

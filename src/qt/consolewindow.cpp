@@ -7,6 +7,7 @@
 #include "qt/captionlabel.h"
 #include "qt/controlfactory.h"
 #include "qt/holdbutton.h"
+#include "qt/linebytes.h"
 #include "qt/picture.h"
 
 #include <QAbstractButton>
@@ -139,13 +140,9 @@ void ConsoleWindow::select(std::string_view option)
 
 std::string ConsoleWindow::text(std::string_view textBox) const
 {
-    std::string bytes;
-    if (auto *edit = qobject_cast<QLineEdit *>(control(textBox))) {
-        // One byte per character 0 to 255; anything beyond has no byte and goes out as "?".
-        for (char32_t code : edit->text().toUcs4())
-            bytes.push_back(code <= 0xFF ? static_cast<char>(code) : '?');
-    }
-    return bytes;
+    if (auto *edit = qobject_cast<QLineEdit *>(control(textBox)))
+        return lineBytes(edit->text());
+    return {};
 }
 
 void ConsoleWindow::setText(std::string_view textBox, const std::string &text)

@@ -8,7 +8,8 @@
 
 PseudoTerminal openPseudoTerminal()
 {
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    // Close-on-exec: a program started meanwhile must not hold the line open after its owner lets go.
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (master < 0)
         throw std::runtime_error("cannot open a pseudo-terminal");
     const char *slave = ::grantpt(master) == 0 && ::unlockpt(master) == 0 ? ::ptsname(master) : nullptr;

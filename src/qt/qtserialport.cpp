@@ -1,6 +1,8 @@
 #include "qt/qtserialport.h"
 
+#include "links/loggedlink.h"
 #include "qt/links/makelink.h"
+#include "qt/links/portlist.h"
 #include "serial/linesettings.h"
 
 namespace {
@@ -74,7 +76,8 @@ Endpoint QtSerialPort::linkEndpoint()
         return named;
     Endpoint chosen;
     chosen.kind = Endpoint::Kind::Device;
-    chosen.device = DefaultDevices[m_commPort - 1];
+    // Chosen again at every open, so that an adapter plugged back in under a new name is found.
+    chosen.device = chooseAutoDevice(availablePorts(), m_commPort, DefaultDevices[m_commPort - 1]);
     chosen.text = chosen.device;
     m_shownNames[m_commPort - 1] = chosen.device;
     return chosen;
@@ -107,7 +110,10 @@ void QtSerialPort::setPortOpen(bool open)
             m_link->close();
             return;
         }
-        replaceLink(makeLink(linkEndpoint()));
+        std::unique_ptr<ByteLink> link = makeLink(linkEndpoint());
+        if (m_log)
+            link = std::make_unique<LoggedLink>(std::move(link), *m_log, portName());
+        replaceLink(std::move(link));
         m_link->open(line);
     });
 }

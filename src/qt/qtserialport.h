@@ -2,6 +2,8 @@
 
 #include "links/bytelink.h"
 #include "links/endpoint.h"
+#include "links/trafficlog.h"
+#include "serial/linesettings.h"
 #include "serial/serialport.h"
 
 #include <memory>
@@ -26,6 +28,9 @@ public:
     std::string Input() override;
     int CommEvent() const override { return m_event; }
 
+    // Every link opened from now on writes its traffic to the log; nullptr keeps none.
+    void setTrafficLog(TrafficLog *log) { m_log = log; }
+
 private:
     // The port's name in messages: "COM1 (/dev/ttyUSB0)"; for auto, the device it was chosen as.
     std::string portName() const;
@@ -42,6 +47,7 @@ private:
     int m_commPort = 1;
     int m_event = 0;
     std::string m_settings = Settings19200;
+    TrafficLog *m_log = nullptr;
     std::unique_ptr<ByteLink> m_link;
     // Replaced links, freed once no call into them is left on the stack: a handler may choose the port
     // again from inside a link's own call, since a message box runs its own event loop.

@@ -2,32 +2,28 @@
 
 #include "qt/pseudoterminal.h"
 
-#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
-
-#include <QTimer>
 
 namespace {
 constexpr std::size_t ReadChunk = 4096;
 } // namespace
 
 SimulatedProjector::SimulatedProjector(const SimulatorOptions &options, QObject *parent)
-    : QObject(parent), m_projector(options)
+    : QObject(parent), m_session(options, [this](std::string_view bytes) { return write(bytes); })
 {
     PseudoTerminal pair = openPseudoTerminal();
     m_master = pair.master;
     m_slavePath = std::move(pair.slavePath);
-    m_slave = ::open(m_slavePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    m_slave = ::open(m_slavePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
 
     m_readable = new QSocketNotifier(m_master, QSocketNotifier::Read, this);
     connect(m_readable, &QSocketNotifier::activated, this, &SimulatedProjector::readLine);
     m_writable = new QSocketNotifier(m_master, QSocketNotifier::Write, this);
     m_writable->setEnabled(false);
-    connect(m_writable, &QSocketNotifier::activated, this, &SimulatedProjector::flush);
-    m_clock.start();
+    connect(m_writable, &QSocketNotifier::activated, this, [this] { m_session.lineReady(); });
 }
 
 SimulatedProjector::~SimulatedProjector()
@@ -39,46 +35,24 @@ SimulatedProjector::~SimulatedProjector()
     ::close(m_master);
 }
 
-std::chrono::milliseconds SimulatedProjector::now() const
-{
-    return std::chrono::milliseconds(m_clock.elapsed()) + m_advanced;
-}
-
 void SimulatedProjector::readLine()
 {
     std::array<char, ReadChunk> chunk{};
     const ssize_t n = ::read(m_master, chunk.data(), chunk.size());
-    if (n <= 0)
-        return;
-    const auto at = now();
-    for (Transmission &piece : m_projector.receive(std::string_view(chunk.data(), std::size_t(n)), at)) {
-        const auto wait = std::max(piece.at - at, std::chrono::milliseconds(0));
-        QTimer::singleShot(wait, this, [this, bytes = std::move(piece.bytes)] { transmit(bytes); });
-    }
+    if (n > 0)
+        m_session.receive(std::string_view(chunk.data(), std::size_t(n)));
 }
 
-void SimulatedProjector::transmit(const std::string &bytes)
+qint64 SimulatedProjector::write(std::string_view bytes)
 {
-    m_pending.append(bytes);
-    flush();
-}
-
-void SimulatedProjector::flush()
-{
-    bool lineFull = false;
-    while (!m_pending.empty()) {
-        const ssize_t n = ::write(m_master, m_pending.data(), m_pending.size());
-        if (n > 0) {
-            m_pending.erase(0, std::size_t(n));
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        lineFull = n < 0 && errno == EAGAIN;
-        break;
-    }
-    // A full line waits for room; any other failure drops the rest, as a line would.
-    if (!lineFull)
-        m_pending.clear();
-    m_writable->setEnabled(!m_pending.empty());
+    ssize_t n = 0;
+    do
+        n = ::write(m_master, bytes.data(), bytes.size());
+    while (n < 0 && errno == EINTR);
+    const bool full = n < 0 && errno == EAGAIN;
+    // A full line says when it takes more; any other failure is the session's to handle.
+    m_writable->setEnabled(full || (n >= 0 && std::size_t(n) < bytes.size()));
+    if (n < 0)
+        return full ? 0 : -1;
+    return n;
 }

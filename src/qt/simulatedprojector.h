@@ -1,11 +1,10 @@
 #pragma once
 
-#include "simulator/projector.h"
+#include "qt/projectorsession.h"
 
 #include <chrono>
 #include <string>
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QSocketNotifier>
 
@@ -21,24 +20,21 @@ public:
 
     const std::string &slavePath() const { return m_slavePath; }
     // The projector's clock: the time since start plus every advance.
-    std::chrono::milliseconds now() const;
+    std::chrono::milliseconds now() const { return m_session.now(); }
     // Moves the projector's clock on, as if that much more time had passed.
-    void advanceClock(std::chrono::milliseconds by) { m_advanced += by; }
-    Projector &projector() { return m_projector; }
+    void advanceClock(std::chrono::milliseconds by) { m_session.advanceClock(by); }
+    Projector &projector() { return m_session.projector(); }
+    ProjectorSession &session() { return m_session; }
 
 private:
     void readLine();
-    void transmit(const std::string &bytes);
-    void flush();
+    qint64 write(std::string_view bytes);
 
-    Projector m_projector;
     int m_master = -1;
     // Held open so the master never sees a hang-up while no one has the line open.
     int m_slave = -1;
     std::string m_slavePath;
-    std::string m_pending;
     QSocketNotifier *m_readable = nullptr;
     QSocketNotifier *m_writable = nullptr;
-    QElapsedTimer m_clock;
-    std::chrono::milliseconds m_advanced{0};
+    ProjectorSession m_session;
 };

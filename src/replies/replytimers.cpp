@@ -1,15 +1,12 @@
 #include "console/form1.h"
+#include "replies/noreply.h"
 #include "replies/replyperiods.h"
 #include "replies/statusdecoding.h"
-
-namespace {
-constexpr const char *NoReplyTrace = " X X X X";
-} // namespace
 
 void Form1::Timer2_Timer()
 {
     if (m_fields.AwaitingReply == 1)
-        m_p.controls.setCaption("Label12", NoReplyTrace);
+        m_p.controls.setCaption("Label12", std::string(NoReplyTrace));
     m_p.Timer2.setEnabled(false);
     m_fields.ReceiveBuffer.clear();
     m_fields.AwaitingReply = 0;

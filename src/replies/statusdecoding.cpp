@@ -97,13 +97,26 @@ constexpr std::array<DecodedQuery, 9> DecodedQueries = {{
     {StatusQuery::LampMode, lookUp},
 }};
 
+const DecodedQuery *findQuery(std::string_view command)
+{
+    for (const DecodedQuery &query : DecodedQueries) {
+        if (command == frameCommand(QueryPrefix, query.code))
+            return &query;
+    }
+    return nullptr;
+}
+
 } // namespace
 
 std::optional<std::string> decodeStatus(std::string_view lastCommand, std::string_view trace)
 {
-    for (const DecodedQuery &query : DecodedQueries) {
-        if (lastCommand == frameCommand(QueryPrefix, query.code))
-            return query.decode(query.code, trace);
-    }
-    return std::nullopt;
+    const DecodedQuery *query = findQuery(lastCommand);
+    if (!query)
+        return std::nullopt;
+    return query->decode(query->code, trace);
+}
+
+bool isStatusQuery(std::string_view command)
+{
+    return findQuery(command) != nullptr;
 }

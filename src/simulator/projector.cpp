@@ -1,9 +1,5 @@
 #include "simulator/projector.h"
 
-#include "commands/holdtable.h"
-#include "commands/oneshottable.h"
-#include "console/findrow.h"
-
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -25,16 +21,13 @@ constexpr std::string_view StandbyTemperatures = "025.0 024.5 023.0";
 constexpr std::string_view LitTemperatures = "038.5 041.0 036.0";
 constexpr std::string_view CoolingTemperatures = "032.0 035.5 030.5";
 
+// The operating state's code, in the order of Projector::Power.
+constexpr std::string_view PowerCodes[] = {"80", "40", "00", "20"};
+
 // Linear congruential noise: the same bytes every run, so a test can count on them.
 constexpr std::uint32_t NoiseMultiplier = 1103515245;
 constexpr std::uint32_t NoiseIncrement = 12345;
 constexpr int NoiseShift = 16;
-
-bool isButtonCode(std::string_view line)
-{
-    return findRow(oneShotButtons(), &OneShotButton::code, line) ||
-           findRow(holdButtons(), &HoldButton::code, line);
-}
 
 std::string withCr(std::string_view text)
 {
@@ -88,9 +81,9 @@ int Projector::timesReceived(std::string_view line) const
     return found == m_received.end() ? 0 : found->second;
 }
 
-std::vector<Transmission> Projector::receive(std::string_view bytes, std::chrono::milliseconds now)
+std::vector<Answer> Projector::receive(std::string_view bytes, std::chrono::milliseconds now)
 {
-    std::vector<Transmission> out;
+    std::vector<Answer> answers;
     for (const char c : bytes) {
         if (c == LineFeed)
             continue;
@@ -99,94 +92,97 @@ std::vector<Transmission> Projector::receive(std::string_view bytes, std::chrono
                 m_line.push_back(c);
             continue;
         }
-        const std::string line = std::exchange(m_line, {});
+        std::string line = std::exchange(m_line, {});
         // A bare CR is line noise, not a command.
-        if (!line.empty())
-            shape(answer(line, now), now, out);
+        if (line.empty())
+            continue;
+        const ProjectorCommand *command = findProjectorCommand(line);
+        std::string reply = answer(line, now);
+        answers.push_back({std::move(line), command, shape(std::move(reply), now)});
     }
-    return out;
+    return answers;
 }
 
 std::string Projector::answer(std::string_view line, std::chrono::milliseconds now)
 {
     advanceTo(now);
-    std::string reply = query(line, now);
-    if (!reply.empty()) {
-        ++m_received[std::string(line)];
-        return reply;
-    }
-    if (isButtonCode(line)) {
-        apply(line, now);
-        ++m_received[std::string(line)];
-        return std::string{Ack, CarriageReturn};
-    }
-    return withCr(Unknown);
+    const ProjectorCommand *command = findProjectorCommand(line);
+    if (!command)
+        return withCr(Unknown);
+    ++m_received[std::string(line)];
+    return carryOut(command->action, now);
 }
 
-std::string Projector::query(std::string_view line, std::chrono::milliseconds now)
+// A query's reply, or the acknowledgement of a command after its change of state.
+std::string Projector::carryOut(ProjectorAction action, std::chrono::milliseconds now)
 {
-    if (line == "CR0") {
-        switch (m_power) {
-        case Power::Standby:
-            return withCr("80");
-        case Power::CountDown:
-            return withCr("40");
-        case Power::On:
-            return withCr("00");
-        case Power::CoolingDown:
-            return withCr("20");
-        }
-    }
-    if (line == "CR1")
+    using enum ProjectorAction;
+    switch (action) {
+    case QueryPower:
+        return withCr(PowerCodes[static_cast<int>(m_power)]);
+    case QueryInput:
         return withCr(std::to_string(m_input));
-    if (line == "CR3") {
+    case QueryLampHours: {
         std::array<char, 12> digits{}; // room for any int
         std::snprintf(digits.data(), digits.size(), "%05d", lampHours(now));
         return withCr(digits.data());
     }
-    if (line == "CR4")
+    case QueryOrientation:
         return withCr(m_orientation);
-    if (line == "CR6") {
-        if (m_power == Power::Standby)
-            return withCr(StandbyTemperatures);
-        return withCr(m_power == Power::CoolingDown ? CoolingTemperatures : LitTemperatures);
-    }
-    if (line == "CR7")
+    case QueryTemperatures:
+        return withCr(temperatures());
+    case QueryLampMode:
         return withCr(lampLit() ? "03" : "00");
-    if (line == "CR9")
+    case QueryStatusLine:
         return withCr(statusLine(now));
-    if (line == "CRA") {
+    case QueryMute:
         if (m_power == Power::Standby)
             return withCr("FF");
         return withCr(std::string("0") + char('0' + (m_noShow ? 1 : 0) + (m_soundMuted ? 2 : 0)));
-    }
-    if (line == "CR PRESSURE")
+    case QueryPressure:
         return withCr(std::to_string(m_pressureReading));
-    return {};
-}
-
-// Changes the state for a command that means something to it.
-void Projector::apply(std::string_view line, std::chrono::milliseconds now)
-{
-    if (line == "C00") {
+    case PowerOn:
         if (m_power == Power::Standby)
             changePower(Power::CountDown, now);
-    } else if (line == "C01") {
+        break;
+    case PowerOff:
         if (m_power == Power::CountDown || m_power == Power::On)
             changePower(Power::CoolingDown, now);
-    } else if (line == "C05" || line == "C06" || line == "C07") {
-        m_input = line.back() - '4';
-    } else if (line == "C09") {
+        break;
+    case InputPc1:
+    case InputPc2:
+    case InputVideo:
+        m_input = 1 + static_cast<int>(action) - static_cast<int>(InputPc1);
+        break;
+    case VolumeUp:
         m_volume = std::min(m_volume + 1, MaxVolume);
-    } else if (line == "C0A") {
+        break;
+    case VolumeDown:
         m_volume = std::max(m_volume - 1, 0);
-    } else if (line == "C0B" || line == "C0C") {
-        m_soundMuted = line == "C0B";
-    } else if (line == "C0D" || line == "C0E") {
-        m_noShow = line == "C0D";
-    } else if (line == "C43" || line == "C44") {
-        m_frozen = line == "C43";
+        break;
+    case SoundMuteOn:
+    case SoundMuteOff:
+        m_soundMuted = action == SoundMuteOn;
+        break;
+    case NoShowOn:
+    case NoShowOff:
+        m_noShow = action == NoShowOn;
+        break;
+    case FreezeOn:
+    case FreezeOff:
+        m_frozen = action == FreezeOn;
+        break;
+    case Acknowledge:
+        break;
     }
+    return std::string{Ack, CarriageReturn};
+}
+
+std::string Projector::temperatures() const
+{
+    if (m_power == Power::Standby)
+        return std::string(StandbyTemperatures);
+    return std::string(m_power == Power::CoolingDown ? CoolingTemperatures : LitTemperatures);
 }
 
 std::string Projector::statusLine(std::chrono::milliseconds now)
@@ -200,11 +196,11 @@ std::string Projector::statusLine(std::chrono::milliseconds now)
     return text.data();
 }
 
-void Projector::shape(std::string reply, std::chrono::milliseconds now, std::vector<Transmission> &out)
+std::vector<Transmission> Projector::shape(std::string reply, std::chrono::milliseconds now)
 {
     ++m_replies;
     if (m_options.dropEvery > 0 && m_replies % static_cast<std::uint64_t>(m_options.dropEvery) == 0)
-        return;
+        return {};
     std::string noise;
     for (int i = 0; i < m_options.noiseBytes; ++i) {
         m_noiseState = m_noiseState * NoiseMultiplier + NoiseIncrement;
@@ -214,6 +210,7 @@ void Projector::shape(std::string reply, std::chrono::milliseconds now, std::vec
     }
     reply.insert(0, noise);
     const std::size_t pieces = std::min<std::size_t>(std::max(m_options.pieces, 1), reply.size());
+    std::vector<Transmission> out;
     auto at = now + m_options.replyDelay;
     std::size_t start = 0;
     for (std::size_t i = 0; i < pieces; ++i) {
@@ -222,4 +219,5 @@ void Projector::shape(std::string reply, std::chrono::milliseconds now, std::vec
         start = end;
         at += m_options.pieceGap;
     }
+    return out;
 }

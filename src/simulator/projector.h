@@ -1,5 +1,6 @@
 #pragma once
 
+#include "simulator/projectorcommands.h"
 #include "simulator/simulatoroptions.h"
 #include "simulator/transmission.h"
 
@@ -9,6 +10,14 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+// One line the projector took and what goes back for it, in pieces: none when the reply is dropped.
+struct Answer
+{
+    std::string line;
+    const ProjectorCommand *command = nullptr; // nullptr for a line it does not understand
+    std::vector<Transmission> pieces;
+};
 
 // A simulated projector: its state, driven by an explicit clock, and the line it answers on.
 class Projector
@@ -23,8 +32,11 @@ public:
 
     explicit Projector(const SimulatorOptions &options = {});
 
-    // Bytes from the line at clock value now; what goes back, in order, each with when it is due.
-    std::vector<Transmission> receive(std::string_view bytes, std::chrono::milliseconds now);
+    // Bytes from the line at clock value now; an answer for each line they end, in order, each piece with
+    // the clock value at which it is due.
+    std::vector<Answer> receive(std::string_view bytes, std::chrono::milliseconds now);
+    // The line was broken: the start of a command that came before it is not joined to what comes next.
+    void forgetPartialLine() { m_line.clear(); }
     // The whole reply to one command line (without its CR) at clock value now, before any shaping.
     std::string answer(std::string_view line, std::chrono::milliseconds now);
 
@@ -41,10 +53,10 @@ public:
 private:
     void advanceTo(std::chrono::milliseconds now);
     bool lampLit() const { return m_power == Power::CountDown || m_power == Power::On; }
-    std::string query(std::string_view line, std::chrono::milliseconds now);
-    void apply(std::string_view line, std::chrono::milliseconds now);
+    std::string carryOut(ProjectorAction action, std::chrono::milliseconds now);
+    std::string temperatures() const;
     void changePower(Power power, std::chrono::milliseconds at);
-    void shape(std::string reply, std::chrono::milliseconds now, std::vector<Transmission> &out);
+    std::vector<Transmission> shape(std::string reply, std::chrono::milliseconds now);
     std::string statusLine(std::chrono::milliseconds now);
 
     SimulatorOptions m_options;

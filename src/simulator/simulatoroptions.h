@@ -1,7 +1,10 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // How the simulated projector shapes its replies; the defaults answer promptly and whole.
@@ -14,6 +17,14 @@ struct SimulatorOptions
     int noiseBytes = 0; // bytes of noise put before each reply
 };
 
+// Where the simulator serves TCP clients: an IPv4 address, an IPv6 address (without its brackets) or
+// "localhost", and a port, 0 for any free one.
+struct ListenAddress
+{
+    std::string host;
+    std::uint16_t port = 0;
+};
+
 // The outcome of reading the simulator's command line: run with options, or print and exit.
 struct SimulatorCommandLine
 {
@@ -22,7 +33,12 @@ struct SimulatorCommandLine
     std::string output; // for stdout
     std::string error;  // one line for stderr
     SimulatorOptions options;
+    std::optional<ListenAddress> listen; // none: a pseudo-terminal
+    bool verbose = false;                // the exchange on stderr
 };
 
-// Reads the arguments after the program name.
-SimulatorCommandLine parseSimulatorCommandLine(const std::vector<std::string> &arguments);
+// Reads the arguments after the program name; --version prints `version`.
+SimulatorCommandLine parseSimulatorCommandLine(const std::vector<std::string> &arguments,
+                                               std::string_view version);
+// The one line for stderr about a wrong command line, saying where to look.
+std::string simulatorUsageError(const std::string &message);

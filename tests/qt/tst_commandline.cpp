@@ -36,6 +36,8 @@ private slots:
                                  << "";
         QTest::newRow("help") << QStringList{"--help"} << false << 0 << ""
                               << "";
+        QTest::newRow("list ports") << QStringList{"--list-ports"} << false << 0 << ""
+                                    << "";
     }
     void readsTheCommandLine()
     {
@@ -76,11 +78,102 @@ private slots:
         QCOMPARE(parsed.error.isEmpty(), run);
     }
 
+    void helpOptionsPrintAndExit_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("-h") << QStringList{"-h"};
+        QTest::newRow("--help") << QStringList{"--help"};
+        QTest::newRow("--help-all") << QStringList{"--help-all"};
+        QTest::newRow("--help-all with a device") << QStringList{"--com1", "/dev/ttyUSB0", "--help-all"};
+        QTest::newRow("--help in the command-line mode") << QStringList{"--send", "CR0", "--help"};
+    }
+    void helpOptionsPrintAndExit()
+    {
+        QFETCH(QStringList, arguments);
+        const CommandLine parsed = parseCommandLine(QStringList{"tavo-console"} + arguments);
+        QVERIFY(!parsed.run);
+        QCOMPARE(parsed.exitCode, 0);
+        QVERIFY(parsed.output.contains("--send"));
+        QVERIFY(parsed.error.isEmpty());
+    }
+
+    void readsTheCommandLineMode_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QStringList>("sends");
+        QTest::addColumn<QString>("settings");
+        QTest::addColumn<int>("waitMs");
+        QTest::addColumn<bool>("json");
+        QTest::addColumn<QString>("logFile");
+        QTest::newRow("one command") << QStringList{"--send", "CR0"} << QStringList{"CR0"} << "19200,N,8,1"
+                                     << 2000 << false << "";
+        QTest::newRow("in order, blanks kept")
+            << QStringList{"--send", "CR0", "--send=CR PRESSURE", "--send", " c00 "}
+            << QStringList{"CR0", "CR PRESSURE", " c00 "} << "19200,N,8,1" << 2000 << false << "";
+        QTest::newRow("an empty text is a lone CR")
+            << QStringList{"--send", ""} << QStringList{""} << "19200,N,8,1" << 2000 << false << "";
+        QTest::newRow("speed, wait, json and log")
+            << QStringList{"--speed", "9600",   "--send", "CR3",       "--wait",
+                           "150",     "--json", "--log",  "/tmp/t.log"}
+            << QStringList{"CR3"} << "9600,N,8,1" << 150 << true << "/tmp/t.log";
+        QTest::newRow("window with a log") << QStringList{"--log", "/tmp/t.log"} << QStringList{}
+                                           << "19200,N,8,1" << 2000 << false << "/tmp/t.log";
+        QTest::newRow("json alone starts the window")
+            << QStringList{"--json"} << QStringList{} << "19200,N,8,1" << 2000 << true << "";
+    }
+    void readsTheCommandLineMode()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QStringList, sends);
+        QFETCH(QString, settings);
+        QFETCH(int, waitMs);
+        QFETCH(bool, json);
+        QFETCH(QString, logFile);
+        const CommandLine parsed = parseCommandLine(QStringList{"tavo-console"} + arguments);
+        QVERIFY2(parsed.run, qPrintable(parsed.error));
+        QCOMPARE(parsed.options.sends, sends);
+        QCOMPARE(QString::fromStdString(parsed.options.settings), settings);
+        QCOMPARE(parsed.options.wait.count(), waitMs);
+        QCOMPARE(parsed.options.json, json);
+        QCOMPARE(parsed.options.logFile, logFile);
+    }
+
+    void refusesWhatTheCommandLineModeCannotUse_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("speed without send") << QStringList{"--speed", "9600"} << "--speed belongs";
+        QTest::newRow("wait without send") << QStringList{"--wait", "100"} << "--wait belongs";
+        QTest::newRow("other speed") << QStringList{"--send", "CR0", "--speed", "4800"} << "9600 or 19200";
+        QTest::newRow("wait zero") << QStringList{"--send", "CR0", "--wait", "0"} << "positive";
+        QTest::newRow("wait negative") << QStringList{"--send", "CR0", "--wait", "-5"} << "positive";
+        QTest::newRow("wait with a unit") << QStringList{"--send", "CR0", "--wait", "100ms"} << "positive";
+        QTest::newRow("wait fraction") << QStringList{"--send", "CR0", "--wait", "1.5"} << "positive";
+        QTest::newRow("wait plus sign") << QStringList{"--send", "CR0", "--wait", "+5"} << "positive";
+        QTest::newRow("wait too large")
+            << QStringList{"--send", "CR0", "--wait", "99999999999"} << "positive";
+        QTest::newRow("wait empty") << QStringList{"--send", "CR0", "--wait", ""} << "positive";
+        QTest::newRow("log without a name") << QStringList{"--send", "CR0", "--log", ""} << "--log needs";
+        QTest::newRow("send without text") << QStringList{"--send"} << "Missing value";
+    }
+    void refusesWhatTheCommandLineModeCannotUse()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, says);
+        const CommandLine parsed = parseCommandLine(QStringList{"tavo-console"} + arguments);
+        QVERIFY(!parsed.run);
+        QCOMPARE(parsed.exitCode, 2);
+        QVERIFY2(parsed.error.contains(says), qPrintable(parsed.error));
+        QVERIFY(!parsed.error.contains('\n'));
+    }
+
     void versionAndHelpSayWhatTheyShould()
     {
         QCOMPARE(parseCommandLine({"tavo-console", "--version"}).output, QString("1.40\n"));
         QVERIFY(parseCommandLine({"tavo-console", "--help"}).output.contains("--com2"));
         QVERIFY(parseCommandLine({"tavo-console", "--help"}).output.contains("--simulate"));
+        QVERIFY(parseCommandLine({"tavo-console", "--help"}).output.contains("--list-ports"));
+        QVERIFY(!parseCommandLine({"tavo-console", "--list-ports"}).output.isEmpty());
     }
 };
 

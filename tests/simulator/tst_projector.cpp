@@ -1,5 +1,3 @@
-#include "commands/holdtable.h"
-#include "commands/oneshottable.h"
 #include "simulator/projector.h"
 
 #include <algorithm>
@@ -14,11 +12,12 @@ namespace {
 const std::string Ack{"\x06\r"};
 
 // Everything sent back for some bytes, the pieces joined.
-std::string joined(const std::vector<Transmission> &pieces)
+std::string joined(const std::vector<Answer> &answers)
 {
     std::string all;
-    for (const Transmission &piece : pieces)
-        all += piece.bytes;
+    for (const Answer &answer : answers)
+        for (const Transmission &piece : answer.pieces)
+            all += piece.bytes;
     return all;
 }
 
@@ -162,18 +161,35 @@ private slots:
         QCOMPARE(projector.answer("CR3", 20 * hour), std::string("01237\r"));
     }
 
-    void everyButtonCodeIsAcknowledged()
+    void everyCommandOfItsListIsAcknowledgedAndEveryQueryAnswered()
     {
-        for (const OneShotButton &button : oneShotButtons()) {
-            if (button.code.starts_with("CR"))
-                continue;
+        for (const ProjectorCommand &command : projectorCommands()) {
             Projector projector;
-            QCOMPARE(projector.answer(button.code, 0ms), Ack);
+            const std::string reply = projector.answer(command.code, 0ms);
+            QVERIFY2(command.code.starts_with("CR") ? reply != Ack && reply != "?\r" : reply == Ack,
+                     command.code.data());
+            QCOMPARE(findProjectorCommand(command.code), &command);
         }
-        for (const HoldButton &button : holdButtons()) {
-            Projector projector;
-            QCOMPARE(projector.answer(button.code, 0ms), Ack);
-        }
+    }
+
+    void eachAnswerNamesItsLineAndWhatItMeans()
+    {
+        Projector projector;
+        const auto answers = projector.receive("C00\rc00\r", 0ms);
+        QCOMPARE(answers.size(), std::size_t(2));
+        QCOMPARE(answers[0].line, std::string("C00"));
+        QVERIFY(answers[0].command);
+        QCOMPARE(answers[0].command->meaning, std::string_view("power on"));
+        QCOMPARE(answers[1].line, std::string("c00"));
+        QVERIFY(!answers[1].command);
+    }
+
+    void aBrokenLineForgetsTheCommandItHadBegun()
+    {
+        Projector projector;
+        QVERIFY(projector.receive("C0", 0ms).empty());
+        projector.forgetPartialLine();
+        QCOMPARE(joined(projector.receive("CR0\r", 0ms)), std::string("80\r"));
     }
 
     void anythingElseIsUnknown_data()
@@ -189,8 +205,7 @@ private slots:
     {
         QFETCH(std::string, line);
         Projector projector;
-        const auto replies = projector.receive(line + '\r', 0ms);
-        QCOMPARE(joined(replies), std::string("?\r"));
+        QCOMPARE(joined(projector.receive(line + '\r', 0ms)), std::string("?\r"));
         QCOMPARE(projector.power(0ms), Projector::Power::Standby);
     }
 
@@ -209,9 +224,10 @@ private slots:
         SimulatorOptions options;
         options.replyDelay = 75ms;
         Projector projector(options);
-        const auto replies = projector.receive("CR0\r", 1000ms);
-        QCOMPARE(replies.size(), std::size_t(1));
-        QCOMPARE(replies[0].at, 1075ms);
+        const auto answers = projector.receive("CR0\r", 1000ms);
+        QCOMPARE(answers.size(), std::size_t(1));
+        QCOMPARE(answers[0].pieces.size(), std::size_t(1));
+        QCOMPARE(answers[0].pieces[0].at, 1075ms);
     }
 
     void aReplyCanComeInPieces()
@@ -220,13 +236,14 @@ private slots:
         options.pieces = 3;
         options.pieceGap = 40ms;
         Projector projector(options);
-        const auto replies = projector.receive("CR9\r", 0ms);
-        QCOMPARE(replies.size(), std::size_t(3));
-        QCOMPARE(replies[0].at, options.replyDelay);
-        QCOMPARE(replies[2].at, options.replyDelay + 80ms);
-        QCOMPARE(joined(replies), projector.answer("CR9", 0ms));
+        const auto answers = projector.receive("CR9\r", 0ms);
+        const auto &pieces = answers.at(0).pieces;
+        QCOMPARE(pieces.size(), std::size_t(3));
+        QCOMPARE(pieces[0].at, options.replyDelay);
+        QCOMPARE(pieces[2].at, options.replyDelay + 80ms);
+        QCOMPARE(joined(answers), projector.answer("CR9", 0ms));
         // A reply shorter than the pieces is sent a byte at a time.
-        QCOMPARE(projector.receive("CR1\r", 0ms).size(), std::size_t(2));
+        QCOMPARE(projector.receive("CR1\r", 0ms).at(0).pieces.size(), std::size_t(2));
     }
 
     void everyNthReplyCanBeDropped()
@@ -235,7 +252,7 @@ private slots:
         options.dropEvery = 2;
         Projector projector(options);
         QCOMPARE(joined(projector.receive("CR0\r", 0ms)), std::string("80\r"));
-        QVERIFY(projector.receive("C00\r", 0ms).empty());
+        QCOMPARE(joined(projector.receive("C00\r", 0ms)), std::string());
         QCOMPARE(joined(projector.receive("CR0\r", 0ms)), std::string("40\r"));
         // A dropped command is still carried out.
         QCOMPARE(projector.power(0ms), Projector::Power::CountDown);

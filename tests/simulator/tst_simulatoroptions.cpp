@@ -4,6 +4,20 @@
 
 using namespace std::chrono_literals;
 
+Q_DECLARE_METATYPE(std::string)
+
+namespace {
+constexpr std::string_view Version = "9.87";
+
+SimulatorCommandLine parse(const QStringList &arguments)
+{
+    std::vector<std::string> args;
+    for (const QString &argument : arguments)
+        args.push_back(argument.toStdString());
+    return parseSimulatorCommandLine(args, Version);
+}
+} // namespace
+
 // What the simulator's command line may say, and how it answers a wrong one.
 class TestSimulatorOptions : public QObject
 {
@@ -12,18 +26,20 @@ class TestSimulatorOptions : public QObject
 private slots:
     void theDefaultsAnswerPromptlyAndWhole()
     {
-        const SimulatorCommandLine parsed = parseSimulatorCommandLine({});
+        const SimulatorCommandLine parsed = parse({});
         QVERIFY(parsed.run);
         QCOMPARE(parsed.options.replyDelay, 20ms);
         QCOMPARE(parsed.options.pieces, 1);
         QCOMPARE(parsed.options.dropEvery, 0);
         QCOMPARE(parsed.options.noiseBytes, 0);
+        QVERIFY(!parsed.listen);
+        QVERIFY(!parsed.verbose);
     }
 
     void readsEachOption()
     {
-        const SimulatorCommandLine parsed = parseSimulatorCommandLine(
-            {"--delay", "100", "--pieces=4", "--piece-gap", "5", "--drop-every", "3", "--noise=7"});
+        const SimulatorCommandLine parsed =
+            parse({"--delay", "100", "--pieces=4", "--piece-gap", "5", "--drop-every", "3", "--noise=7"});
         QVERIFY(parsed.run);
         QCOMPARE(parsed.options.replyDelay, 100ms);
         QCOMPARE(parsed.options.pieces, 4);
@@ -42,14 +58,25 @@ private slots:
         QTest::newRow("no pieces") << QStringList{"--pieces", "0"};
         QTest::newRow("negative delay") << QStringList{"--delay", "-1"};
         QTest::newRow("stray argument") << QStringList{"/dev/pts/3"};
+        QTest::newRow("listen without a value") << QStringList{"--listen"};
+        QTest::newRow("listen without a port") << QStringList{"--listen", "127.0.0.1"};
+        QTest::newRow("listen with an empty port") << QStringList{"--listen", "127.0.0.1:"};
+        QTest::newRow("listen beyond the last port") << QStringList{"--listen", "127.0.0.1:65536"};
+        QTest::newRow("listen on a negative port") << QStringList{"--listen", "127.0.0.1:-1"};
+        QTest::newRow("listen without a host") << QStringList{"--listen", ":4001"};
+        QTest::newRow("listen on a host name") << QStringList{"--listen=projector.local:4001"};
+        QTest::newRow("listen on three octets") << QStringList{"--listen", "127.0.1:4001"};
+        QTest::newRow("listen on an octet past 255") << QStringList{"--listen", "127.0.0.256:4001"};
+        QTest::newRow("listen on five octets") << QStringList{"--listen", "1.2.3.4.5:4001"};
+        QTest::newRow("listen on IPv6 without brackets") << QStringList{"--listen", "::1:4001"};
+        QTest::newRow("listen on an unclosed bracket") << QStringList{"--listen", "[::1:4001"};
+        QTest::newRow("listen on a word in brackets") << QStringList{"--listen", "[host]:4001"};
+        QTest::newRow("verbose with a value") << QStringList{"--verbose=yes"};
     }
     void aBadOptionIsOneLineAndExitCodeTwo()
     {
         QFETCH(QStringList, arguments);
-        std::vector<std::string> args;
-        for (const QString &argument : arguments)
-            args.push_back(argument.toStdString());
-        const SimulatorCommandLine parsed = parseSimulatorCommandLine(args);
+        const SimulatorCommandLine parsed = parse(arguments);
         QVERIFY(!parsed.run);
         QCOMPARE(parsed.exitCode, 2);
         QVERIFY(!parsed.error.empty());
@@ -58,11 +85,54 @@ private slots:
 
     void helpListsEveryOption()
     {
-        const SimulatorCommandLine parsed = parseSimulatorCommandLine({"--help"});
+        const SimulatorCommandLine parsed = parse({"--delay", "5", "--help"});
         QVERIFY(!parsed.run);
         QCOMPARE(parsed.exitCode, 0);
-        for (const char *option : {"--delay", "--pieces", "--piece-gap", "--drop-every", "--noise"})
+        for (const char *option : {"--listen", "--delay", "--pieces", "--piece-gap", "--drop-every",
+                                   "--noise", "--verbose", "--version", "--help"})
             QVERIFY2(parsed.output.find(option) != std::string::npos, option);
+    }
+
+    void versionPrintsTheVersionGiven()
+    {
+        const SimulatorCommandLine parsed = parse({"--version"});
+        QVERIFY(!parsed.run);
+        QCOMPARE(parsed.exitCode, 0);
+        QCOMPARE(parsed.output, std::string(Version) + '\n');
+        QVERIFY(parsed.error.empty());
+    }
+
+    void verboseIsAFlag()
+    {
+        const SimulatorCommandLine parsed = parse({"--verbose", "--delay", "0"});
+        QVERIFY(parsed.run);
+        QVERIFY(parsed.verbose);
+        QCOMPARE(parsed.options.replyDelay, 0ms);
+    }
+
+    void listenReadsHostAndPort_data()
+    {
+        QTest::addColumn<QString>("argument");
+        QTest::addColumn<std::string>("host");
+        QTest::addColumn<int>("port");
+        QTest::newRow("loopback, any free port") << "127.0.0.1:0" << std::string("127.0.0.1") << 0;
+        QTest::newRow("localhost") << "localhost:4001" << std::string("localhost") << 4001;
+        QTest::newRow("every address, last port") << "0.0.0.0:65535" << std::string("0.0.0.0") << 65535;
+        QTest::newRow("IPv6 in brackets") << "[::1]:5000" << std::string("::1") << 5000;
+    }
+    void listenReadsHostAndPort()
+    {
+        QFETCH(QString, argument);
+        QFETCH(std::string, host);
+        QFETCH(int, port);
+        for (const QStringList &arguments :
+             {QStringList{"--listen", argument}, QStringList{"--listen=" + argument}}) {
+            const SimulatorCommandLine parsed = parse(arguments);
+            QVERIFY2(parsed.run, parsed.error.c_str());
+            QVERIFY(parsed.listen);
+            QCOMPARE(parsed.listen->host, host);
+            QCOMPARE(int(parsed.listen->port), port);
+        }
     }
 };
 

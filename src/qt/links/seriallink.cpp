@@ -1,6 +1,7 @@
 #include "qt/links/seriallink.h"
 
-#include <unistd.h>
+#include "qt/links/portlist.h"
+#include "qt/links/posixdevice.h"
 
 namespace {
 QSerialPort::Parity parityOf(char parity)
@@ -37,6 +38,9 @@ void SerialLink::open(const LineSettings &line)
 {
     if (m_port.isOpen())
         return;
+    // Such a port opens, and every command would go into nothing.
+    if (builtInPortWithoutHardware(m_device))
+        throw SerialError(SerialError::NoSuchDevice, "no such device");
     if (!m_port.open(QIODevice::ReadWrite)) {
         const QSerialPort::SerialPortError error = m_port.error();
         const QString errorText = m_port.errorString();
@@ -53,13 +57,15 @@ void SerialLink::open(const LineSettings &line)
 
 void SerialLink::failOpen(QSerialPort::SerialPortError error, const QString &errorText)
 {
-    if (error == QSerialPort::DeviceNotFoundError)
-        throw SerialError(SerialError::NoSuchDevice, "no such device");
-    // The port's lock file and a real lack of rights both come back as a permission error.
+    const std::string path = m_device.toLocal8Bit().toStdString();
+    if (std::optional<SerialError> fault = deviceFault(path))
+        throw *fault;
+    // A device that would open is held by someone: QSerialPort tells its lock file and a device held
+    // exclusively as a permission error.
     if (error == QSerialPort::PermissionError) {
-        if (::access(m_device.toLocal8Bit().constData(), R_OK | W_OK) != 0)
-            throw SerialError(SerialError::NoPermission, "no permission (join the dialout group)");
-        throw SerialError(SerialError::InUse, "in use by another program");
+        const std::string holder = deviceHolder(path);
+        throw SerialError(SerialError::InUse,
+                          "in use by another program" + (holder.empty() ? "" : " (" + holder + ")"));
     }
     throw SerialError(SerialError::OpenFailed, "cannot be opened (" + errorText.toStdString() + ")");
 }
@@ -85,12 +91,19 @@ void SerialLink::write(const std::string &bytes)
 {
     if (!m_port.isOpen())
         throw SerialError(SerialError::PortNotOpen, "port is not open");
+    const std::size_t waiting = bytesWaiting();
+    if (waiting + bytes.size() > WriteQueueLimit)
+        throw SerialError(SerialError::LineBusy,
+                          "the line is not taking data (" + std::to_string(waiting) + " bytes waiting)");
     const QByteArray data(bytes.data(), static_cast<qsizetype>(bytes.size()));
     if (m_port.write(data) != data.size())
         throw SerialError(SerialError::WriteFailed, "the command could not be written");
-    // Out on the line now rather than at some later turn of the event loop. A line lost on the way has
-    // closed the port and been told already; only a failure on a line still open is this write's own.
-    if (!m_port.flush() && m_port.isOpen())
+    // Out on the line now rather than at some later turn of the event loop, but only into a line with
+    // room: flush() writes without waiting, and a full line's "try again" comes back from QSerialPort as
+    // the ResourceError of a line that is gone. A full line takes the bytes when it has room again.
+    // A line lost on the way has closed the port and been told already; only a failure on a line still
+    // open is this write's own.
+    if (lineTakesDataNow(m_port.handle()) && !m_port.flush() && m_port.isOpen())
         throw SerialError(SerialError::WriteFailed,
                           "the command could not be written (" + m_port.errorString().toStdString() + ")");
 }

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <string_view>
+
+// Local ISO-8601 time with milliseconds and the offset from UTC: "2024-05-01T14:03:07.123+02:00".
+std::string trafficTimestamp(std::chrono::system_clock::time_point at);
+
+// Every byte as two upper-case hex digits, one blank between: "43 52 30 0D".
+std::string hexBytes(std::string_view bytes);
+
+// One line of the traffic log, without its newline: the time, what happened (TX, RX, OPEN, CLOSE,
+// LOST, FAIL), the port ("COM1 (/dev/ttyUSB0)") and the detail.
+std::string trafficLine(std::string_view time, std::string_view event, std::string_view port,
+                        std::string_view detail);
+
+// The detail of a TX or RX line: the bytes' trace in quotes, so its blanks show, then the same bytes in hex.
+std::string trafficBytes(std::string_view bytes);
