@@ -140,15 +140,16 @@ private slots:
         QCOMPARE(console.form.fields().ArrowPace, 3);
     }
 
-    void aFailedSendEndsTheHoldAndIsShownOnce()
+    void aLostLineEndsTheHoldAndIsToldOnce()
     {
         ConsoleFixture console;
         console.load();
         console.form.mouseDown("Command1");
-        console.port.lose();
         console.messages.errors.clear();
+        console.port.lose();
         console.advance(2000);
-        QCOMPARE(console.messages.errors.size(), std::size_t(1));
+        QCOMPARE(console.messages.errors,
+                 std::vector<std::string>{"6: COM1 (fake): the connection was lost"});
         QCOMPARE(console.form.fields().RepeatCode, 0);
         QVERIFY(!console.Timer1.enabled());
         console.form.mouseUp("Command1");

@@ -1,6 +1,8 @@
 #include "qt/links/makelink.h"
 
+#include "qt/links/rfc2217link.h"
 #include "qt/links/seriallink.h"
+#include "qt/links/tcplink.h"
 
 #include <stdexcept>
 
@@ -9,10 +11,10 @@ std::unique_ptr<ByteLink> makeLink(const Endpoint &endpoint)
     switch (endpoint.kind) {
     case Endpoint::Kind::Device:
         return std::make_unique<SerialLink>(QString::fromStdString(endpoint.device));
-    // The network links: raw TCP and RFC 2217.
     case Endpoint::Kind::Tcp:
+        return std::make_unique<TcpLink>(endpoint.host, endpoint.port);
     case Endpoint::Kind::Rfc2217:
-        throw SerialError(SerialError::OpenFailed, "network links are not built in");
+        return std::make_unique<Rfc2217Link>(endpoint.host, endpoint.port);
     case Endpoint::Kind::Auto:
         break;
     }

@@ -1,0 +1,149 @@
+#include "qt/links/tcplink.h"
+
+#include <utility>
+
+#include <QCursor>
+#include <QGuiApplication>
+
+namespace {
+// A busy cursor while opening keeps the window waiting, when there is a window at all.
+class BusyCursor
+{
+public:
+    BusyCursor() : m_shown(qobject_cast<QGuiApplication *>(QCoreApplication::instance()) != nullptr)
+    {
+        if (m_shown)
+            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    }
+    ~BusyCursor()
+    {
+        if (m_shown)
+            QGuiApplication::restoreOverrideCursor();
+    }
+    BusyCursor(const BusyCursor &) = delete;
+    BusyCursor &operator=(const BusyCursor &) = delete;
+
+private:
+    bool m_shown;
+};
+} // namespace
+
+TcpLink::TcpLink(std::string host, std::uint16_t port) : m_host(std::move(host)), m_port(port)
+{
+    QObject::connect(&m_socket, &QTcpSocket::readyRead, &m_socket, [this] { receive(); });
+    QObject::connect(&m_socket, &QTcpSocket::disconnected, &m_socket, [this] { lose(); });
+    QObject::connect(&m_socket, &QTcpSocket::errorOccurred, &m_socket, [this] { lose(); });
+}
+
+TcpLink::~TcpLink()
+{
+    // Closed before the socket goes, whose own ending would otherwise be taken for a lost line.
+    close();
+}
+
+void TcpLink::open(const LineSettings &line)
+{
+    if (m_open)
+        return;
+    m_received.clear();
+    {
+        const BusyCursor busy;
+        m_socket.connectToHost(QString::fromStdString(m_host), m_port);
+        if (!m_socket.waitForConnected(int(ConnectWait.count())))
+            failOpen();
+    }
+    // Commands are a few bytes each and a held button sends one every few milliseconds: none may wait
+    // for the one before it to be acknowledged.
+    m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    m_open = true;
+    started(line);
+}
+
+void TcpLink::failOpen()
+{
+    const QAbstractSocket::SocketError error = m_socket.error();
+    const std::string detail = m_socket.errorString().toStdString();
+    m_socket.abort();
+    switch (error) {
+    case QAbstractSocket::ConnectionRefusedError:
+        throw SerialError(SerialError::OpenFailed, "connection refused");
+    case QAbstractSocket::HostNotFoundError:
+        throw SerialError(SerialError::NoSuchDevice, "unknown host " + m_host);
+    case QAbstractSocket::SocketTimeoutError:
+        throw SerialError(SerialError::OpenFailed, "no answer from " + m_host);
+    default:
+        throw SerialError(SerialError::OpenFailed, "cannot connect (" + detail + ")");
+    }
+}
+
+void TcpLink::close()
+{
+    m_open = false;
+    m_received.clear();
+    m_socket.abort();
+}
+
+void TcpLink::setLineSettings(const LineSettings &line)
+{
+    if (m_open)
+        lineChanged(line);
+}
+
+void TcpLink::write(const std::string &bytes)
+{
+    if (!m_open)
+        throw SerialError(SerialError::PortNotOpen, "port is not open");
+    const std::string wire = encode(bytes);
+    const std::size_t waiting = bytesWaiting();
+    if (waiting + wire.size() > WriteQueueLimit)
+        throw SerialError(SerialError::LineBusy,
+                          "the line is not taking data (" + std::to_string(waiting) + " bytes waiting)");
+    if (!send(wire))
+        throw SerialError(SerialError::WriteFailed,
+                          "the command could not be written (" + m_socket.errorString().toStdString() + ")");
+}
+
+bool TcpLink::send(const std::string &wire)
+{
+    if (m_socket.write(wire.data(), qint64(wire.size())) != qint64(wire.size()))
+        return false;
+    // On its way now rather than at some later turn of the event loop; what the socket cannot take yet
+    // waits in order.
+    m_socket.flush();
+    return true;
+}
+
+std::string TcpLink::readAll()
+{
+    return std::exchange(m_received, {});
+}
+
+void TcpLink::receive()
+{
+    if (!m_open || m_socket.bytesAvailable() == 0)
+        return;
+    const std::string data = decode(m_socket.readAll());
+    if (data.empty())
+        return;
+    m_received += data;
+    raiseArrived();
+}
+
+void TcpLink::lose()
+{
+    if (!m_open)
+        return;
+    // A reply that came just before the end is still the operator's to see.
+    receive();
+    if (!m_open)
+        return;
+    const bool closedByServer = m_socket.error() == QAbstractSocket::RemoteHostClosedError ||
+                                m_socket.state() != QAbstractSocket::ConnectedState;
+    const std::string detail = m_socket.errorString().toStdString();
+    m_open = false;
+    m_socket.abort();
+    raiseLost(SerialError(SerialError::LineLost,
+                          closedByServer
+                              ? "the server closed the connection; choose the port again"
+                              : "the connection was lost (" + detail + "); choose the port again"));
+}

@@ -1,0 +1,106 @@
+#include "ser2net.h"
+
+#include "loopbacklistener.h"
+
+#include <chrono>
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QStandardPaths>
+#include <QThread>
+
+namespace {
+constexpr std::chrono::milliseconds StartWait{5000};
+constexpr std::chrono::milliseconds StopWait{2000};
+constexpr std::chrono::milliseconds ProbeGap{20};
+
+// One connection per accepter; a new client takes the device from the one before, as an operator
+// reconnecting would. No mDNS, no UUCP lock directory, no root.
+QByteArray connection(const char *name, const QString &accepter, const std::string &device)
+{
+    return QStringLiteral("connection: &%1\n"
+                          "  accepter: %2\n"
+                          "  connector: serialdev,%3,%4n81,local\n"
+                          "  options:\n"
+                          "    kickolduser: true\n"
+                          "    mdns: false\n")
+        .arg(QLatin1String(name), accepter, QString::fromStdString(device))
+        .arg(Ser2net::ConfiguredBaud)
+        .toUtf8();
+}
+
+// Whether something listens on the loopback port, seen in the kernel's table rather than by connecting:
+// ser2net refuses a client that comes while it is still ending a session with the one before.
+bool listening(std::uint16_t port)
+{
+    constexpr char Listen[] = "0A";
+    QFile table(QStringLiteral("/proc/net/tcp"));
+    if (!table.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray local =
+        QStringLiteral("0100007F:%1").arg(port, 4, 16, QLatin1Char('0')).toUpper().toLatin1();
+    for (const QByteArray &row : table.readAll().split('\n')) {
+        const QList<QByteArray> fields = row.simplified().split(' ');
+        if (fields.size() > 3 && fields[1] == local && fields[3] == Listen)
+            return true;
+    }
+    return false;
+}
+} // namespace
+
+QString Ser2net::program()
+{
+    // Debian puts it in /usr/sbin, which a user's PATH may leave out.
+    const QString onPath = QStandardPaths::findExecutable(QStringLiteral("ser2net"));
+    return onPath.isEmpty()
+               ? QStandardPaths::findExecutable(QStringLiteral("ser2net"), {QStringLiteral("/usr/sbin")})
+               : onPath;
+}
+
+Ser2net::Ser2net(const std::string &device) : m_rfc2217Port(freeLoopbackPort()), m_tcpPort(freeLoopbackPort())
+{
+    QFile config(m_dir.filePath(QStringLiteral("ser2net.yaml")));
+    config.open(QIODevice::WriteOnly);
+    config.write(
+        connection("rfc2217", QStringLiteral("telnet(rfc2217),tcp,127.0.0.1,%1").arg(m_rfc2217Port), device));
+    config.write(connection("tcp", QStringLiteral("tcp,127.0.0.1,%1").arg(m_tcpPort), device));
+}
+
+Ser2net::~Ser2net()
+{
+    stop();
+}
+
+bool Ser2net::start()
+{
+    stop();
+    m_process = std::make_unique<QProcess>();
+    m_process->setProcessChannelMode(QProcess::MergedChannels);
+    m_process->start(program(), {QStringLiteral("-n"), QStringLiteral("-u"), QStringLiteral("-P"),
+                                 m_dir.filePath(QStringLiteral("ser2net.pid")), QStringLiteral("-c"),
+                                 m_dir.filePath(QStringLiteral("ser2net.yaml"))});
+    if (!m_process->waitForStarted(int(StartWait.count())))
+        return false;
+    for (QDeadlineTimer deadline(StartWait); !deadline.hasExpired(); QThread::msleep(ProbeGap.count())) {
+        if (m_process->state() != QProcess::Running)
+            return false;
+        if (listening(m_rfc2217Port) && listening(m_tcpPort))
+            return true;
+    }
+    return false;
+}
+
+void Ser2net::stop()
+{
+    if (!m_process)
+        return;
+    m_process->terminate();
+    if (!m_process->waitForFinished(int(StopWait.count())))
+        m_process->kill();
+    m_process->waitForFinished(int(StopWait.count()));
+}
+
+QString Ser2net::output() const
+{
+    return m_process ? QString::fromLocal8Bit(m_process->readAll()) : QString();
+}
