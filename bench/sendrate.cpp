@@ -1,8 +1,8 @@
 // The command-line mode sends status queries one after another to a simulated projector that answers at
 // once, and measures how fast the pace that follows the replies goes.
-#include "qt/commandlinemode.h"
+#include "qt/cli/commandlinemode.h"
 #include "qt/qtserialport.h"
-#include "qt/simulatedprojector.h"
+#include "qt/simulator/simulatedprojector.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,12 +1,12 @@
 #include "links/trafficlog.h"
+#include "qt/cli/commandlinemode.h"
+#include "qt/cli/exchangeoutput.h"
 #include "qt/commandline.h"
-#include "qt/commandlinemode.h"
 #include "qt/consoleapp.h"
 #include "qt/displaycheck.h"
-#include "qt/exchangeoutput.h"
 #include "qt/linebytes.h"
 #include "qt/qtserialport.h"
-#include "qt/simulatedprojector.h"
+#include "qt/simulator/simulatedprojector.h"
 
 #include <cstdio>
 #include <memory>

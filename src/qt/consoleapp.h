@@ -6,7 +6,7 @@
 #include "qt/qtmessagebox.h"
 #include "qt/qtserialport.h"
 #include "qt/qttimer.h"
-#include "qt/simulatedprojector.h"
+#include "qt/simulator/simulatedprojector.h"
 
 #include <memory>
 #include <vector>

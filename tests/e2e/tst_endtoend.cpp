@@ -1,6 +1,6 @@
 #include "qt/consoleapp.h"
 #include "qt/qtserialport.h"
-#include "qt/simulatedprojector.h"
+#include "qt/simulator/simulatedprojector.h"
 #include "windowconsole.h"
 
 #include <QLineEdit>

@@ -1,5 +1,5 @@
-#include "qt/projectorserver.h"
-#include "qt/simulatedprojector.h"
+#include "qt/simulator/projectorserver.h"
+#include "qt/simulator/simulatedprojector.h"
 
 #include <cerrno>
 #include <fcntl.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "qt/projectorsession.h"
+#include "qt/simulator/projectorsession.h"
 
 #include <QHostAddress>
 #include <QObject>

@@ -1,4 +1,4 @@
-#include "qt/exchangeoutput.h"
+#include "qt/cli/exchangeoutput.h"
 
 #include <cmath>
 

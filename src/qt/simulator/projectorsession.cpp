@@ -1,4 +1,4 @@
-#include "qt/projectorsession.h"
+#include "qt/simulator/projectorsession.h"
 
 #include "commands/trace.h"
 

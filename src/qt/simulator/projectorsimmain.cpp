@@ -1,6 +1,6 @@
 #include "qt/commandline.h"
-#include "qt/projectorserver.h"
-#include "qt/simulatedprojector.h"
+#include "qt/simulator/projectorserver.h"
+#include "qt/simulator/simulatedprojector.h"
 #include "simulator/simulatoroptions.h"
 
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "qt/projectorserver.h"
+#include "qt/simulator/projectorserver.h"
 
 #include <algorithm>
 

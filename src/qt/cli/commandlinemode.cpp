@@ -1,4 +1,4 @@
-#include "qt/commandlinemode.h"
+#include "qt/cli/commandlinemode.h"
 
 #include "commands/framing.h"
 

@@ -1,4 +1,4 @@
-#include "qt/simulatedprojector.h"
+#include "qt/simulator/simulatedprojector.h"
 
 #include "qt/pseudoterminal.h"
 
