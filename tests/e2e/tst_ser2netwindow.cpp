@@ -65,9 +65,6 @@ struct NetworkConsole : Ser2netLine
     }
 };
 
-#define SKIP_WITHOUT_SER2NET()                                                                               \
-    if (Ser2net::program().isEmpty())                                                                        \
-    QSKIP("ser2net is not installed (apt-get install ser2net)")
 } // namespace
 
 // The real window against ser2net in front of a pseudo-terminal, over RFC 2217 and over plain TCP.

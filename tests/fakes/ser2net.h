@@ -38,3 +38,8 @@ private:
     std::uint16_t m_rfc2217Port = 0;
     std::uint16_t m_tcpPort = 0;
 };
+
+// In a test function: skips it where ser2net is not installed.
+#define SKIP_WITHOUT_SER2NET()                                                                               \
+    if (Ser2net::program().isEmpty())                                                                        \
+    QSKIP("ser2net is not installed (apt-get install ser2net)")

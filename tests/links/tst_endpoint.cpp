@@ -22,21 +22,15 @@ private slots:
         using K = Endpoint::Kind;
         QTest::newRow("auto") << "auto" << K::Auto << ""
                               << "" << 0;
-        QTest::newRow("AUTO") << "AUTO" << K::Auto << ""
-                              << "" << 0;
         QTest::newRow("device") << "/dev/ttyUSB0" << K::Device << "/dev/ttyUSB0"
                                 << "" << 0;
         QTest::newRow("by-id") << "/dev/serial/by-id/usb-FTDI_FT232R_A10K1-if00-port0" << K::Device
                                << "/dev/serial/by-id/usb-FTDI_FT232R_A10K1-if00-port0"
                                << "" << 0;
-        QTest::newRow("bare name") << "ttyS0" << K::Device << "ttyS0"
-                                   << "" << 0;
         QTest::newRow("device with colon") << "/tmp/a:b" << K::Device << "/tmp/a:b"
                                            << "" << 0;
         QTest::newRow("tcp") << "tcp://127.0.0.1:4001" << K::Tcp << ""
                              << "127.0.0.1" << 4001;
-        QTest::newRow("tcp name") << "tcp://ser2net.local:1" << K::Tcp << ""
-                                  << "ser2net.local" << 1;
         QTest::newRow("TCP upper case") << "TCP://h:65535" << K::Tcp << ""
                                         << "h" << 65535;
         QTest::newRow("rfc2217") << "rfc2217://10.0.0.5:2217" << K::Rfc2217 << ""
@@ -68,28 +62,18 @@ private slots:
                                   "rfc2217://HOST:PORT";
         QTest::newRow("no port") << "tcp://host"
                                  << "tcp://host: no port given";
-        QTest::newRow("colon, no port") << "tcp://host:"
-                                        << "tcp://host:: no port given";
         QTest::newRow("no host") << "tcp://:4001"
                                  << "tcp://:4001: no host given";
-        QTest::newRow("nothing after scheme") << "rfc2217://"
-                                              << "rfc2217://: no host given";
         QTest::newRow("port too big") << "rfc2217://h:99999"
                                       << "rfc2217://h:99999: port must be 1 to 65535";
         QTest::newRow("port zero") << "tcp://h:0"
                                    << "tcp://h:0: port must be 1 to 65535";
-        QTest::newRow("port negative") << "tcp://h:-1"
-                                       << "tcp://h:-1: port must be 1 to 65535";
         QTest::newRow("port not a number") << "tcp://h:telnet"
                                            << "tcp://h:telnet: port must be 1 to 65535";
-        QTest::newRow("path after port") << "tcp://h:4001/x"
-                                         << "tcp://h:4001/x: port must be 1 to 65535";
         QTest::newRow("bare ipv6") << "tcp://::1:4001"
                                    << "tcp://::1:4001: write an IPv6 address in brackets, as [::1]:4001";
         QTest::newRow("unclosed bracket") << "tcp://[::1:4001"
                                           << "tcp://[::1:4001: the host's closing ] is missing";
-        QTest::newRow("bracket, no port") << "tcp://[::1]"
-                                          << "tcp://[::1]: no port given";
         QTest::newRow("unknown scheme")
             << "telnet://h:23"
             << "telnet://h:23: unknown kind of endpoint (give a device path, auto, "

@@ -5,22 +5,16 @@
 #include "ser2net.h"
 
 #include <memory>
-#include <termios.h>
 
 #include <QElapsedTimer>
 #include <QTest>
-#include <QTimer>
 
 namespace {
-constexpr std::chrono::milliseconds HoldPace{5};
-constexpr std::chrono::milliseconds HoldSpan{1000};
-constexpr std::size_t FillerBytes = 20 * 1024;
 constexpr std::size_t ChunkBytes = 16 * 1024;
 // Far more than the kernel's buffers and the link's queue hold together: the bound must be met first.
 constexpr int ChunkAttempts = 2000;
 constexpr std::chrono::milliseconds Quiet{300};
 const LineSettings Line19200{19200, 'N', 8, 1};
-const LineSettings Line9600{9600, 'N', 8, 1};
 const std::string Loopback = "127.0.0.1";
 
 std::string allBytes()
@@ -29,13 +23,6 @@ std::string allBytes()
     for (int value = 0; value < 256; ++value)
         bytes.push_back(char(value));
     return bytes;
-}
-
-speed_t lineSpeed(const Pty &pty)
-{
-    termios line{};
-    ::tcgetattr(pty.masterFd(), &line);
-    return ::cfgetospeed(&line);
 }
 
 SerialError openingFails(ByteLink &link)
@@ -58,20 +45,14 @@ struct Ser2netLine
         else
             link = std::make_unique<TcpLink>(Loopback, server.tcpPort());
         link->setOnArrived([this] { received += link->readAll(); });
-        link->setOnLost([this](const SerialError &error) { lost.push_back(error.description()); });
     }
 
     Pty pty;
     Ser2net server{pty.slavePath()};
     std::unique_ptr<TcpLink> link;
     std::string received;
-    std::vector<std::string> lost;
 };
 
-#define START_SER2NET(line)                                                                                  \
-    if (Ser2net::program().isEmpty())                                                                        \
-        QSKIP("ser2net is not installed (apt-get install ser2net)");                                         \
-    QVERIFY2((line).server.start(), qPrintable((line).server.output()))
 } // namespace
 
 // The network links against real peers: ser2net in front of a pseudo-terminal, and loopback sockets that
@@ -81,19 +62,19 @@ class TestNetworkLinks : public QObject
     Q_OBJECT
 
 private slots:
-    void kinds_data()
+    void exactBytesBothWays_data()
     {
         QTest::addColumn<bool>("rfc2217");
         QTest::newRow("rfc2217") << true;
         QTest::newRow("tcp") << false;
     }
 
-    void exactBytesBothWays_data() { kinds_data(); }
     void exactBytesBothWays()
     {
         QFETCH(bool, rfc2217);
+        SKIP_WITHOUT_SER2NET();
         Ser2netLine line(rfc2217);
-        START_SER2NET(line);
+        QVERIFY2(line.server.start(), qPrintable(line.server.output()));
         line.link->open(Line19200);
         QVERIFY(line.link->isOpen());
         line.link->write("C00\r");
@@ -105,27 +86,6 @@ private slots:
         QTRY_COMPARE(line.received.size(), reply.size());
         QCOMPARE(line.received, reply);
         QCOMPARE(line.link->bytesWaiting(), std::size_t(0));
-    }
-
-    void theSpeedReachesTheDeviceOnlyOverRfc2217_data() { kinds_data(); }
-    void theSpeedReachesTheDeviceOnlyOverRfc2217()
-    {
-        QFETCH(bool, rfc2217);
-        Ser2netLine line(rfc2217);
-        START_SER2NET(line);
-        line.link->open(Line19200);
-        if (rfc2217)
-            QTRY_COMPARE(lineSpeed(line.pty), speed_t(B19200));
-        line.link->setLineSettings(Line9600);
-        // A command sent after the speed has passed the server once it arrives.
-        line.link->write("CR0\r");
-        QCOMPARE(line.pty.read(4), std::string("CR0\r"));
-        if (rfc2217) {
-            QTRY_COMPARE(lineSpeed(line.pty), speed_t(B9600));
-            QTRY_COMPARE(static_cast<Rfc2217Link &>(*line.link).acknowledgedBaud(), 9600);
-        } else {
-            QCOMPARE(lineSpeed(line.pty), speed_t(B115200));
-        }
     }
 
     void aRefusedPortSaysSoAtOnce()
@@ -148,75 +108,6 @@ private slots:
         QVERIFY(!link.isOpen());
         QVERIFY2(waited.elapsed() < 2 * TcpLink::ConnectWait.count(),
                  qPrintable(QString::number(waited.elapsed())));
-    }
-
-    void theServerGoingAwayMidHoldIsToldOnce_data() { kinds_data(); }
-    void theServerGoingAwayMidHoldIsToldOnce()
-    {
-        QFETCH(bool, rfc2217);
-        Ser2netLine line(rfc2217);
-        START_SER2NET(line);
-        line.link->open(Line19200);
-        int refused = 0;
-        QTimer hold;
-        hold.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&hold, &QTimer::timeout, [&] {
-            try {
-                line.link->write("C3A\r");
-            } catch (const SerialError &error) {
-                QCOMPARE(error.number(), SerialError::PortNotOpen);
-                ++refused;
-            }
-        });
-        hold.start(HoldPace);
-        QTest::qWait(100);
-        line.server.stop();
-        QTRY_COMPARE(line.lost.size(), std::size_t(1));
-        QVERIFY(!line.link->isOpen());
-        QTest::qWait(200);
-        hold.stop();
-        QCOMPARE(line.lost.size(), std::size_t(1));
-        QCOMPARE(line.lost.front(), std::string("the server closed the connection; choose the port again"));
-        QVERIFY(refused > 0);
-        // Opening again reconnects.
-        QVERIFY(line.server.start());
-        line.pty.readAvailable();
-        line.link->open(Line19200);
-        line.link->write("C00\r");
-        QCOMPARE(line.pty.read(4), std::string("C00\r"));
-    }
-
-    void aFarEndThatStopsReadingGetsEveryAcceptedCommandLater()
-    {
-        Ser2netLine line(true);
-        START_SER2NET(line);
-        line.link->open(Line19200);
-        std::string filler;
-        for (std::size_t i = 0; i < FillerBytes; ++i)
-            filler.push_back(char(i));
-        std::string accepted = filler;
-        line.link->write(filler);
-        int busy = 0;
-        QTimer hold;
-        hold.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&hold, &QTimer::timeout, [&] {
-            try {
-                line.link->write("C3A\r");
-                accepted += "C3A\r";
-            } catch (const SerialError &error) {
-                QCOMPARE(error.number(), SerialError::LineBusy);
-                ++busy;
-            }
-        });
-        hold.start(HoldPace);
-        QTest::qWait(int(HoldSpan.count()));
-        hold.stop();
-        QVERIFY(line.link->isOpen());
-        QVERIFY(line.lost.empty());
-        std::string arrived;
-        QTRY_VERIFY((arrived += line.pty.readAvailable()).size() >= accepted.size());
-        QCOMPARE(arrived, accepted);
-        qInfo("%d commands refused while the line was full", busy);
     }
 
     void aFullQueueRefusesAWriteWholeAndKeepsTheLinkOpen()

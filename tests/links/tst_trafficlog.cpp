@@ -16,7 +16,7 @@ using namespace std::chrono_literals;
 namespace {
 using TimePoint = std::chrono::system_clock::time_point;
 
-// A link that does what the test says and records nothing itself.
+// A link that fails to open or is lost when the test says.
 class ScriptedLink : public ByteLink
 {
 public:
@@ -29,15 +29,10 @@ public:
     void close() override { m_open = false; }
     bool isOpen() const override { return m_open; }
     void setLineSettings(const LineSettings &) override {}
-    void write(const std::string &bytes) override { written += bytes; }
-    std::string readAll() override { return std::exchange(arrived, {}); }
+    void write(const std::string &) override {}
+    std::string readAll() override { return {}; }
     std::size_t bytesWaiting() const override { return 0; }
 
-    void arrive(const std::string &bytes)
-    {
-        arrived += bytes;
-        raiseArrived();
-    }
     void lose(const std::string &reason)
     {
         m_open = false;
@@ -45,8 +40,6 @@ public:
     }
 
     std::string openFailure;
-    std::string written;
-    std::string arrived;
 
 private:
     bool m_open = false;
@@ -133,37 +126,6 @@ private slots:
         QVERIFY(detail.ends_with(" 41 41 41"));
     }
 
-    void oneExchangeThroughTheLink()
-    {
-        QTemporaryDir dir;
-        const QString path = dir.filePath("traffic.log");
-        TimePoint now{1714572187000ms};
-        TrafficLog log(path.toStdString(), [&] { return now += 5ms; });
-        auto inner = std::make_unique<ScriptedLink>();
-        ScriptedLink &line = *inner;
-        LoggedLink link(std::move(inner), log, "COM1 (/dev/ttyUSB0)");
-        int arrivals = 0;
-        link.setOnArrived([&] { ++arrivals; });
-
-        link.open(LineSettings{19200});
-        link.write("CR0\r");
-        line.arrive("80\r");
-        QCOMPARE(link.readAll(), std::string("80\r"));
-        QCOMPARE(link.readAll(), std::string());
-        link.close();
-        link.close();
-
-        QCOMPARE(arrivals, 1);
-        QCOMPARE(line.written, std::string("CR0\r"));
-        QCOMPARE(linesOf(path),
-                 (QStringList{
-                     "2024-05-01T14:03:07.005+00:00 OPEN COM1 (/dev/ttyUSB0) 19200,N,8,1",
-                     "2024-05-01T14:03:07.010+00:00 TX COM1 (/dev/ttyUSB0) \" C R 0 CR \" 43 52 30 0D",
-                     "2024-05-01T14:03:07.015+00:00 RX COM1 (/dev/ttyUSB0) \" 8 0 CR \" 38 30 0D",
-                     "2024-05-01T14:03:07.020+00:00 CLOSE COM1 (/dev/ttyUSB0)",
-                 }));
-    }
-
     void failuresAndLossesAreLogged()
     {
         QTemporaryDir dir;
@@ -204,26 +166,6 @@ private slots:
         QCOMPARE(lines.size(), 2);
         QCOMPARE(lines[0], QString("an earlier run"));
         QVERIFY(lines[1].endsWith(" TX COM1 (/dev/pts/3) \" C 0 0 CR \" 43 30 30 0D"));
-    }
-
-    void aFileThatCannotBeOpenedIsRefused_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::newRow("directory") << "";
-        QTest::newRow("missing folder") << "no/such/folder/traffic.log";
-    }
-    void aFileThatCannotBeOpenedIsRefused()
-    {
-        QFETCH(QString, name);
-        QTemporaryDir dir;
-        const std::string path = dir.filePath(name).toStdString();
-        try {
-            TrafficLog log(path);
-            QFAIL("opened");
-        } catch (const std::runtime_error &error) {
-            QVERIFY(QString(error.what()).contains(QString::fromStdString(path)));
-            QVERIFY(QString(error.what()).contains("cannot be opened for appending"));
-        }
     }
 };
 

@@ -64,35 +64,6 @@ private slots:
         QCOMPARE(queue.nextDue(), std::optional(90ms));
     }
 
-    void whatTheLineHasNotTakenStaysInOrder()
-    {
-        ReplyQueue queue;
-        queue.add({{0ms, "abc"}});
-        queue.release(0ms);
-        queue.taken(2);
-        queue.add({{5ms, "def"}});
-        queue.release(5ms);
-        QCOMPARE(queue.outgoing(), std::string_view("cdef"));
-        QCOMPARE(queue.waitingBytes(), std::size_t(4));
-    }
-
-    void aLineThatNeverTakesLosesWholeRepliesOnly()
-    {
-        ReplyQueue queue(100);
-        int accepted = 0;
-        for (int i = 0; i < 1000; ++i) {
-            accepted +=
-                queue.add({{std::chrono::milliseconds(i), "\x06"}, {std::chrono::milliseconds(i), "\r"}});
-            queue.release(std::chrono::milliseconds(i));
-            QVERIFY(queue.waitingBytes() <= queue.capacityBytes());
-        }
-        QCOMPARE(accepted, 50);
-        std::string whole;
-        for (int i = 0; i < accepted; ++i)
-            whole += "\x06\r";
-        QCOMPARE(queue.outgoing(), std::string_view(whole));
-    }
-
     void aLineThatIsGoneForgetsEverything()
     {
         ReplyQueue queue(10);

@@ -119,8 +119,6 @@ private slots:
         QTest::addColumn<std::string>("reply");
         QTest::newRow("query") << std::string("CR0\r") << std::string("80\r");
         QTest::newRow("command") << std::string("C0B\r") << Ack;
-        QTest::newRow("unknown") << std::string("C99\r") << std::string("?\r");
-        QTest::newRow("query in lower case") << std::string("cr0\r") << std::string("?\r");
         QTest::newRow("two lines in one write") << std::string("C00\rCR0\r") << Ack + "40\r";
     }
     void aTcpClientIsAnswered()
@@ -134,26 +132,6 @@ private slots:
         auto client = connectedClient(server);
         QVERIFY(client);
         QCOMPARE(exchange(*client, line, reply.size()), reply);
-    }
-
-    void theExchangeIsLoggedInTraceNotation()
-    {
-        ProjectorServer server;
-        QVERIFY(listening(server));
-        QStringList log;
-        server.session().setLog([&](const std::string &line) { log << QString::fromStdString(line); });
-        auto client = connectedClient(server);
-        QVERIFY(client);
-        QCOMPARE(exchange(*client, "CR0\r", 3), std::string("80\r"));
-        QCOMPARE(exchange(*client, "X\r", 2), std::string("?\r"));
-        const QRegularExpression stamp("^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d ");
-        const QStringList expected{"-- 127.0.0.1:", "RX C R 0 CR  (operating state)", "TX 8 0 CR",
-                                   "RX X CR  (unknown)", "TX ? CR"};
-        QCOMPARE(log.size(), expected.size());
-        for (int i = 0; i < log.size(); ++i) {
-            QVERIFY2(stamp.match(log[i]).hasMatch(), qPrintable(log[i]));
-            QVERIFY2(log[i].mid(13).startsWith(expected[i]), qPrintable(log[i]));
-        }
     }
 
     void aSecondClientIsClosedWhileOneIsServed()
