@@ -34,10 +34,16 @@ void Form1::Hold_MouseDown(const HoldButton &button)
     m_p.Timer1.setEnabled(true);
 }
 
-void Form1::Hold_MouseUp(const HoldButton &button)
+// Nothing is held any more: no tick sends again.
+void Form1::stopRepeat()
 {
     m_fields.RepeatCode = 0;
     m_p.Timer1.setEnabled(false);
+}
+
+void Form1::Hold_MouseUp(const HoldButton &button)
+{
+    stopRepeat();
     m_p.Timer2.setEnabled(false);
     m_p.Timer4.setEnabled(true);
     m_p.controls.setCaption("Label11", "");
@@ -62,8 +68,7 @@ void Form1::Timer1_Timer()
         sendCode(held->code);
     } catch (const SerialError &) {
         // A port that fails once fails at every tick: end the hold so the operator is told once.
-        m_fields.RepeatCode = 0;
-        m_p.Timer1.setEnabled(false);
+        stopRepeat();
         throw;
     }
 }

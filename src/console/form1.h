@@ -82,6 +82,7 @@ private:
     void OneShot_Click(const OneShotButton &button);
     void Hold_MouseDown(const HoldButton &button);
     void Hold_MouseUp(const HoldButton &button);
+    void stopRepeat();
     void Timer1_Timer();
     void Command95_Click();
     void Command96_Click();

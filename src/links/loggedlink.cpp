@@ -2,15 +2,6 @@
 
 #include "links/trafficline.h"
 
-namespace {
-// "19200,N,8,1"
-std::string settingsText(const LineSettings &line)
-{
-    return std::to_string(line.baud) + ',' + line.parity + ',' + std::to_string(line.dataBits) + ',' +
-           std::to_string(line.stopBits);
-}
-} // namespace
-
 LoggedLink::LoggedLink(std::unique_ptr<ByteLink> inner, TrafficLog &log, std::string portName)
     : m_inner(std::move(inner)), m_log(log), m_portName(std::move(portName))
 {
@@ -29,7 +20,7 @@ void LoggedLink::open(const LineSettings &line)
         m_log.write("FAIL", m_portName, error.description());
         throw;
     }
-    m_log.write("OPEN", m_portName, settingsText(line));
+    m_log.write("OPEN", m_portName, settingsString(line));
 }
 
 void LoggedLink::close()
@@ -43,7 +34,7 @@ void LoggedLink::close()
 void LoggedLink::setLineSettings(const LineSettings &line)
 {
     m_inner->setLineSettings(line);
-    m_log.write("SETTINGS", m_portName, settingsText(line));
+    m_log.write("SETTINGS", m_portName, settingsString(line));
 }
 
 void LoggedLink::write(const std::string &bytes)

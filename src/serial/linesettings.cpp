@@ -60,3 +60,9 @@ LineSettings parseLineSettings(const std::string &settings)
     line.stopBits = parts[3][0] - '0';
     return line;
 }
+
+std::string settingsString(const LineSettings &line)
+{
+    return std::to_string(line.baud) + ',' + line.parity + ',' + std::to_string(line.dataBits) + ',' +
+           std::to_string(line.stopBits);
+}

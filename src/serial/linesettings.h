@@ -18,3 +18,6 @@ struct LineSettings
 // Throws SerialError (BadSettings), naming the faulty field, for anything not of the form
 // "<baud>,<N|E|O|M|S>,<7|8>,<1|2>".
 LineSettings parseLineSettings(const std::string &settings);
+
+// The settings string for line settings, as parseLineSettings reads it: "19200,N,8,1".
+std::string settingsString(const LineSettings &line);

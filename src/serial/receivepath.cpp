@@ -20,7 +20,6 @@ void Form1::MSComm1_OnComm()
 void Form1::MSComm1_Lost(const SerialError &error)
 {
     // A held button's repeat would meet the closed port at its next tick: the loss is the one message.
-    m_fields.RepeatCode = 0;
-    m_p.Timer1.setEnabled(false);
+    stopRepeat();
     m_p.messages.error(error.number(), error.description());
 }

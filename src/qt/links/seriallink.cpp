@@ -19,12 +19,6 @@ QSerialPort::Parity parityOf(char parity)
         return QSerialPort::NoParity;
     }
 }
-
-std::string settingsText(const LineSettings &line)
-{
-    return std::to_string(line.baud) + ',' + line.parity + ',' + std::to_string(line.dataBits) + ',' +
-           std::to_string(line.stopBits);
-}
 } // namespace
 
 SerialLink::SerialLink(const QString &device, QObject *parent) : QObject(parent), m_device(device)
@@ -84,7 +78,7 @@ void SerialLink::setLineSettings(const LineSettings &line)
         m_port.setStopBits(line.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop) &&
         m_port.setFlowControl(QSerialPort::NoFlowControl);
     if (!applied)
-        throw SerialError(SerialError::BadSettings, "the line would not take " + settingsText(line));
+        throw SerialError(SerialError::BadSettings, "the line would not take " + settingsString(line));
 }
 
 void SerialLink::write(const std::string &bytes)
