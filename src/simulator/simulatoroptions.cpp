@@ -1,9 +1,7 @@
 #include "simulator/simulatoroptions.h"
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
-#include <limits>
 
 namespace {
 constexpr int UsageExitCode = 2;
@@ -11,9 +9,6 @@ constexpr int MaxDelayMs = 60000;
 constexpr int MaxPieces = 64;
 constexpr int MaxDropEvery = 1000000;
 constexpr int MaxNoiseBytes = 1024;
-constexpr int MaxPort = std::numeric_limits<std::uint16_t>::max();
-constexpr int MaxOctet = 255;
-constexpr int Octets = 4;
 
 constexpr std::string_view HelpText =
     "Usage: tavo-projector-sim [options]\n"
@@ -68,50 +63,8 @@ const NumericOption *findNumericOption(std::string_view name)
     return found == std::end(NumericOptions) ? nullptr : found;
 }
 
-bool isIpv4(std::string_view host)
-{
-    for (int octet = 0; octet < Octets; ++octet) {
-        const std::size_t dot = host.find('.');
-        const std::string_view part = host.substr(0, dot);
-        if (part.empty() || part.size() > 3 || !readInt(part, 0, MaxOctet))
-            return false;
-        if ((dot == std::string_view::npos) != (octet == Octets - 1))
-            return false;
-        host.remove_prefix(dot == std::string_view::npos ? host.size() : dot + 1);
-    }
-    return true;
-}
-
-// Only the characters of an IPv6 address; the platform reads the rest.
-bool looksLikeIpv6(std::string_view host)
-{
-    return host.find(':') != std::string_view::npos && std::all_of(host.begin(), host.end(), [](char c) {
-               return std::isxdigit(static_cast<unsigned char>(c)) || c == ':' || c == '.';
-           });
-}
-
-std::optional<ListenAddress> readListenAddress(std::string_view text, std::string &why)
-{
-    const std::size_t colon = text.rfind(':');
-    if (colon == std::string_view::npos) {
-        why = "is not HOST:PORT";
-        return std::nullopt;
-    }
-    std::string_view host = text.substr(0, colon);
-    const std::optional<int> port = readInt(text.substr(colon + 1), 0, MaxPort);
-    if (!port) {
-        why = "has no port from 0 to 65535";
-        return std::nullopt;
-    }
-    const bool bracketed = host.size() > 2 && host.front() == '[' && host.back() == ']';
-    if (bracketed)
-        host = host.substr(1, host.size() - 2);
-    if (!(bracketed ? looksLikeIpv6(host) : host == "localhost" || isIpv4(host))) {
-        why = "has no IP address or localhost before the port";
-        return std::nullopt;
-    }
-    return ListenAddress{std::string(host), static_cast<std::uint16_t>(*port)};
-}
+// Any free port, 0, is the simulator's to take; the platform says whether the host is an address here.
+constexpr std::uint16_t LowestListenPort = 0;
 
 SimulatorCommandLine usageError(const std::string &message)
 {
@@ -157,10 +110,11 @@ SimulatorCommandLine parseSimulatorCommandLine(const std::vector<std::string> &a
             value = arguments[++i];
         }
         if (!option) {
-            std::string why;
-            result.listen = readListenAddress(*value, why);
-            if (!result.listen)
-                return usageError("'" + std::string(*value) + "' for '--listen' " + why);
+            try {
+                result.listen = parseHostPort(*value, LowestListenPort);
+            } catch (const std::invalid_argument &error) {
+                return usageError("'" + std::string(*value) + "' for '--listen': " + error.what());
+            }
             continue;
         }
         const std::optional<int> number = readInt(*value, option->min, option->max);

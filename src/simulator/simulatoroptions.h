@@ -1,5 +1,7 @@
 #pragma once
 
+#include "links/hostport.h"
+
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -17,14 +19,6 @@ struct SimulatorOptions
     int noiseBytes = 0; // bytes of noise put before each reply
 };
 
-// Where the simulator serves TCP clients: an IPv4 address, an IPv6 address (without its brackets) or
-// "localhost", and a port, 0 for any free one.
-struct ListenAddress
-{
-    std::string host;
-    std::uint16_t port = 0;
-};
-
 // The outcome of reading the simulator's command line: run with options, or print and exit.
 struct SimulatorCommandLine
 {
@@ -33,8 +27,8 @@ struct SimulatorCommandLine
     std::string output; // for stdout
     std::string error;  // one line for stderr
     SimulatorOptions options;
-    std::optional<ListenAddress> listen; // none: a pseudo-terminal
-    bool verbose = false;                // the exchange on stderr
+    std::optional<HostPort> listen; // where TCP clients are served; none: a pseudo-terminal
+    bool verbose = false;           // the exchange on stderr
 };
 
 // Reads the arguments after the program name; --version prints `version`.
