@@ -46,9 +46,11 @@ void ProjectorSession::log(const std::string &text) const
 void ProjectorSession::receive(std::string_view bytes)
 {
     for (const Answer &answer : m_projector.receive(bytes, now())) {
-        const std::string line = traced(answer.line + '\r');
-        log("RX" + line +
-            (answer.command ? "  (" + std::string(answer.command->meaning) + ")" : "  (unknown)"));
+        // Traced only for a log: a flood of commands pays nothing for it otherwise.
+        const std::string line = m_log ? traced(answer.line + '\r') : std::string();
+        if (m_log)
+            log("RX" + line +
+                (answer.command ? "  (" + std::string(answer.command->meaning) + ")" : "  (unknown)"));
         if (answer.pieces.empty()) {
             log("-- no reply to" + line + ": dropped as --drop-every asks");
         } else if (!m_queue.add(answer.pieces)) {
@@ -82,8 +84,10 @@ void ProjectorSession::scheduleRelease()
 
 void ProjectorSession::release()
 {
-    for (const std::string &piece : m_queue.release(now()))
-        log("TX" + traced(piece));
+    for (const std::string &piece : m_queue.release(now())) {
+        if (m_log)
+            log("TX" + traced(piece));
+    }
     flush();
     scheduleRelease();
 }
