@@ -1,7 +1,7 @@
 // The command-line mode sends status queries one after another to a simulated projector that answers at
 // once, and measures how fast the pace that follows the replies goes.
-#include "qt/cli/commandlinemode.h"
-#include "qt/qtserialport.h"
+#include "qt/commandline/commandlinemode.h"
+#include "qt/links/qtserialport.h"
 #include "qt/simulator/simulatedprojector.h"
 
 #include <algorithm>

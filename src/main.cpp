@@ -1,12 +1,13 @@
-#include "links/trafficlog.h"
-#include "qt/cli/commandlinemode.h"
-#include "qt/cli/exchangeoutput.h"
-#include "qt/commandline.h"
-#include "qt/consoleapp.h"
-#include "qt/displaycheck.h"
-#include "qt/linebytes.h"
-#include "qt/qtserialport.h"
+#include "link/trafficlog.h"
+#include "program.h"
+#include "qt/commandline/commandline.h"
+#include "qt/commandline/commandlinemode.h"
+#include "qt/commandline/exchangeoutput.h"
+#include "qt/links/qtserialport.h"
 #include "qt/simulator/simulatedprojector.h"
+#include "qt/window/consoleapp.h"
+#include "qt/window/displaycheck.h"
+#include "qt/window/linebytes.h"
 
 #include <cstdio>
 #include <memory>
@@ -18,7 +19,6 @@
 
 namespace {
 constexpr int NoDisplayExitCode = 1;
-constexpr int UsageExitCode = 2;
 
 // The command-line mode: no window, COM1 only, one line per command on stdout.
 int runCommandLineMode(int argc, char *argv[], const ConsoleOptions &options, TrafficLog *log)
@@ -54,7 +54,7 @@ int runWindow(int argc, char *argv[], const ConsoleOptions &options, TrafficLog 
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tavo-console"));
-    QApplication::setApplicationVersion(ConsoleVersion);
+    QApplication::setApplicationVersion(QStringLiteral(TAVO_VERSION));
     std::unique_ptr<ConsoleApp> consoleApp;
     try {
         consoleApp = std::make_unique<ConsoleApp>(options, log);

@@ -1,7 +1,7 @@
 #include "console/centring.h"
 #include "console/form1.h"
 #include "console/windowheights.h"
-#include "serial/linesettings.h"
+#include "link/linesettings.h"
 
 void Form1::Form_Load()
 {

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "link/bytelink.h"
+#include "link/endpoint.h"
+#include "link/linesettings.h"
+#include "link/serialport.h"
+#include "link/trafficlog.h"
+
+#include <memory>
+#include <vector>
+
+#include <QObject>
+
+// The console's serial port (MSComm1): COM1 and COM2 are two endpoints named at start, each reached
+// through the byte link its endpoint names, made afresh at every open.
+class QtSerialPort : public QObject, public SerialPort
+{
+public:
+    QtSerialPort(const Endpoint &com1, const Endpoint &com2, QObject *parent = nullptr);
+    ~QtSerialPort() override;
+
+    void setCommPort(int port) override;
+    int CommPort() const override { return m_commPort; }
+    void setSettings(const std::string &settings) override;
+    bool PortOpen() const override { return m_link && m_link->isOpen(); }
+    void setPortOpen(bool open) override;
+    void Output(const std::string &bytes) override;
+    std::string Input() override;
+    int CommEvent() const override { return m_event; }
+
+    // Every link opened from now on writes its traffic to the log; nullptr keeps none.
+    void setTrafficLog(TrafficLog *log) { m_log = log; }
+
+private:
+    // The port's name in messages: "COM1 (/dev/ttyUSB0)"; for auto, the device it was chosen as.
+    std::string portName() const;
+    [[noreturn]] void fail(const SerialError &error) const;
+    Endpoint linkEndpoint();
+    void replaceLink(std::unique_ptr<ByteLink> link);
+    // Every call into a link and every notification out of one runs through here.
+    template <class Call> auto withLink(Call &&call);
+    // A call into the link whose failure is told with the port's name in front.
+    template <class Call> auto callLink(Call &&call);
+
+    Endpoint m_endpoints[2];
+    std::string m_shownNames[2];
+    int m_commPort = 1;
+    int m_event = 0;
+    std::string m_settings = Settings19200;
+    TrafficLog *m_log = nullptr;
+    std::unique_ptr<ByteLink> m_link;
+    // Replaced links, freed once no call into them is left on the stack: a handler may choose the port
+    // again from inside a link's own call, since a message box runs its own event loop.
+    std::vector<std::unique_ptr<ByteLink>> m_retired;
+    int m_linkCalls = 0;
+};
