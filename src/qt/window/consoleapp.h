@@ -2,14 +2,11 @@
 
 #include "console/form1.h"
 #include "qt/commandline/commandline.h"
+#include "qt/commandline/portendpoints.h"
 #include "qt/links/qtserialport.h"
-#include "qt/simulator/simulatedprojector.h"
 #include "qt/window/consolewindow.h"
 #include "qt/window/qtmessagebox.h"
 #include "qt/window/qttimer.h"
-
-#include <memory>
-#include <vector>
 
 // The console put together: the Qt window, timers, message box and serial port under one Form1.
 class ConsoleApp
@@ -22,14 +19,14 @@ public:
     bool start();
     ConsoleWindow &window() { return m_window; }
     // The simulated projectors on COM1 and COM2, or none when the console drives real devices.
-    const std::vector<std::unique_ptr<SimulatedProjector>> &simulators() const { return m_simulators; }
+    const std::vector<std::unique_ptr<SimulatedProjector>> &simulators() const
+    {
+        return m_endpoints.simulators();
+    }
 
 private:
-    static std::vector<std::unique_ptr<SimulatedProjector>> makeSimulators(const ConsoleOptions &options);
-    Endpoint endpoint(const ConsoleOptions &options, int port) const;
-
     // Before the port, which opens their devices.
-    std::vector<std::unique_ptr<SimulatedProjector>> m_simulators;
+    PortEndpoints m_endpoints;
     QtSerialPort m_port;
     QtTimer m_timer1;
     QtTimer m_timer2;
@@ -39,3 +36,6 @@ private:
     QtMessageBox m_messages;
     Form1 m_form;
 };
+
+// Runs the window to its end and returns the exit code.
+int runWindow(int argc, char *argv[], const ConsoleOptions &options, TrafficLog *log);

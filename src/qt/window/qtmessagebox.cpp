@@ -46,5 +46,5 @@ void QtMessageBox::warning(const std::string &text)
 void QtMessageBox::error(int number, const std::string &description)
 {
     show(m_parent, QMessageBox::Critical,
-         QStringLiteral("%1\n\n(error %2)").arg(QString::fromStdString(description)).arg(number));
+         QString::fromStdString(description + "\n\n" + errorNumberText(number)));
 }

@@ -1,28 +1,29 @@
-#include "qt/commandline/commandlinemode.h"
+#include "console/commandlinemode.h"
 
+#include "console/messagebox.h"
+#include "console/startport.h"
 #include "wire/framing.h"
 
 namespace {
 // CommandPrefix stays empty for the whole run.
 constexpr std::string_view SendPrefix{};
-constexpr int StartPort = 1;
 
 // In the words of the window's message box, on one line.
 std::string failureText(const SerialError &error)
 {
-    return error.description() + " (error " + std::to_string(error.number()) + ")";
+    return error.description() + " " + errorNumberText(error.number());
 }
 } // namespace
 
-CommandLineMode::CommandLineMode(SerialPort &port, std::vector<std::string> texts, std::string settings,
-                                 std::chrono::milliseconds wait, Report report, Finished finished)
-    : m_port(port), m_texts(std::move(texts)), m_settings(std::move(settings)), m_report(std::move(report)),
-      m_finished(std::move(finished))
+CommandLineMode::CommandLineMode(SerialPort &port, Timer &wait, Clock clock, std::vector<std::string> texts,
+                                 std::string settings, std::chrono::milliseconds waitPeriod, Report report,
+                                 Finished finished)
+    : m_port(port), m_wait(wait), m_clock(std::move(clock)), m_texts(std::move(texts)),
+      m_settings(std::move(settings)), m_report(std::move(report)), m_finished(std::move(finished))
 {
-    m_wait.setSingleShot(true);
-    m_wait.setTimerType(Qt::PreciseTimer);
-    m_wait.setInterval(wait);
-    connect(&m_wait, &QTimer::timeout, this, &CommandLineMode::complete);
+    m_wait.setEnabled(false);
+    m_wait.setInterval(waitPeriod);
+    m_wait.setOnTick([this] { complete(); });
     m_port.setOnComm([this] { received(); });
     m_port.setOnLost([this](const SerialError &error) {
         if (m_awaiting)
@@ -34,9 +35,7 @@ CommandLineMode::CommandLineMode(SerialPort &port, std::vector<std::string> text
 void CommandLineMode::start()
 {
     try {
-        m_port.setCommPort(StartPort);
-        m_port.setSettings(m_settings);
-        m_port.setPortOpen(true);
+        openStartPort(m_port, m_settings);
     } catch (const SerialError &error) {
         finish(PortFailed, failureText(error));
         return;
@@ -53,7 +52,7 @@ void CommandLineMode::sendNext()
     }
     m_reply.clear();
     m_awaiting = true;
-    m_sentAt.start();
+    m_sentAt = m_clock();
     try {
         m_port.Output(frameCommand(SendPrefix, m_texts[m_next]));
     } catch (const SerialError &error) {
@@ -61,7 +60,7 @@ void CommandLineMode::sendNext()
         finish(PortFailed, failureText(error));
         return;
     }
-    m_wait.start();
+    m_wait.setEnabled(true);
 }
 
 void CommandLineMode::received()
@@ -80,10 +79,9 @@ void CommandLineMode::received()
 
 void CommandLineMode::complete()
 {
-    m_wait.stop();
+    m_wait.setEnabled(false);
     m_awaiting = false;
-    const Exchange exchange =
-        describeExchange(m_texts[m_next], m_reply, std::chrono::nanoseconds(m_sentAt.nsecsElapsed()));
+    const Exchange exchange = describeExchange(m_texts[m_next], m_reply, m_clock() - m_sentAt);
     m_allAnswered = m_allAnswered && exchange.answered;
     ++m_next;
     m_report(exchange);
@@ -96,7 +94,7 @@ void CommandLineMode::finish(int exitCode, const std::string &error)
     if (m_done)
         return;
     m_done = true;
-    m_wait.stop();
+    m_wait.setEnabled(false);
     m_awaiting = false;
     // Nothing more is sent once the run has its outcome.
     m_next = m_texts.size();

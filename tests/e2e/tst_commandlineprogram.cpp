@@ -48,7 +48,7 @@ QStringList onSimulator(const SimulatedProjector &projector, const QStringList &
 } // namespace
 
 // The command-line mode, the traffic log and the start without a display, through the real program.
-class TestCommandLineMode : public QObject
+class TestCommandLineProgram : public QObject
 {
     Q_OBJECT
 
@@ -250,5 +250,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestCommandLineMode)
-#include "tst_commandlinemode.moc"
+QTEST_GUILESS_MAIN(TestCommandLineProgram)
+#include "tst_commandlineprogram.moc"
