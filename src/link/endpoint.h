@@ -18,3 +18,6 @@ struct Endpoint
 // Throws std::invalid_argument whose what() is one line in the console's words, e.g.
 // "tcp://host: no port given", "rfc2217://h:99999: port must be 1 to 65535".
 Endpoint parseEndpoint(std::string_view text);
+
+// What --help says of the endpoints COM1 (comPort 1) or COM2 (2) may name, one kind after another.
+std::string endpointHelp(int comPort);

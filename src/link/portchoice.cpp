@@ -37,6 +37,11 @@ std::string portLine(const PortDescription &port)
 }
 } // namespace
 
+std::string builtInPort(int comPort)
+{
+    return "/dev/ttyS" + std::to_string(comPort - 1);
+}
+
 std::string chooseAutoDevice(std::vector<PortDescription> ports, int comPort, const std::string &fallback)
 {
     std::erase_if(ports, [](const PortDescription &port) { return !port.usb; });

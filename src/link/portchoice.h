@@ -23,5 +23,8 @@ struct PortDescription
 // system found them in; without that many adapters, the PC's own port, fallback.
 std::string chooseAutoDevice(std::vector<PortDescription> ports, int comPort, const std::string &fallback);
 
+// The PC's own port that auto names for COM1 (comPort 1) or COM2 (2) when no adapter is found.
+std::string builtInPort(int comPort);
+
 // What --list-ports prints: one line per port, or "no serial ports found".
 std::string portListing(const std::vector<PortDescription> &ports);

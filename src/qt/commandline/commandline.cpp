@@ -11,10 +11,6 @@
 
 namespace {
 const QString DefaultEndpoint = QStringLiteral("auto");
-const QString EndpointHelp = QStringLiteral(
-    "Where %1 reaches the projector: a device path; auto (the default), the %2 USB serial adapter, else %3; "
-    "tcp://HOST:PORT, a serial device server, whose own setting is the line's speed; "
-    "rfc2217://HOST:PORT, a server that takes the speed from the console.");
 
 QString usageError(const QString &text)
 {
@@ -48,9 +44,9 @@ CommandLine parseCommandLine(const QStringList &arguments)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Drives a data projector over an RS-232C serial line."));
-    const QCommandLineOption com1(QStringLiteral("com1"), EndpointHelp.arg("COM1", "first", "/dev/ttyS0"),
+    const QCommandLineOption com1(QStringLiteral("com1"), QString::fromStdString(endpointHelp(1)),
                                   QStringLiteral("ENDPOINT"), DefaultEndpoint);
-    const QCommandLineOption com2(QStringLiteral("com2"), EndpointHelp.arg("COM2", "second", "/dev/ttyS1"),
+    const QCommandLineOption com2(QStringLiteral("com2"), QString::fromStdString(endpointHelp(2)),
                                   QStringLiteral("ENDPOINT"), DefaultEndpoint);
     const QCommandLineOption simulate(
         QStringLiteral("simulate"),
