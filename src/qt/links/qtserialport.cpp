@@ -19,30 +19,13 @@ QtSerialPort::QtSerialPort(const Endpoint &com1, const Endpoint &com2, QObject *
 
 QtSerialPort::~QtSerialPort() = default;
 
-template <class Call> auto QtSerialPort::withLink(Call &&call)
-{
-    struct Scope
-    {
-        QtSerialPort &port;
-        explicit Scope(QtSerialPort &p) : port(p) { ++port.m_linkCalls; }
-        ~Scope()
-        {
-            if (--port.m_linkCalls == 0)
-                port.m_retired.clear();
-        }
-    } scope(*this);
-    return call();
-}
-
 template <class Call> auto QtSerialPort::callLink(Call &&call)
 {
-    return withLink([&] {
-        try {
-            return call();
-        } catch (const SerialError &error) {
-            fail(error);
-        }
-    });
+    try {
+        return call();
+    } catch (const SerialError &error) {
+        fail(error);
+    }
 }
 
 std::string QtSerialPort::portName() const
@@ -98,8 +81,8 @@ template <class Notify> void QtSerialPort::tellLater(unsigned generation, Notify
 
 void QtSerialPort::replaceLink(std::unique_ptr<ByteLink> link)
 {
-    if (m_link)
-        m_retired.push_back(std::move(m_link));
+    // The old link goes at once: no call of its own can be on the stack, since what it raises reaches the
+    // handlers from the event loop.
     m_link = std::move(link);
     const unsigned generation = ++m_generation;
     m_arrived.clear();
@@ -113,7 +96,7 @@ void QtSerialPort::replaceLink(std::unique_ptr<ByteLink> link)
         tellLater(generation, [this] {
             m_arrivalWaiting = false;
             m_event = ReceiveEvent;
-            withLink([this] { raiseOnComm(); });
+            raiseOnComm();
         });
     });
     raising.setOnLost([this, generation](const SerialError &error) {
@@ -121,7 +104,7 @@ void QtSerialPort::replaceLink(std::unique_ptr<ByteLink> link)
         m_lossWaiting = true;
         tellLater(generation, [this, told] {
             m_lossWaiting = false;
-            withLink([&] { raiseLost(told); });
+            raiseLost(told);
         });
     });
 }

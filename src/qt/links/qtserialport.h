@@ -8,12 +8,13 @@
 
 #include <memory>
 #include <string>
-#include <vector>
 
 #include <QObject>
 
 // The console's serial port (MSComm1): COM1 and COM2 are two endpoints named at start, each reached
-// through the byte link its endpoint names, made afresh at every open.
+// through the byte link its endpoint names, made afresh at every open. What a link raises reaches the
+// handlers from the event loop, never from inside the link's own call, so that a handler may replace the
+// link from a message box's own loop.
 class QtSerialPort : public QObject, public SerialPort
 {
 public:
@@ -41,8 +42,6 @@ private:
     // Tells the handlers on a later turn of the event loop, once the link's own call has returned, unless
     // the link of that generation has been replaced by then.
     template <class Notify> void tellLater(unsigned generation, Notify &&notify);
-    // Every call into a link and every notification out of one runs through here.
-    template <class Call> auto withLink(Call &&call);
     // A call into the link whose failure is told with the port's name in front.
     template <class Call> auto callLink(Call &&call);
 
@@ -62,8 +61,4 @@ private:
     bool m_arrivalWaiting = false;
     // The link is lost and the handlers have not been told yet.
     bool m_lossWaiting = false;
-    // Replaced links, freed once no call into them is left on the stack: a handler may choose the port
-    // again from inside a link's own call, since a message box runs its own event loop.
-    std::vector<std::unique_ptr<ByteLink>> m_retired;
-    int m_linkCalls = 0;
 };
