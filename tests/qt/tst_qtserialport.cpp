@@ -83,7 +83,8 @@ public:
 };
 } // namespace
 
-// The serial layer over a real pseudo-terminal: exact bytes both ways and failures in the operator's words.
+// The serial port over real peers, a pseudo-terminal and a TCP listener: exact bytes both ways and failures
+// in the operator's words.
 class TestQtSerialPort : public QObject
 {
     Q_OBJECT
