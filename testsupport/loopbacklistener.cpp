@@ -89,3 +89,9 @@ std::string LoopbackListener::readUntilQuiet(std::chrono::milliseconds quiet)
     }
     return received;
 }
+
+void LoopbackListener::hangUp()
+{
+    ::close(m_peer);
+    m_peer = -1;
+}

@@ -25,6 +25,8 @@ public:
     bool accept(std::chrono::milliseconds wait);
     // Everything the accepted connection has sent, until it stays quiet for `quiet`.
     std::string readUntilQuiet(std::chrono::milliseconds quiet);
+    // The accepted connection ends, as when the server goes away.
+    void hangUp();
 
 private:
     int m_listener = -1;

@@ -28,7 +28,8 @@ public:
     virtual std::string Input() = 0;
     virtual int CommEvent() const = 0;
 
-    // Raised on the UI thread after every arrival of at least one character.
+    // Raised on the UI thread after every arrival of at least one character; arrivals that come before it
+    // is raised may be told as one.
     void setOnComm(std::function<void()> handler) { m_onComm = std::move(handler); }
     // Raised once when an open port is lost (adapter pulled out, far end gone); the port is closed by then.
     void setOnLost(std::function<void(const SerialError &)> handler) { m_onLost = std::move(handler); }

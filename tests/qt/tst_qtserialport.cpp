@@ -1,5 +1,11 @@
+#include "console/controltable.h"
+#include "console/form1.h"
+#include "fakecontrols.h"
+#include "fakemessagebox.h"
+#include "loopbacklistener.h"
 #include "pty.h"
 #include "qt/links/qtserialport.h"
+#include "qt/window/qttimer.h"
 
 #include <fstream>
 #include <map>
@@ -61,9 +67,24 @@ speed_t lineSpeed(const Pty &pty)
     ::tcgetattr(pty.masterFd(), &line);
     return ::cfgetospeed(&line);
 }
+
+// A message box whose operator, told that the line is lost, chooses COM1 before closing it.
+class ChoosingAgainMessageBox : public FakeMessageBox
+{
+public:
+    void error(int number, const std::string &description) override
+    {
+        FakeMessageBox::error(number, description);
+        if (number == SerialError::LineLost)
+            form->click("Option1");
+    }
+
+    Form1 *form = nullptr;
+};
 } // namespace
 
-// The serial layer over a real pseudo-terminal: exact bytes both ways and failures in the operator's words.
+// The serial port over real peers, a pseudo-terminal and a TCP listener: exact bytes both ways and failures
+// in the operator's words.
 class TestQtSerialPort : public QObject
 {
     Q_OBJECT
@@ -366,11 +387,63 @@ private slots:
             port.Output(std::string(FillerBytes, 'x'));
         pty.closeMaster();
         port.Output("C00\r");
-        QCOMPARE(lost, 1);
         QVERIFY(!port.PortOpen());
+        QTRY_COMPARE(lost, 1);
         QTest::qWait(AfterLossMs);
         QCOMPARE(lost, 1);
         QVERIFY_THROWS_EXCEPTION(SerialError, port.Output("C00\r"));
+    }
+
+    // The console on COM2 loses its line, found by a command on a pseudo-terminal and by the socket when a
+    // TCP server hangs up, and the operator chooses COM1 from inside the message that says so: the lost
+    // link gives way to the new one, which carries both ways.
+    void aPortChosenInsideTheLostLineMessageWorks_data()
+    {
+        QTest::addColumn<bool>("tcp");
+        QTest::newRow("pseudo-terminal, lost under a command") << false;
+        QTest::newRow("tcp, closed by the server") << true;
+    }
+    void aPortChosenInsideTheLostLineMessageWorks()
+    {
+        QFETCH(bool, tcp);
+        Pty com1;
+        Pty com2Line;
+        LoopbackListener com2Server;
+        const Endpoint com2 =
+            tcp ? parseEndpoint("tcp://127.0.0.1:" + std::to_string(com2Server.port())) : path(com2Line);
+        QtSerialPort port(path(com1), com2);
+        QtTimer timer1{Timer1Interval};
+        QtTimer timer2{Timer2Interval};
+        QtTimer timer3{Timer3Interval};
+        QtTimer timer4{Timer4Interval};
+        FakeControls controls;
+        ChoosingAgainMessageBox messages;
+        Form1 form(Platform{port, timer1, timer2, timer3, timer4, controls, messages});
+        messages.form = &form;
+        form.Form_Load();
+        form.click("Command33");
+        form.click("Option2");
+        QVERIFY(port.PortOpen());
+        if (tcp) {
+            QVERIFY(com2Server.accept(std::chrono::seconds(2)));
+            com2Server.hangUp();
+        } else {
+            com2Line.closeMaster();
+            form.click("Command44");
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(messages.errors.size(), std::size_t(1), LostWaitMs);
+        const std::string lost = std::to_string(SerialError::LineLost) + ": COM2 (" + com2.text + "): ";
+        QVERIFY2(messages.errors[0].starts_with(lost), messages.errors[0].c_str());
+        QVERIFY(messages.warnings.empty());
+        QCOMPARE(port.CommPort(), 1);
+        QVERIFY(port.PortOpen());
+        // What the lost command started runs out first, so that nothing clears the reply once shown.
+        QTRY_VERIFY(!timer2.enabled() && !timer4.enabled());
+        com1.write("80\r");
+        QTRY_COMPARE(controls.caption("Label12"), std::string(" 8 0 CR "));
+        form.click("Command44");
+        QCOMPARE(com1.read(4), std::string("CR0\r"));
+        QCOMPARE(messages.errors.size(), std::size_t(1));
     }
 };
 

@@ -5,6 +5,8 @@
 #include "qt/links/makelink.h"
 #include "qt/links/portlist.h"
 
+#include <utility>
+
 namespace {
 // Before any adapter is found by itself: the PC's own first two ports.
 const std::string DefaultDevices[] = {"/dev/ttyS0", "/dev/ttyS1"};
@@ -17,30 +19,13 @@ QtSerialPort::QtSerialPort(const Endpoint &com1, const Endpoint &com2, QObject *
 
 QtSerialPort::~QtSerialPort() = default;
 
-template <class Call> auto QtSerialPort::withLink(Call &&call)
-{
-    struct Scope
-    {
-        QtSerialPort &port;
-        explicit Scope(QtSerialPort &p) : port(p) { ++port.m_linkCalls; }
-        ~Scope()
-        {
-            if (--port.m_linkCalls == 0)
-                port.m_retired.clear();
-        }
-    } scope(*this);
-    return call();
-}
-
 template <class Call> auto QtSerialPort::callLink(Call &&call)
 {
-    return withLink([&] {
-        try {
-            return call();
-        } catch (const SerialError &error) {
-            fail(error);
-        }
-    });
+    try {
+        return call();
+    } catch (const SerialError &error) {
+        fail(error);
+    }
 }
 
 std::string QtSerialPort::portName() const
@@ -83,20 +68,44 @@ Endpoint QtSerialPort::linkEndpoint()
     return chosen;
 }
 
+template <class Notify> void QtSerialPort::tellLater(unsigned generation, Notify &&notify)
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this, generation, notify = std::forward<Notify>(notify)] {
+            if (generation == m_generation)
+                notify();
+        },
+        Qt::QueuedConnection);
+}
+
 void QtSerialPort::replaceLink(std::unique_ptr<ByteLink> link)
 {
-    if (m_link)
-        m_retired.push_back(std::move(m_link));
+    // The old link goes at once: no call of its own can be on the stack, since what it raises reaches the
+    // handlers from the event loop.
     m_link = std::move(link);
-    m_link->setOnArrived([this] {
-        withLink([this] {
+    const unsigned generation = ++m_generation;
+    m_arrived.clear();
+    m_arrivalWaiting = false;
+    m_lossWaiting = false;
+    ByteLink &raising = *m_link;
+    raising.setOnArrived([this, generation, &raising] {
+        m_arrived += raising.readAll();
+        if (std::exchange(m_arrivalWaiting, true))
+            return;
+        tellLater(generation, [this] {
+            m_arrivalWaiting = false;
             m_event = ReceiveEvent;
             raiseOnComm();
         });
     });
-    m_link->setOnLost([this](const SerialError &error) {
+    raising.setOnLost([this, generation](const SerialError &error) {
         const SerialError told(error.number(), portName() + ": " + error.description());
-        withLink([&] { raiseLost(told); });
+        m_lossWaiting = true;
+        tellLater(generation, [this, told] {
+            m_lossWaiting = false;
+            raiseLost(told);
+        });
     });
 }
 
@@ -120,6 +129,10 @@ void QtSerialPort::setPortOpen(bool open)
 
 void QtSerialPort::Output(const std::string &bytes)
 {
+    // Commands sent before the handlers hear of the loss go where a write that finds the line gone sends
+    // its own: nowhere, leaving the loss the one thing the operator is told.
+    if (m_lossWaiting)
+        return;
     if (!PortOpen())
         fail(SerialError(SerialError::PortNotOpen, "port is not open"));
     callLink([&] { m_link->write(bytes); });
@@ -127,5 +140,8 @@ void QtSerialPort::Output(const std::string &bytes)
 
 std::string QtSerialPort::Input()
 {
-    return PortOpen() ? callLink([&] { return m_link->readAll(); }) : std::string();
+    std::string bytes = std::exchange(m_arrived, {});
+    if (PortOpen())
+        bytes += callLink([&] { return m_link->readAll(); });
+    return bytes;
 }

@@ -7,12 +7,14 @@
 #include "link/trafficlog.h"
 
 #include <memory>
-#include <vector>
+#include <string>
 
 #include <QObject>
 
 // The console's serial port (MSComm1): COM1 and COM2 are two endpoints named at start, each reached
-// through the byte link its endpoint names, made afresh at every open.
+// through the byte link its endpoint names, made afresh at every open. What a link raises reaches the
+// handlers from the event loop, never from inside the link's own call, so that a handler may replace the
+// link from a message box's own loop.
 class QtSerialPort : public QObject, public SerialPort
 {
 public:
@@ -37,8 +39,9 @@ private:
     [[noreturn]] void fail(const SerialError &error) const;
     Endpoint linkEndpoint();
     void replaceLink(std::unique_ptr<ByteLink> link);
-    // Every call into a link and every notification out of one runs through here.
-    template <class Call> auto withLink(Call &&call);
+    // Tells the handlers on a later turn of the event loop, once the link's own call has returned, unless
+    // the link of that generation has been replaced by then.
+    template <class Notify> void tellLater(unsigned generation, Notify &&notify);
     // A call into the link whose failure is told with the port's name in front.
     template <class Call> auto callLink(Call &&call);
 
@@ -49,8 +52,13 @@ private:
     std::string m_settings = Settings19200;
     TrafficLog *m_log = nullptr;
     std::unique_ptr<ByteLink> m_link;
-    // Replaced links, freed once no call into them is left on the stack: a handler may choose the port
-    // again from inside a link's own call, since a message box runs its own event loop.
-    std::vector<std::unique_ptr<ByteLink>> m_retired;
-    int m_linkCalls = 0;
+    // Counts the links made, one per open.
+    unsigned m_generation = 0;
+    // What the link has received, taken at once so that a reply the line brought just before it was lost
+    // is still read after it.
+    std::string m_arrived;
+    // One arrival waits to be told at a time; bytes that come meanwhile are read with it.
+    bool m_arrivalWaiting = false;
+    // The link is lost and the handlers have not been told yet.
+    bool m_lossWaiting = false;
 };
