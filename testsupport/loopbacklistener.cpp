@@ -90,6 +90,22 @@ std::string LoopbackListener::readUntilQuiet(std::chrono::milliseconds quiet)
     return received;
 }
 
+std::string LoopbackListener::readAvailable()
+{
+    std::string received;
+    char chunk[65536];
+    ssize_t n = 0;
+    while ((n = ::recv(m_peer, chunk, sizeof chunk, MSG_DONTWAIT)) > 0)
+        received.append(chunk, std::size_t(n));
+    return received;
+}
+
+std::size_t LoopbackListener::send(std::string_view bytes)
+{
+    const ssize_t n = ::send(m_peer, bytes.data(), bytes.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+    return n > 0 ? std::size_t(n) : 0;
+}
+
 void LoopbackListener::hangUp()
 {
     ::close(m_peer);

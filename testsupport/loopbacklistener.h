@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // A port on 127.0.0.1 that nothing listens on when asked; refused at once.
@@ -25,6 +26,10 @@ public:
     bool accept(std::chrono::milliseconds wait);
     // Everything the accepted connection has sent, until it stays quiet for `quiet`.
     std::string readUntilQuiet(std::chrono::milliseconds quiet);
+    // What the accepted connection has sent and nobody has read yet, without waiting.
+    std::string readAvailable();
+    // Sends what the kernel takes now, without waiting: the number of bytes taken.
+    std::size_t send(std::string_view bytes);
     // The accepted connection ends, as when the server goes away.
     void hangUp();
 

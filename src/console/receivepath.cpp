@@ -17,6 +17,12 @@ void Form1::MSComm1_OnComm()
     Hyouji(m_fields.ReceiveBuffer, ReceiveMode);
 }
 
+// The line works, but not as the operator set it: told as a warning, and the console goes on.
+void Form1::MSComm1_Notice(const std::string &text)
+{
+    m_p.messages.warning(text);
+}
+
 void Form1::MSComm1_Lost(const SerialError &error)
 {
     // A held button's repeat would meet the closed port at its next tick: the loss is the one message.

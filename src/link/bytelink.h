@@ -36,6 +36,9 @@ public:
     void setOnArrived(std::function<void()> handler) { m_onArrived = std::move(handler); }
     // Raised once when an open link is lost (adapter pulled, server gone); the link is closed by then.
     void setOnLost(std::function<void(const SerialError &)> handler) { m_onLost = std::move(handler); }
+    // Raised when the link works, but not as asked, in the operator's words ("the line runs at the
+    // server's own speed").
+    void setOnNotice(std::function<void(const std::string &)> handler) { m_onNotice = std::move(handler); }
 
 protected:
     void raiseArrived()
@@ -48,8 +51,14 @@ protected:
         if (m_onLost)
             m_onLost(error);
     }
+    void raiseNotice(const std::string &text)
+    {
+        if (m_onNotice)
+            m_onNotice(text);
+    }
 
 private:
     std::function<void()> m_onArrived;
     std::function<void(const SerialError &)> m_onLost;
+    std::function<void(const std::string &)> m_onNotice;
 };

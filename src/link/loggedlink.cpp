@@ -10,6 +10,10 @@ LoggedLink::LoggedLink(std::unique_ptr<ByteLink> inner, TrafficLog &log, std::st
         m_log.write("LOST", m_portName, error.description());
         raiseLost(error);
     });
+    m_inner->setOnNotice([this](const std::string &text) {
+        m_log.write("NOTE", m_portName, text);
+        raiseNotice(text);
+    });
 }
 
 void LoggedLink::open(const LineSettings &line)

@@ -33,6 +33,8 @@ public:
     void setOnComm(std::function<void()> handler) { m_onComm = std::move(handler); }
     // Raised once when an open port is lost (adapter pulled out, far end gone); the port is closed by then.
     void setOnLost(std::function<void(const SerialError &)> handler) { m_onLost = std::move(handler); }
+    // Raised when the port works, but not as asked: its name and what differs, in the operator's words.
+    void setOnNotice(std::function<void(const std::string &)> handler) { m_onNotice = std::move(handler); }
 
 protected:
     void raiseOnComm()
@@ -45,8 +47,14 @@ protected:
         if (m_onLost)
             m_onLost(error);
     }
+    void raiseNotice(const std::string &text)
+    {
+        if (m_onNotice)
+            m_onNotice(text);
+    }
 
 private:
     std::function<void()> m_onComm;
     std::function<void(const SerialError &)> m_onLost;
+    std::function<void(const std::string &)> m_onNotice;
 };

@@ -18,6 +18,8 @@ int runCommandLineMode(int argc, char *argv[], const ConsoleOptions &options, Tr
     const PortEndpoints endpoints(options);
     QtSerialPort port(endpoints.endpoint(1), endpoints.endpoint(2));
     port.setTrafficLog(log);
+    port.setOnNotice(
+        [](const std::string &text) { std::fprintf(stderr, "tavo-console: %s\n", text.c_str()); });
     QtTimer wait(options.wait);
     std::vector<std::string> texts;
     for (const QString &text : options.sends)
