@@ -94,10 +94,7 @@ void TcpLink::write(const std::string &bytes)
     if (!m_open)
         throw SerialError(SerialError::PortNotOpen, "port is not open");
     const std::string wire = encode(bytes);
-    const std::size_t waiting = bytesWaiting();
-    if (waiting + wire.size() > WriteQueueLimit)
-        throw SerialError(SerialError::LineBusy,
-                          "the line is not taking data (" + std::to_string(waiting) + " bytes waiting)");
+    checkQueueRoom(bytesWaiting(), wire.size());
     if (!send(wire))
         throw SerialError(SerialError::WriteFailed,
                           "the command could not be written (" + m_socket.errorString().toStdString() + ")");
