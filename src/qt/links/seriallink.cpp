@@ -118,5 +118,5 @@ void SerialLink::onError(QSerialPort::SerialPortError error)
     if ((error != QSerialPort::ReadError && error != QSerialPort::ResourceError) || !m_port.isOpen())
         return;
     m_port.close();
-    raiseLost(SerialError(SerialError::LineLost, "the connection was lost; choose the port again"));
+    raiseLost(SerialError(SerialError::LineLost, "the connection was lost"));
 }

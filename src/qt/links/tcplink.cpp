@@ -139,8 +139,7 @@ void TcpLink::lose()
     const std::string detail = m_socket.errorString().toStdString();
     m_open = false;
     m_socket.abort();
-    raiseLost(SerialError(SerialError::LineLost,
-                          closedByServer
-                              ? "the server closed the connection; choose the port again"
-                              : "the connection was lost (" + detail + "); choose the port again"));
+    raiseLost(SerialError(SerialError::LineLost, closedByServer
+                                                     ? "the server closed the connection"
+                                                     : "the connection was lost (" + detail + ")"));
 }
