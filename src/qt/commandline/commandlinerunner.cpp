@@ -29,8 +29,9 @@ int runCommandLineMode(int argc, char *argv[], const ConsoleOptions &options, Tr
         [json](const Exchange &exchange) {
             const QByteArray line = json ? exchangeJson(exchange) : exchangeText(exchange);
             // Each line as it happens, for whoever reads the other end of a pipe.
-            std::fwrite(line.constData(), 1, std::size_t(line.size()), stdout);
-            std::fflush(stdout);
+            return std::fwrite(line.constData(), 1, std::size_t(line.size()), stdout) ==
+                       std::size_t(line.size()) &&
+                   std::fflush(stdout) == 0;
         },
         [](int exitCode, const std::string &error) {
             if (!error.empty())
