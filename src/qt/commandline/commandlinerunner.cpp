@@ -4,7 +4,6 @@
 #include "qt/commandline/exchangeoutput.h"
 #include "qt/commandline/portendpoints.h"
 #include "qt/links/qtserialport.h"
-#include "qt/window/linebytes.h"
 #include "qt/window/qttimer.h"
 
 #include <cstdio>
@@ -19,12 +18,9 @@ int runCommandLineMode(int argc, char *argv[], const ConsoleOptions &options, Tr
     QtSerialPort port(endpoints.endpoint(1), endpoints.endpoint(2));
     port.setTrafficLog(log);
     QtTimer wait(options.wait);
-    std::vector<std::string> texts;
-    for (const QString &text : options.sends)
-        texts.push_back(lineBytes(text));
     const bool json = options.json;
     CommandLineMode mode(
-        port, wait, [] { return std::chrono::steady_clock::now().time_since_epoch(); }, std::move(texts),
+        port, wait, [] { return std::chrono::steady_clock::now().time_since_epoch(); }, options.sends,
         options.settings, options.wait,
         [json](const Exchange &exchange) {
             const QByteArray line = json ? exchangeJson(exchange) : exchangeText(exchange);
