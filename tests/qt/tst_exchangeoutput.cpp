@@ -1,7 +1,5 @@
 #include "qt/commandline/exchangeoutput.h"
 
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QTest>
 
 using namespace std::chrono_literals;
@@ -53,24 +51,6 @@ private slots:
         QFETCH(QByteArray, reply);
         QFETCH(QByteArray, line);
         QCOMPARE(exchangeText(describeExchange(sent.toStdString(), arrived(reply.toStdString()), 3ms)), line);
-    }
-
-    // Every byte of the text sent and of the reply comes back from the JSON as its Latin-1 character.
-    void everyByteIsValidJson()
-    {
-        std::string sent;
-        for (int code = 1; code <= 0xFF; ++code)
-            sent.push_back(char(code));
-        const std::string high = sent.substr(0x7F);
-        const std::string reply = high + std::string(ReplyLimit, 'A');
-        const QByteArray line = exchangeJson(describeExchange(sent, arrived(reply), 1ms));
-        QJsonParseError error{};
-        const QJsonObject object = QJsonDocument::fromJson(line, &error).object();
-        QVERIFY2(error.error == QJsonParseError::NoError, qPrintable(error.errorString()));
-        QCOMPARE(object.value("sent").toString().toLatin1().toStdString(), sent);
-        QCOMPARE(object.value("reply").toString().toLatin1().toStdString(), reply.substr(0, ReplyLimit));
-        QCOMPARE(object.value("answered").toBool(true), false);
-        QCOMPARE(object.value("cut").toInteger(), qint64(high.size()));
     }
 
     void controlBytesAreEscapedInJson()
