@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <optional>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include <QCoreApplication>
 
@@ -21,7 +23,7 @@ int main(int argc, char *argv[])
     {
         // Read before the window system is needed, so --help and a bad option work without a display.
         QCoreApplication probe(argc, argv);
-        commandLine = parseCommandLine(probe.arguments());
+        commandLine = parseCommandLine(std::vector<std::string>(argv, argv + argc));
     }
     if (!commandLine.run) {
         if (!commandLine.error.isEmpty())
@@ -41,7 +43,7 @@ int main(int argc, char *argv[])
         }
     }
     TrafficLog *traffic = log ? &*log : nullptr;
-    if (!options.sends.isEmpty())
+    if (!options.sends.empty())
         return runCommandLineMode(argc, argv, options, traffic);
     if (!displayAvailable(QProcessEnvironment::systemEnvironment())) {
         std::fputs("tavo-console: no display; set DISPLAY, or use the command-line mode (--send)\n", stderr);

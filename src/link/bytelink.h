@@ -16,6 +16,10 @@ public:
     // At most this many bytes wait for a slow line; a write that would pass it fails whole.
     static constexpr std::size_t WriteQueueLimit = 64 * 1024;
 
+    // Throws SerialError, in the same words for every kind of link, unless `bytes` more may queue behind
+    // the `waiting` ones: a command longer than the queue is told apart from a line that is not taking data.
+    static void checkQueueRoom(std::size_t waiting, std::size_t bytes);
+
     virtual ~ByteLink() = default;
 
     // Opens with the given line settings; throws SerialError when it cannot, and is closed then.

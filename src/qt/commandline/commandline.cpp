@@ -40,8 +40,16 @@ std::optional<std::chrono::milliseconds> positiveMilliseconds(const QString &tex
 }
 } // namespace
 
-CommandLine parseCommandLine(const QStringList &arguments)
+CommandLine parseCommandLine(const std::vector<std::string> &arguments)
 {
+    // Read as the system's text, as Qt reads them; and, for the texts to send, as Latin-1, where each
+    // char is the byte given. The options are ASCII, so both readings split the arguments alike.
+    QStringList texts;
+    QStringList bytes;
+    for (const std::string &argument : arguments) {
+        texts.append(QString::fromLocal8Bit(argument.data(), qsizetype(argument.size())));
+        bytes.append(QString::fromLatin1(argument.data(), qsizetype(argument.size())));
+    }
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Drives a data projector over an RS-232C serial line."));
     const QCommandLineOption com1(QStringLiteral("com1"), QString::fromStdString(endpointHelp(1)),
@@ -75,10 +83,15 @@ CommandLine parseCommandLine(const QStringList &arguments)
         QStringLiteral(
             "Append every byte sent and received, and every port opened, closed or lost, to FILE."),
         QStringLiteral("FILE"));
-    const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption helpAll(QStringLiteral("help-all"));
+    const QList<QCommandLineOption> options{com1, com2, simulate, listPorts, send, speed, wait, json, log};
+    const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
-    parser.addOptions({com1, com2, simulate, listPorts, send, speed, wait, json, log});
+    parser.addOptions(options);
+    QCommandLineParser byteParser;
+    byteParser.addHelpOption();
+    byteParser.addVersionOption();
+    byteParser.addOptions(options);
 
     CommandLine result;
     auto refuse = [&result](const QString &text) {
@@ -86,7 +99,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
         result.error = usageError(text);
         return result;
     };
-    if (!parser.parse(arguments))
+    if (!parser.parse(texts) || !byteParser.parse(bytes))
         return refuse(parser.errorText());
     if (!parser.positionalArguments().isEmpty())
         return refuse(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
@@ -105,23 +118,24 @@ CommandLine parseCommandLine(const QStringList &arguments)
     }
     if (parser.isSet(simulate) && (parser.isSet(com1) || parser.isSet(com2)))
         return refuse(QStringLiteral("--simulate names its own devices"));
-    ConsoleOptions options;
+    ConsoleOptions chosen;
     try {
-        options.com1 = parseEndpoint(parser.value(com1).toStdString());
-        options.com2 = parseEndpoint(parser.value(com2).toStdString());
+        chosen.com1 = parseEndpoint(parser.value(com1).toStdString());
+        chosen.com2 = parseEndpoint(parser.value(com2).toStdString());
     } catch (const std::invalid_argument &error) {
         result.exitCode = UsageExitCode;
         result.error = QStringLiteral("tavo-console: %1").arg(QString::fromStdString(error.what()));
         return result;
     }
-    options.simulate = parser.isSet(simulate);
+    chosen.simulate = parser.isSet(simulate);
     if (parser.isSet(log) && parser.value(log).isEmpty())
         return refuse(QStringLiteral("--log needs a file name"));
-    options.logFile = parser.value(log);
-    options.sends = parser.values(send);
-    options.json = parser.isSet(json);
+    chosen.logFile = parser.value(log);
+    for (const QString &text : byteParser.values(send))
+        chosen.sends.push_back(text.toLatin1().toStdString());
+    chosen.json = parser.isSet(json);
     for (const QCommandLineOption *own : {&speed, &wait}) {
-        if (parser.isSet(*own) && options.sends.isEmpty())
+        if (parser.isSet(*own) && chosen.sends.empty())
             return refuse(QStringLiteral("--%1 belongs to the command-line mode; give --send too")
                               .arg(own->names().first()));
     }
@@ -129,16 +143,16 @@ CommandLine parseCommandLine(const QStringList &arguments)
         const auto settings = settingsForSpeed(parser.value(speed));
         if (!settings)
             return refuse(QStringLiteral("--speed is 9600 or 19200, not '%1'").arg(parser.value(speed)));
-        options.settings = *settings;
+        chosen.settings = *settings;
     }
     if (parser.isSet(wait)) {
         const auto milliseconds = positiveMilliseconds(parser.value(wait));
         if (!milliseconds)
             return refuse(QStringLiteral("--wait takes a positive number of milliseconds, not '%1'")
                               .arg(parser.value(wait)));
-        options.wait = *milliseconds;
+        chosen.wait = *milliseconds;
     }
     result.run = true;
-    result.options = options;
+    result.options = chosen;
     return result;
 }

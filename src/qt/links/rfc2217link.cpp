@@ -30,7 +30,7 @@ std::string Rfc2217Link::decode(const QByteArray &wire)
     Rfc2217Codec::Decoded decoded =
         m_codec.decode(std::string_view(wire.constData(), std::size_t(wire.size())));
     if (m_codec.negotiatesWithoutEnd()) {
-        drop("the server does not stop negotiating telnet options; choose the port again");
+        drop("the server does not stop negotiating telnet options");
         return {};
     }
     answer(decoded.answer);

@@ -102,10 +102,7 @@ void TcpLink::write(const std::string &bytes)
     if (!m_open)
         throw SerialError(SerialError::PortNotOpen, "port is not open");
     const std::string wire = encode(bytes);
-    const std::size_t waiting = bytesWaiting();
-    if (waiting + wire.size() > WriteQueueLimit)
-        throw SerialError(SerialError::LineBusy,
-                          "the line is not taking data (" + std::to_string(waiting) + " bytes waiting)");
+    checkQueueRoom(bytesWaiting(), wire.size());
     if (m_holding) {
         m_held += wire;
         return;
@@ -120,15 +117,14 @@ void TcpLink::answer(const std::string &wire)
     if (!m_open || wire.empty())
         return;
     if (bytesWaiting() + wire.size() > WriteQueueLimit || !send(wire))
-        drop("the server does not take what the console sends; choose the port again");
+        drop("the server does not take what the console sends");
 }
 
 void TcpLink::release()
 {
     m_holding = false;
     if (m_open && !m_held.empty() && !send(std::exchange(m_held, {})))
-        drop("the command could not be written (" + m_socket.errorString().toStdString() +
-             "); choose the port again");
+        drop("the command could not be written (" + m_socket.errorString().toStdString() + ")");
 }
 
 void TcpLink::drop(const std::string &reason)
@@ -203,10 +199,9 @@ void TcpLink::lose()
     const std::string detail = m_socket.errorString().toStdString();
     m_open = false;
     m_socket.abort();
-    raiseLost(SerialError(
-        SerialError::LineLost,
-        closedByServer ? "the server closed the connection" + closingReason() + "; choose the port again"
-                       : "the connection was lost (" + detail + "); choose the port again"));
+    raiseLost(SerialError(SerialError::LineLost, closedByServer
+                                                     ? "the server closed the connection" + closingReason()
+                                                     : "the connection was lost (" + detail + ")"));
 }
 
 std::string TcpLink::closingReason() const
