@@ -17,6 +17,13 @@ public:
     static constexpr int AllAnswered = 0;
     static constexpr int NotAllAnswered = 1;
     static constexpr int PortFailed = 3;
+    // The output or the traffic log could not be written.
+    static constexpr int NotWritten = 5;
+    // What a run ends with when something could not be written: a port's failure says more, so it stands.
+    static constexpr int withWriteFailure(int exitCode)
+    {
+        return exitCode == PortFailed ? PortFailed : NotWritten;
+    }
 
     using Report = std::function<void(const Exchange &)>;
     // The exit code, and the one line for stderr when the port failed.

@@ -2,9 +2,11 @@
 
 #include "link/endpoint.h"
 #include "link/linesettings.h"
+#include "link/trafficlog.h"
 #include "wire/replyperiods.h"
 
 #include <chrono>
+#include <cstdint>
 #include <string>
 
 #include <QString>
@@ -19,6 +21,8 @@ struct ConsoleOptions
     bool simulate = false;
     // The traffic log's file; empty keeps no log.
     QString logFile;
+    // The most bytes the log's file grows to before it moves to FILE.1.
+    std::uint64_t logMax = TrafficLog::DefaultFileLimit;
     // The command-line mode: these texts are sent in order and no window opens. Empty runs the window.
     QStringList sends;
     std::string settings = Settings19200;
