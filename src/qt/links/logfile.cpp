@@ -25,9 +25,7 @@ std::runtime_error cannotOpen(const std::string &path, const std::string &reason
 
 std::string openFailure(const std::string &path, int error)
 {
-    struct stat status
-    {
-    };
+    struct stat status = {};
     if (error == ENXIO && ::stat(path.c_str(), &status) == 0) {
         if (S_ISFIFO(status.st_mode))
             return "a FIFO with no reader; start the reader first";
@@ -118,11 +116,13 @@ std::unique_ptr<LogSink> openLogFile(const std::string &path)
     const int descriptor = ::open(path.c_str(), OpenFlags, NewFileMode);
     if (descriptor < 0)
         throw cannotOpen(path, openFailure(path, errno));
-    struct stat status
-    {
-    };
-    if (::fstat(descriptor, &status) != 0 ||
-        !(S_ISREG(status.st_mode) || S_ISFIFO(status.st_mode) || S_ISCHR(status.st_mode))) {
+    struct stat status = {};
+    if (::fstat(descriptor, &status) != 0) {
+        const int error = errno;
+        ::close(descriptor);
+        throw cannotOpen(path, std::strerror(error));
+    }
+    if (!S_ISREG(status.st_mode) && !S_ISFIFO(status.st_mode) && !S_ISCHR(status.st_mode)) {
         ::close(descriptor);
         throw cannotOpen(path, S_ISBLK(status.st_mode) ? "a block device, not a file" : "not a file");
     }
