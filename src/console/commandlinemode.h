@@ -18,8 +18,13 @@ public:
     static constexpr int AllAnswered = 0;
     static constexpr int NotAllAnswered = 1;
     static constexpr int PortFailed = 3;
-    // The output, or the traffic log, could not be written: the run's outcome would be lost.
+    // The output or the traffic log could not be written: the run's outcome would be lost.
     static constexpr int WriteFailed = 5;
+    // What a run ends with when something could not be written: a port's failure says more, so it stands.
+    static constexpr int withWriteFailure(int exitCode)
+    {
+        return exitCode == PortFailed ? PortFailed : WriteFailed;
+    }
 
     // Prints one exchange; false when the output could not be written.
     using Report = std::function<bool(const Exchange &)>;

@@ -35,6 +35,9 @@ public:
     virtual std::string readAll() = 0;
     // Bytes that write() accepted and the line has not taken yet.
     virtual std::size_t bytesWaiting() const = 0;
+    // False where the line's settings are the far end's own (raw TCP): open and setLineSettings then
+    // change nothing on the line.
+    virtual bool appliesLineSettings() const { return true; }
 
     // Raised after every arrival of at least one byte.
     void setOnArrived(std::function<void()> handler) { m_onArrived = std::move(handler); }

@@ -2,6 +2,11 @@
 
 #include "link/trafficline.h"
 
+namespace {
+// What a raw TCP link's log says in place of settings it never sends.
+constexpr const char *ServerSpeed = "the server's own speed";
+} // namespace
+
 LoggedLink::LoggedLink(std::unique_ptr<ByteLink> inner, TrafficLog &log, std::string portName)
     : m_inner(std::move(inner)), m_log(log), m_portName(std::move(portName))
 {
@@ -24,7 +29,7 @@ void LoggedLink::open(const LineSettings &line)
         m_log.write("FAIL", m_portName, error.description());
         throw;
     }
-    m_log.write("OPEN", m_portName, settingsString(line));
+    m_log.write("OPEN", m_portName, m_inner->appliesLineSettings() ? settingsString(line) : ServerSpeed);
 }
 
 void LoggedLink::close()
@@ -38,7 +43,10 @@ void LoggedLink::close()
 void LoggedLink::setLineSettings(const LineSettings &line)
 {
     m_inner->setLineSettings(line);
-    m_log.write("SETTINGS", m_portName, settingsString(line));
+    const std::string settings = settingsString(line);
+    m_log.write("SETTINGS", m_portName,
+                m_inner->appliesLineSettings() ? settings
+                                               : settings + " not sent: " + ServerSpeed + " applies");
 }
 
 void LoggedLink::write(const std::string &bytes)

@@ -9,7 +9,9 @@
 #include <memory>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <utility>
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -333,20 +335,62 @@ private slots:
     void aLogThatCannotBeOpenedStopsEverything_data()
     {
         QTest::addColumn<QStringList>("arguments");
-        QTest::newRow("command-line mode") << QStringList{"--send", "C00"};
-        QTest::newRow("window") << QStringList{};
+        QTest::addColumn<QString>("log");
+        QTest::addColumn<QByteArray>("reason");
+        for (const auto &[mode, arguments] : {std::pair{"command-line mode", QStringList{"--send", "C00"}},
+                                              std::pair{"window", QStringList{}}}) {
+            QTest::addRow("%s, no such folder", mode)
+                << arguments << "missing/traffic.log" << QByteArray("No such file");
+            // Refused at once, not waited on for ever.
+            QTest::addRow("%s, a FIFO without a reader", mode)
+                << arguments << "fifo" << QByteArray("a FIFO with no reader");
+            QTest::addRow("%s, a folder", mode) << arguments << "." << QByteArray("a directory, not a file");
+        }
     }
     void aLogThatCannotBeOpenedStopsEverything()
     {
         QFETCH(QStringList, arguments);
+        QFETCH(QString, log);
+        QFETCH(QByteArray, reason);
+        QTemporaryDir dir;
+        QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath("fifo")).constData(), 0600), 0);
+        const QString path = dir.filePath(log);
         SimulatedProjector projector;
-        const Outcome outcome =
-            runConsole(onSimulator(projector, QStringList{"--log", "/nonexistent/traffic.log"} + arguments));
+        const Outcome outcome = runConsole(onSimulator(projector, QStringList{"--log", path} + arguments));
         QCOMPARE(outcome.exitCode, 2);
         QCOMPARE(outcome.err.count('\n'), 1);
-        QVERIFY(outcome.err.contains("/nonexistent/traffic.log cannot be opened for appending"));
+        QVERIFY2(outcome.err.contains(QFile::encodeName(path) + " cannot be opened for appending"),
+                 outcome.err.constData());
+        QVERIFY2(outcome.err.contains(reason), outcome.err.constData());
         QCOMPARE(outcome.out, QByteArray());
         QCOMPARE(projector.projector().power(projector.now()), Projector::Power::Standby);
+    }
+
+    void aLogThatCannotBeWrittenEndsWithFive_data()
+    {
+        QTest::addColumn<bool>("portMissing");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("answered") << false << 5;
+        // The port's failure says more.
+        QTest::newRow("the port failed too") << true << 3;
+    }
+    void aLogThatCannotBeWrittenEndsWithFive()
+    {
+        QFETCH(bool, portMissing);
+        QFETCH(int, exitCode);
+        SimulatedProjector projector;
+        const QStringList arguments{"--log", "/dev/full", "--send", "CR0"};
+        const Outcome outcome =
+            runConsole(portMissing ? QStringList{"--com1", "/dev/tavo-no-such-device"} + arguments
+                                   : onSimulator(projector, arguments));
+        QCOMPARE(outcome.exitCode, exitCode);
+        QCOMPARE(outcome.out,
+                 portMissing ? QByteArray() : QByteArray("\"CR0\" \" 8 0 CR \" \" Stand by\"\n"));
+        QVERIFY2(outcome.err.contains(
+                     "tavo-console: the traffic log /dev/full could not be written (No space left "
+                     "on device); logging stops\n"),
+                 outcome.err.constData());
+        QCOMPARE(outcome.err.count('\n'), portMissing ? 2 : 1);
     }
 
     void simulatedWithoutADisplay()

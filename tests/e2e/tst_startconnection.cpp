@@ -1,5 +1,6 @@
 #include "link/trafficlog.h"
 #include "pty.h"
+#include "qt/links/logfile.h"
 #include "qt/links/qtserialport.h"
 #include "qt/simulator/projectorserver.h"
 #include "ser2net.h"
@@ -60,7 +61,7 @@ private slots:
         }
         QTemporaryDir dir;
         const std::string logPath = dir.filePath(QStringLiteral("traffic.log")).toStdString();
-        TrafficLog log(logPath);
+        TrafficLog log(openLogFile(logPath), logPath);
         QtSerialPort serial(parseEndpoint(com1), parseEndpoint("/dev/tavo-no-com2"));
         serial.setTrafficLog(&log);
         WindowConsole console(serial);
@@ -72,6 +73,8 @@ private slots:
         }
         QTRY_COMPARE(console.window.caption("Label22"), std::string(" Stand by"));
         QVERIFY(console.messages.errors.empty() && console.messages.warnings.empty());
+        // Written out, so the file holds every line so far.
+        QCOMPARE(log.close(), std::size_t(0));
         QCOMPARE(linesWith(logPath, "OPEN"), 1);
         QCOMPARE(linesWith(logPath, "CLOSE"), 0);
     }

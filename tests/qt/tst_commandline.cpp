@@ -173,6 +173,10 @@ private slots:
             << QStringList{"--send", "CR0", "--wait", "99999999999"} << "positive";
         QTest::newRow("log without a name") << QStringList{"--send", "CR0", "--log", ""} << "--log needs";
         QTest::newRow("send without text") << QStringList{"--send"} << "Missing value";
+        QTest::newRow("log-max without log") << QStringList{"--log-max", "1000"} << "--log-max belongs";
+        for (const char *bytes : {"0", "64MiB", "-1", "1e6", "99999999999999999999"})
+            QTest::newRow(qPrintable(QStringLiteral("log-max %1").arg(bytes)))
+                << QStringList{"--log", "/tmp/t.log", "--log-max", bytes} << "positive whole number of bytes";
     }
     void refusesWhatTheCommandLineModeCannotUse()
     {
@@ -183,6 +187,22 @@ private slots:
         QCOMPARE(parsed.exitCode, 2);
         QVERIFY2(parsed.error.contains(says), qPrintable(parsed.error));
         QVERIFY(!parsed.error.contains('\n'));
+    }
+
+    void logMaxIsInBytes_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<qulonglong>("bytes");
+        QTest::newRow("default") << QStringList{"--log", "/tmp/t.log"} << qulonglong(64 * 1024 * 1024);
+        QTest::newRow("given") << QStringList{"--log", "/tmp/t.log", "--log-max", "1000"} << qulonglong(1000);
+    }
+    void logMaxIsInBytes()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(qulonglong, bytes);
+        const CommandLine parsed = parse(arguments);
+        QVERIFY2(parsed.run, qPrintable(parsed.error));
+        QCOMPARE(qulonglong(parsed.options.logMax), bytes);
     }
 
     void versionAndHelpSayWhatTheyShould()

@@ -26,17 +26,31 @@ std::optional<std::string> settingsForSpeed(const QString &speed)
     return std::nullopt;
 }
 
+bool digitsOnly(const QString &text)
+{
+    return !text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar c) {
+        return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+    });
+}
+
 // A whole number of milliseconds above 0, written in digits only.
 std::optional<std::chrono::milliseconds> positiveMilliseconds(const QString &text)
 {
     bool isNumber = false;
     const int value = text.toInt(&isNumber);
-    const bool digitsOnly = !text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar c) {
-        return c >= QLatin1Char('0') && c <= QLatin1Char('9');
-    });
-    if (!isNumber || !digitsOnly || value <= 0)
+    if (!isNumber || !digitsOnly(text) || value <= 0)
         return std::nullopt;
     return std::chrono::milliseconds(value);
+}
+
+// A whole number of bytes above 0, written in digits only.
+std::optional<std::uint64_t> positiveBytes(const QString &text)
+{
+    bool isNumber = false;
+    const qulonglong value = text.toULongLong(&isNumber);
+    if (!isNumber || !digitsOnly(text) || value == 0)
+        return std::nullopt;
+    return std::uint64_t(value);
 }
 } // namespace
 
@@ -83,8 +97,15 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
         QStringLiteral(
             "Append every byte sent and received, and every port opened, closed or lost, to FILE."),
         QStringLiteral("FILE"));
+    const QCommandLineOption logMax(
+        QStringLiteral("log-max"),
+        QStringLiteral("With --log: the most bytes FILE grows to; past it FILE moves to FILE.1, replacing "
+                       "an older one, and a fresh FILE is begun (default %1, 64 MiB).")
+            .arg(TrafficLog::DefaultFileLimit),
+        QStringLiteral("BYTES"));
     const QCommandLineOption helpAll(QStringLiteral("help-all"));
-    const QList<QCommandLineOption> options{com1, com2, simulate, listPorts, send, speed, wait, json, log};
+    const QList<QCommandLineOption> options{com1,  com2, simulate, listPorts, send,
+                                            speed, wait, json,     log,       logMax};
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     parser.addOptions(options);
@@ -131,6 +152,15 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
     if (parser.isSet(log) && parser.value(log).isEmpty())
         return refuse(QStringLiteral("--log needs a file name"));
     chosen.logFile = parser.value(log);
+    if (parser.isSet(logMax)) {
+        if (!parser.isSet(log))
+            return refuse(QStringLiteral("--log-max belongs to the traffic log; give --log too"));
+        const auto bytes = positiveBytes(parser.value(logMax));
+        if (!bytes)
+            return refuse(QStringLiteral("--log-max takes a positive whole number of bytes, not '%1'")
+                              .arg(parser.value(logMax)));
+        chosen.logMax = *bytes;
+    }
     for (const QString &text : byteParser.values(send))
         chosen.sends.push_back(text.toLatin1().toStdString());
     chosen.json = parser.isSet(json);

@@ -2,9 +2,11 @@
 
 #include "link/endpoint.h"
 #include "link/linesettings.h"
+#include "link/trafficlog.h"
 #include "wire/replyperiods.h"
 
 #include <chrono>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -20,6 +22,8 @@ struct ConsoleOptions
     bool simulate = false;
     // The traffic log's file; empty keeps no log.
     QString logFile;
+    // The most bytes the log's file grows to before it moves to FILE.1.
+    std::uint64_t logMax = TrafficLog::DefaultFileLimit;
     // The command-line mode: these texts are sent in order, each byte as given, and no window opens.
     // Empty runs the window.
     std::vector<std::string> sends;

@@ -20,6 +20,8 @@ public:
 
     // The speed the server last said it runs at, 0 before it has said; it is never waited for.
     int acknowledgedBaud() const { return m_codec.acknowledgedBaud(); }
+    // The speed goes to the server.
+    bool appliesLineSettings() const override { return true; }
 
 protected:
     void started(const LineSettings &line) override;

@@ -35,6 +35,7 @@ public:
     std::string readAll() override;
     // Counted as the bytes stand on the wire, held ones too.
     std::size_t bytesWaiting() const override { return std::size_t(m_socket.bytesToWrite()) + m_held.size(); }
+    bool appliesLineSettings() const override { return false; }
 
 protected:
     // The connection stands: the first bytes of a protocol go out here.
