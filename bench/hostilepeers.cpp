@@ -98,12 +98,14 @@ bool readUsage(pid_t pid, Usage &usage)
     return true;
 }
 
-std::string firstLine(const std::string &path)
+// The last line a child wrote to the file: its final word, shortened to its end.
+std::string lastLine(const std::string &path)
 {
     std::ifstream file(path);
-    std::string line;
-    std::getline(file, line);
-    return line.size() > NoteChars ? "..." + line.substr(line.size() - NoteChars) : line;
+    std::string last;
+    for (std::string line; std::getline(file, line);)
+        last = line;
+    return last.size() > NoteChars ? "..." + last.substr(last.size() - NoteChars) : last;
 }
 
 // A program run as a child, its stdout to a pipe or a file and its stderr to a file; ended at the end.
@@ -364,7 +366,7 @@ Row floodConsole(const Peer &peer, Target target, std::chrono::seconds run, cons
     }
     Child child(arguments, environment, base + ".stdout", base + ".stderr");
     if (!(waitFor(listener.fd, POLLIN, ConnectWait) & POLLIN)) {
-        row.notes = "never connected: " + firstLine(base + ".stderr");
+        row.notes = "never connected: " + lastLine(base + ".stderr");
         return row;
     }
     Socket connection(::accept(listener.fd, nullptr, nullptr));
@@ -388,7 +390,7 @@ Row floodConsole(const Peer &peer, Target target, std::chrono::seconds run, cons
     // The window's stderr holds only the platform's remarks; what the window tells, it tells in a box.
     if (target == Target::CommandLine) {
         for (const char *stream : {"stderr", "stdout"}) {
-            const std::string said = firstLine(base + "." + stream);
+            const std::string said = lastLine(base + "." + stream);
             if (!said.empty())
                 row.notes += std::string("; ") + stream + ": " + said;
         }
@@ -424,7 +426,7 @@ Row floodSimulator(std::chrono::seconds run, const QTemporaryDir &dir)
     const auto port = std::uint16_t(colon == std::string::npos ? 0 : std::atoi(said.c_str() + colon + 1));
     Socket flooder(port ? connectLoopback(port) : -1);
     if (flooder.fd < 0) {
-        row.notes = "no endpoint: " + firstLine(err);
+        row.notes = "no endpoint: " + lastLine(err);
         return row;
     }
     const Usage idle = settle(child);
