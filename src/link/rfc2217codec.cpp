@@ -210,6 +210,7 @@ Rfc2217Codec::Decoded Rfc2217Codec::decode(std::string_view wire)
             }
             break;
         case Reading::Option:
+            ++m_negotiations;
             negotiate(m_verb, byte, decoded.answer);
             m_reading = Reading::Data;
             break;

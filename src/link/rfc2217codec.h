@@ -15,8 +15,10 @@ public:
     static constexpr unsigned char Iac = 255;
     static constexpr unsigned char Binary = 0;
     static constexpr unsigned char ComPort = 44;
-    // A server that goes on changing its options past this many answers negotiates without end.
+    // A server that goes on changing its options past this many answers, or goes on offering and asking
+    // past this many negotiation commands (a handful open a line), negotiates without end.
     static constexpr std::size_t AnswerLimit = 256;
+    static constexpr std::size_t NegotiationLimit = 4096;
 
     // Where the server stands on COM port control, which carries the line settings.
     enum class ComPortControl : std::uint8_t { Asked, Agreed, Refused };
@@ -41,8 +43,8 @@ public:
 
     bool comPortAgreed() const { return m_us[ComPort] == State::Yes; }
     ComPortControl comPortControl() const;
-    // The server has gone past AnswerLimit: nothing more is answered.
-    bool negotiatesWithoutEnd() const { return m_answers > AnswerLimit; }
+    // The server has gone past AnswerLimit or NegotiationLimit: nothing more is answered.
+    bool negotiatesWithoutEnd() const { return m_answers > AnswerLimit || m_negotiations > NegotiationLimit; }
     // The speed the server last said it runs at, 0 before it has said.
     int acknowledgedBaud() const { return m_acknowledgedBaud; }
 
@@ -66,4 +68,5 @@ private:
     bool m_settingsPending = false;
     int m_acknowledgedBaud = 0;
     std::size_t m_answers = 0;
+    std::size_t m_negotiations = 0;
 };

@@ -216,6 +216,11 @@ private slots:
             answered += codec.decode(bytes({Iac, Wont, Binary, Iac, Will, Binary})).answer.size();
         QVERIFY(codec.negotiatesWithoutEnd());
         QVERIFY(answered <= 3 * Rfc2217Codec::AnswerLimit);
+        // Offers that need no answer, repeated without end, are the same storm.
+        Rfc2217Codec offered = agreed();
+        for (std::size_t i = 0; i <= Rfc2217Codec::NegotiationLimit; ++i)
+            offered.decode(bytes({Iac, Will, 5}));
+        QVERIFY(offered.negotiatesWithoutEnd());
     }
 
     void theServersSpeedIsRead()
