@@ -106,8 +106,11 @@ std::string Rfc2217Codec::setLine(const LineSettings &line)
 {
     const LineSettings previous = m_line;
     m_line = line;
-    if (!comPortAgreed())
+    if (!comPortAgreed()) {
+        // A server that withdrew COM port control and takes it again has not heard these settings.
+        m_settingsPending = true;
         return {};
+    }
     return settingsWire(line, &previous);
 }
 

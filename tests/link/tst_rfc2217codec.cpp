@@ -175,6 +175,13 @@ private slots:
         QCOMPARE(refused.data, std::string("ok"));
         QCOMPARE(codec.setLine(Line9600), std::string());
         QCOMPARE(codec.comPortControl(), Rfc2217Codec::ComPortControl::Refused);
+        // Withdrawn after the settings went, changed meanwhile, taken again: every setting goes anew.
+        codec = agreed();
+        QCOMPARE(codec.decode(bytes({Iac, Dont, ComPort})).answer, bytes({Iac, Wont, ComPort}));
+        QCOMPARE(codec.setLine(Line9600), std::string());
+        QCOMPARE(codec.decode(bytes({Iac, Do, ComPort})).answer,
+                 bytes({Iac, Will, ComPort, Iac, Sb, ComPort, 1, 0, 0, 0x25, 0x80, Iac, Se}) +
+                     Wire19200.substr(10));
     }
 
     void aHostileServerGetsBoundedAnswers_data()
