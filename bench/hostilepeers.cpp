@@ -4,6 +4,7 @@
 // Usage: bench_hostilepeers [seconds]
 #include "benchline.h"
 #include "link/trafficlog.h"
+#include "loopbacklistener.h"
 #include "qt/links/logfile.h"
 #include "ser2net.h"
 
@@ -199,15 +200,6 @@ private:
     Clock::time_point m_endedAt;
 };
 
-sockaddr_in loopback(std::uint16_t port)
-{
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return address;
-}
-
 // A socket that closes itself.
 struct Socket
 {
@@ -232,7 +224,7 @@ short waitFor(int fd, short events, std::chrono::milliseconds wait)
 int connectLoopback(std::uint16_t port)
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    const sockaddr_in address = loopback(port);
+    const sockaddr_in address = loopbackAddress(port);
     if (fd >= 0 && ::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0) {
         ::close(fd);
         return -1;
@@ -345,7 +337,7 @@ Row floodConsole(const Peer &peer, Target target, std::chrono::seconds run, cons
 {
     Row row{peer.name, target == Target::CommandLine ? "command line" : "window", 0, 0, 0, ""};
     Socket listener(::socket(AF_INET, SOCK_STREAM, 0));
-    sockaddr_in address = loopback(0);
+    sockaddr_in address = loopbackAddress(0);
     socklen_t length = sizeof address;
     if (::bind(listener.fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
         ::getsockname(listener.fd, reinterpret_cast<sockaddr *>(&address), &length) != 0 ||

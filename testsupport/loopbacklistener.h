@@ -2,12 +2,15 @@
 
 #include <chrono>
 #include <cstdint>
+#include <netinet/in.h>
 #include <string>
 #include <string_view>
 #include <vector>
 
 // A port on 127.0.0.1 that nothing listens on when asked; refused at once.
 std::uint16_t freeLoopbackPort();
+// 127.0.0.1 and the port, for a socket of one's own.
+sockaddr_in loopbackAddress(std::uint16_t port);
 
 // A TCP listener on 127.0.0.1 that the test drives by hand: it accepts only when told and reads only when
 // told, so a far end that never reads, or one that never answers, is a real socket.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/lineevents.h"
 #include "link/linesettings.h"
 #include "link/serialerror.h"
 
@@ -10,7 +11,7 @@
 // One way to reach a projector's serial line (a device, raw TCP, RFC 2217): bytes in order both ways.
 // It knows nothing of COM numbers or handlers. Its failures are SerialErrors whose description is the
 // bare reason ("no such device"); the port that owns the link puts its own name in front.
-class ByteLink
+class ByteLink : public LineEvents
 {
 public:
     // At most this many bytes wait for a slow line; a write that would pass it fails whole.
@@ -41,11 +42,6 @@ public:
 
     // Raised after every arrival of at least one byte.
     void setOnArrived(std::function<void()> handler) { m_onArrived = std::move(handler); }
-    // Raised once when an open link is lost (adapter pulled, server gone); the link is closed by then.
-    void setOnLost(std::function<void(const SerialError &)> handler) { m_onLost = std::move(handler); }
-    // Raised when the link works, but not as asked, in the operator's words ("the line runs at the
-    // server's own speed").
-    void setOnNotice(std::function<void(const std::string &)> handler) { m_onNotice = std::move(handler); }
 
 protected:
     void raiseArrived()
@@ -53,19 +49,7 @@ protected:
         if (m_onArrived)
             m_onArrived();
     }
-    void raiseLost(const SerialError &error)
-    {
-        if (m_onLost)
-            m_onLost(error);
-    }
-    void raiseNotice(const std::string &text)
-    {
-        if (m_onNotice)
-            m_onNotice(text);
-    }
 
 private:
     std::function<void()> m_onArrived;
-    std::function<void(const SerialError &)> m_onLost;
-    std::function<void(const std::string &)> m_onNotice;
 };

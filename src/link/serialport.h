@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/lineevents.h"
 #include "link/serialerror.h"
 
 #include <functional>
@@ -7,7 +8,7 @@
 
 // The console's one serial port (MSComm1): what the handlers ask of it, and no more.
 // Strings carry one byte per char (0 to 255), never an encoding.
-class SerialPort
+class SerialPort : public LineEvents
 {
 public:
     // CommEvent code of an arrival of characters; every other code is ignored by the receive path.
@@ -31,10 +32,6 @@ public:
     // Raised on the UI thread after every arrival of at least one character; arrivals that come before it
     // is raised may be told as one.
     void setOnComm(std::function<void()> handler) { m_onComm = std::move(handler); }
-    // Raised once when an open port is lost (adapter pulled out, far end gone); the port is closed by then.
-    void setOnLost(std::function<void(const SerialError &)> handler) { m_onLost = std::move(handler); }
-    // Raised when the port works, but not as asked: its name and what differs, in the operator's words.
-    void setOnNotice(std::function<void(const std::string &)> handler) { m_onNotice = std::move(handler); }
 
 protected:
     void raiseOnComm()
@@ -42,19 +39,7 @@ protected:
         if (m_onComm)
             m_onComm();
     }
-    void raiseLost(const SerialError &error)
-    {
-        if (m_onLost)
-            m_onLost(error);
-    }
-    void raiseNotice(const std::string &text)
-    {
-        if (m_onNotice)
-            m_onNotice(text);
-    }
 
 private:
     std::function<void()> m_onComm;
-    std::function<void(const SerialError &)> m_onLost;
-    std::function<void(const std::string &)> m_onNotice;
 };
