@@ -50,9 +50,10 @@ void QtSerialPort::setSettings(const std::string &settings)
 {
     const LineSettings line = parseLineSettings(settings);
     m_settings = settings;
+    // Kept for the next open even when the open link refuses them.
+    tellChanged();
     if (PortOpen())
         callLink([&] { m_link->setLineSettings(line); });
-    tellChanged();
 }
 
 Endpoint QtSerialPort::linkEndpoint()
