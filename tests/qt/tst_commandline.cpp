@@ -207,11 +207,15 @@ private slots:
 
     void versionAndHelpSayWhatTheyShould()
     {
-        QCOMPARE(parseCommandLine({"tavo-console", "--version"}).output, QString("1.40\n"));
+        QCOMPARE(parseCommandLine({"tavo-console", "--version"}).output, QString("tavo-console 1.40\n"));
         QVERIFY(parseCommandLine({"tavo-console", "--help"}).output.contains("--com2"));
         QVERIFY(parseCommandLine({"tavo-console", "--help"}).output.contains("--simulate"));
         QVERIFY(parseCommandLine({"tavo-console", "--help"}).output.contains("--list-ports"));
         QVERIFY(!parseCommandLine({"tavo-console", "--list-ports"}).output.isEmpty());
+        // Qt's own wording would promise Qt's options, which the console does not take.
+        const QString helpAll = parseCommandLine({"tavo-console", "--help-all"}).output;
+        QVERIFY(!helpAll.contains("generic Qt options"));
+        QCOMPARE(helpAll, parseCommandLine({"tavo-console", "--help"}).output);
     }
 };
 

@@ -103,14 +103,19 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
                        "an older one, and a fresh FILE is begun (default %1, 64 MiB).")
             .arg(TrafficLog::DefaultFileLimit),
         QStringLiteral("BYTES"));
-    const QCommandLineOption helpAll(QStringLiteral("help-all"));
+    // Qt's own --help-all would promise Qt's options; the console takes none of them.
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Displays help on commandline options."));
+    const QCommandLineOption helpAll(
+        QStringLiteral("help-all"),
+        QStringLiteral("Displays help; the console takes no Qt options (set QT_QPA_PLATFORM instead)."));
     const QList<QCommandLineOption> options{com1,  com2, simulate, listPorts, send,
                                             speed, wait, json,     log,       logMax};
-    const QCommandLineOption help = parser.addHelpOption();
+    parser.addOptions({help, helpAll});
     const QCommandLineOption version = parser.addVersionOption();
     parser.addOptions(options);
     QCommandLineParser byteParser;
-    byteParser.addHelpOption();
+    byteParser.addOptions({help, helpAll});
     byteParser.addVersionOption();
     byteParser.addOptions(options);
 
@@ -124,13 +129,12 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
         return refuse(parser.errorText());
     if (!parser.positionalArguments().isEmpty())
         return refuse(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
-    // Qt's own --help-all would list Qt's options too; the console takes none of them.
     if (parser.isSet(help) || parser.isSet(helpAll)) {
         result.output = parser.helpText();
         return result;
     }
     if (parser.isSet(version)) {
-        result.output = QStringLiteral(TAVO_VERSION) + QLatin1Char('\n');
+        result.output = QStringLiteral("tavo-console " TAVO_VERSION "\n");
         return result;
     }
     if (parser.isSet(listPorts)) {
