@@ -60,7 +60,7 @@ int main(int argc, char *argv[])
             return UsageExitCode;
         }
     }
-    if (!options.sends.empty()) {
+    if (options.commandLineMode()) {
         const int exitCode = runCommandLineMode(argc, argv, options, log.get());
         return closeLog(log.get()) ? exitCode : CommandLineMode::withWriteFailure(exitCode);
     }

@@ -82,16 +82,24 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
             "Command-line mode: no window; send TEXT and a CR on COM1, print the reply's trace and, "
             "for a status query, its meaning, then the next TEXT. Repeat for more."),
         QStringLiteral("TEXT"));
-    const QCommandLineOption speed(QStringLiteral("speed"),
-                                   QStringLiteral("With --send: the line's speed, 9600 or 19200 (default)."),
-                                   QStringLiteral("BAUD"));
+    const QCommandLineOption script(
+        QStringLiteral("script"),
+        QStringLiteral(
+            "Command-line mode: send each line of FILE as --send sends its TEXT, as the lines "
+            "arrive; '-' reads standard input. Blank lines and lines starting with # are skipped."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption speed(
+        QStringLiteral("speed"),
+        QStringLiteral("With --send or --script: the line's speed, 9600 or 19200 (default)."),
+        QStringLiteral("BAUD"));
     const QCommandLineOption wait(
         QStringLiteral("wait"),
-        QStringLiteral("With --send: how long a reply may take to reach its CR (default %1).")
+        QStringLiteral("With --send or --script: how long a reply may take to reach its CR (default %1).")
             .arg(FreeFormPeriods.reply.count()),
         QStringLiteral("MS"));
     const QCommandLineOption json(
-        QStringLiteral("json"), QStringLiteral("With --send: one JSON object per command instead of text."));
+        QStringLiteral("json"),
+        QStringLiteral("With --send or --script: one JSON object per command instead of text."));
     const QCommandLineOption log(
         QStringLiteral("log"),
         QStringLiteral(
@@ -104,7 +112,7 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
             .arg(TrafficLog::DefaultFileLimit),
         QStringLiteral("BYTES"));
     const QCommandLineOption helpAll(QStringLiteral("help-all"));
-    const QList<QCommandLineOption> options{com1,  com2, simulate, listPorts, send,
+    const QList<QCommandLineOption> options{com1,  com2, simulate, listPorts, send,  script,
                                             speed, wait, json,     log,       logMax};
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
@@ -164,9 +172,16 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
     for (const QString &text : byteParser.values(send))
         chosen.sends.push_back(text.toLatin1().toStdString());
     chosen.json = parser.isSet(json);
+    if (parser.isSet(script)) {
+        if (!chosen.sends.empty())
+            return refuse(QStringLiteral("--send and --script are two ways to give the commands; give one"));
+        if (parser.value(script).isEmpty())
+            return refuse(QStringLiteral("--script needs a file name, or - for standard input"));
+        chosen.script = parser.value(script);
+    }
     for (const QCommandLineOption *own : {&speed, &wait}) {
-        if (parser.isSet(*own) && chosen.sends.empty())
-            return refuse(QStringLiteral("--%1 belongs to the command-line mode; give --send too")
+        if (parser.isSet(*own) && !chosen.commandLineMode())
+            return refuse(QStringLiteral("--%1 belongs to the command-line mode; give --send or --script too")
                               .arg(own->names().first()));
     }
     if (parser.isSet(speed)) {

@@ -27,10 +27,16 @@ struct ConsoleOptions
     // The command-line mode: these texts are sent in order, each byte as given, and no window opens.
     // Empty runs the window.
     std::vector<std::string> sends;
+    // The command-line mode with its commands read from this file, one a line; "-" reads standard input.
+    // Empty reads none.
+    QString script;
     std::string settings = Settings19200;
     // How long a reply may take to reach its CR; a free-form SEND's reply period unless given.
     std::chrono::milliseconds wait = FreeFormPeriods.reply;
     bool json = false;
+
+    // Whether the command-line mode runs instead of the window.
+    bool commandLineMode() const { return !sends.empty() || !script.isEmpty(); }
 };
 
 // The outcome of reading the command line: run with options, or print and exit.

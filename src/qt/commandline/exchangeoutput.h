@@ -11,3 +11,6 @@ QByteArray exchangeText(const Exchange &exchange);
 
 // The same exchange as one compact JSON object and a newline.
 QByteArray exchangeJson(const Exchange &exchange);
+
+// Why the run ended early, as one compact JSON object and a newline: the error, the port and the exit code.
+QByteArray failureJson(const std::string &error, const std::string &port, int exitCode);
