@@ -173,6 +173,8 @@ private slots:
             << QStringList{"--send", "CR0", "--wait", "99999999999"} << "positive";
         QTest::newRow("log without a name") << QStringList{"--send", "CR0", "--log", ""} << "--log needs";
         QTest::newRow("send without text") << QStringList{"--send"} << "Missing value";
+        QTest::newRow("send and script") << QStringList{"--send", "CR0", "--script", "-"} << "give one";
+        QTest::newRow("script without a name") << QStringList{"--script", ""} << "--script needs";
         QTest::newRow("log-max without log") << QStringList{"--log-max", "1000"} << "--log-max belongs";
         for (const char *bytes : {"0", "64MiB", "-1", "1e6", "99999999999999999999"})
             QTest::newRow(qPrintable(QStringLiteral("log-max %1").arg(bytes)))
