@@ -61,7 +61,8 @@ int main(int argc, char *argv[])
         }
     }
     if (options.commandLineMode()) {
-        const int exitCode = runCommandLineMode(argc, argv, options, log.get());
+        const int exitCode = options.statusWatch() ? runStatusWatch(argc, argv, options, log.get())
+                                                   : runCommandLineMode(argc, argv, options, log.get());
         return closeLog(log.get()) ? exitCode : CommandLineMode::withWriteFailure(exitCode);
     }
     if (!displayAvailable(QProcessEnvironment::systemEnvironment())) {

@@ -2,6 +2,7 @@
 
 #include "program.h"
 #include "qt/links/portlist.h"
+#include "wire/statusqueries.h"
 
 #include <algorithm>
 #include <optional>
@@ -88,6 +89,16 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
             "Command-line mode: send each line of FILE as --send sends its TEXT, as the lines "
             "arrive; '-' reads standard input. Blank lines and lines starting with # are skipped."),
         QStringLiteral("FILE"));
+    const QCommandLineOption watch(
+        QStringLiteral("watch"),
+        QStringLiteral("Command-line mode: ask the status queries every SECONDS (a whole number, 1 or more) "
+                       "over one connection; print the first answers, then each change, until stopped."),
+        QStringLiteral("SECONDS"));
+    const QCommandLineOption query(
+        QStringLiteral("query"),
+        QStringLiteral("With --watch: ask only this status query (CR0, CR1, CR3, CR4, CR6, CR7, CR9, CRA or "
+                       "\"CR PRESSURE\"). Repeat for more."),
+        QStringLiteral("CODE"));
     const QCommandLineOption speed(
         QStringLiteral("speed"),
         QStringLiteral("With --send or --script: the line's speed, 9600 or 19200 (default)."),
@@ -112,8 +123,8 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
             .arg(TrafficLog::DefaultFileLimit),
         QStringLiteral("BYTES"));
     const QCommandLineOption helpAll(QStringLiteral("help-all"));
-    const QList<QCommandLineOption> options{com1,  com2, simulate, listPorts, send,  script,
-                                            speed, wait, json,     log,       logMax};
+    const QList<QCommandLineOption> options{com1,  com2,  simulate, listPorts, send, script, watch,
+                                            query, speed, wait,     json,      log,  logMax};
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     parser.addOptions(options);
@@ -179,10 +190,35 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
             return refuse(QStringLiteral("--script needs a file name, or - for standard input"));
         chosen.script = parser.value(script);
     }
+    if (parser.isSet(watch)) {
+        if (chosen.commandLineMode())
+            return refuse(
+                QStringLiteral("--watch asks the status queries itself; not with --send or --script"));
+        bool isNumber = false;
+        const int seconds = parser.value(watch).toInt(&isNumber);
+        if (!isNumber || !digitsOnly(parser.value(watch)) || seconds < 1)
+            return refuse(QStringLiteral("--watch takes a whole number of seconds, 1 or more, not '%1'")
+                              .arg(parser.value(watch)));
+        chosen.watch = std::chrono::seconds(seconds);
+        for (const QString &code : parser.values(query)) {
+            const std::string text = code.toStdString();
+            if (std::find(StatusQueries.begin(), StatusQueries.end(), text) == StatusQueries.end())
+                return refuse(
+                    QStringLiteral("--query takes a status query (CR0, CR1, CR3, CR4, CR6, CR7, CR9, CRA, "
+                                   "CR PRESSURE), not '%1'")
+                        .arg(code));
+            chosen.queries.push_back(text);
+        }
+        if (chosen.queries.empty())
+            chosen.queries.assign(StatusQueries.begin(), StatusQueries.end());
+    } else if (parser.isSet(query)) {
+        return refuse(QStringLiteral("--query belongs to the status watch; give --watch too"));
+    }
     for (const QCommandLineOption *own : {&speed, &wait}) {
         if (parser.isSet(*own) && !chosen.commandLineMode())
-            return refuse(QStringLiteral("--%1 belongs to the command-line mode; give --send or --script too")
-                              .arg(own->names().first()));
+            return refuse(
+                QStringLiteral("--%1 belongs to the command-line mode; give --send, --script or --watch too")
+                    .arg(own->names().first()));
     }
     if (parser.isSet(speed)) {
         const auto settings = settingsForSpeed(parser.value(speed));

@@ -54,9 +54,11 @@ QByteArray compact(const QJsonObject &object)
 }
 } // namespace
 
-QByteArray exchangeText(const Exchange &exchange)
+QByteArray exchangeText(const Exchange &exchange, const std::string &time)
 {
     QByteArray line = quoted(exchange.sent) + ' ' + quoted(exchange.trace);
+    if (!time.empty())
+        line.prepend(QByteArray::fromStdString(time) + ' ');
     if (exchange.status)
         line += ' ' + quoted(*exchange.status);
     if (exchange.cut > 0)
@@ -66,7 +68,7 @@ QByteArray exchangeText(const Exchange &exchange)
     return line + '\n';
 }
 
-QByteArray exchangeJson(const Exchange &exchange)
+QByteArray exchangeJson(const Exchange &exchange, const std::string &time)
 {
     QJsonObject object{
         {QStringLiteral("sent"), latin1(exchange.sent)},
@@ -83,6 +85,8 @@ QByteArray exchangeJson(const Exchange &exchange)
         object.insert(QStringLiteral("status"), latin1(*exchange.status));
     if (exchange.value)
         object.insert(QStringLiteral("value"), valueJson(*exchange.value));
+    if (!time.empty())
+        object.insert(QStringLiteral("time"), latin1(time));
     return compact(object);
 }
 
