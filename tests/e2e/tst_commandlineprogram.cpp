@@ -294,6 +294,28 @@ private slots:
         QVERIFY(state.value("port").toString().startsWith("COM1 (/dev/"));
     }
 
+    // The first round whole, then nothing while the simulated projector stands by, until SIGTERM.
+    void aWatchPrintsTheFirstRoundThenChangesUntilStopped()
+    {
+        QProcess console;
+        QSignalSpy finished(&console, &QProcess::finished);
+        console.start(QStringLiteral(TAVO_CONSOLE), {"--simulate", "--watch", "1", "--json"});
+        QByteArray out;
+        QTRY_VERIFY_WITH_TIMEOUT((out += console.readAllStandardOutput()).count('\n') >= 9, RunLimitMs);
+        ::kill(pid_t(console.processId()), SIGTERM);
+        QVERIFY(finished.wait(RunLimitMs));
+        QCOMPARE(console.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(console.exitCode(), 0);
+        const QList<QByteArray> lines = (out + console.readAllStandardOutput()).trimmed().split('\n');
+        QStringList sent;
+        for (const QByteArray &line : lines) {
+            const QJsonObject object = QJsonDocument::fromJson(line).object();
+            QVERIFY2(object.contains("value") && object.contains("time"), line.constData());
+            sent.append(object.value("sent").toString());
+        }
+        QCOMPARE(sent, (QStringList{"CR0", "CR1", "CR3", "CR4", "CR6", "CR7", "CR9", "CRA", "CR PRESSURE"}));
+    }
+
     void aLineLostMidwayEndsWithThree()
     {
         SimulatorOptions options;
