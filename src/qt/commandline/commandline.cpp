@@ -101,16 +101,17 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
         QStringLiteral("CODE"));
     const QCommandLineOption speed(
         QStringLiteral("speed"),
-        QStringLiteral("With --send or --script: the line's speed, 9600 or 19200 (default)."),
+        QStringLiteral("With --send, --script or --watch: the line's speed, 9600 or 19200 (default)."),
         QStringLiteral("BAUD"));
     const QCommandLineOption wait(
         QStringLiteral("wait"),
-        QStringLiteral("With --send or --script: how long a reply may take to reach its CR (default %1).")
+        QStringLiteral(
+            "With --send, --script or --watch: how long a reply may take to reach its CR (default %1).")
             .arg(FreeFormPeriods.reply.count()),
         QStringLiteral("MS"));
     const QCommandLineOption json(
         QStringLiteral("json"),
-        QStringLiteral("With --send or --script: one JSON object per command instead of text."));
+        QStringLiteral("With --send, --script or --watch: one JSON object per command instead of text."));
     const QCommandLineOption log(
         QStringLiteral("log"),
         QStringLiteral(
