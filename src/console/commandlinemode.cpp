@@ -7,13 +7,12 @@
 namespace {
 // CommandPrefix stays empty for the whole run.
 constexpr std::string_view SendPrefix{};
+} // namespace
 
-// In the words of the window's message box, on one line.
-std::string failureText(const SerialError &error)
+std::string CommandLineMode::failureText(const SerialError &error)
 {
     return error.description() + " " + errorNumberText(error.number());
 }
-} // namespace
 
 CommandLineMode::CommandLineMode(SerialPort &port, Timer &wait, Clock clock, CommandSource &texts,
                                  std::string settings, std::chrono::milliseconds waitPeriod, Report report,

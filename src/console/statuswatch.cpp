@@ -1,7 +1,6 @@
 #include "console/statuswatch.h"
 
 #include "console/commandlinemode.h"
-#include "console/messagebox.h"
 #include "console/startport.h"
 #include "wire/framing.h"
 
@@ -11,11 +10,6 @@ namespace {
 // CommandPrefix stays empty for the whole watch.
 constexpr std::string_view QueryPrefix{};
 constexpr int PauseGrowth = 2;
-
-std::string failureText(const SerialError &error)
-{
-    return error.description() + " " + errorNumberText(error.number());
-}
 } // namespace
 
 StatusWatch::StatusWatch(SerialPort &port, Timer &round, Timer &wait, Timer &reopen, Clock clock,
@@ -34,7 +28,7 @@ StatusWatch::StatusWatch(SerialPort &port, Timer &round, Timer &wait, Timer &reo
     m_wait.setOnTick([this] { answered(); });
     m_reopen.setOnTick([this] { tryReopen(); });
     m_port.setOnComm([this] { received(); });
-    m_port.setOnLost([this](const SerialError &error) { lost(failureText(error)); });
+    m_port.setOnLost([this](const SerialError &error) { lost(CommandLineMode::failureText(error)); });
 }
 
 void StatusWatch::start()
@@ -42,7 +36,7 @@ void StatusWatch::start()
     try {
         openStartPort(m_port, m_settings);
     } catch (const SerialError &error) {
-        finish(CommandLineMode::PortFailed, failureText(error));
+        finish(CommandLineMode::PortFailed, CommandLineMode::failureText(error));
         return;
     }
     m_round.setEnabled(true);
@@ -75,7 +69,7 @@ void StatusWatch::askNext()
         m_port.Output(frameCommand(QueryPrefix, m_queries[m_asking]));
     } catch (const SerialError &error) {
         m_port.setPortOpen(false);
-        lost(failureText(error));
+        lost(CommandLineMode::failureText(error));
         return;
     }
     m_wait.setEnabled(true);
