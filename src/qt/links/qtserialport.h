@@ -30,6 +30,7 @@ public:
     void Output(const std::string &bytes) override;
     std::string Input() override;
     int CommEvent() const override { return m_event; }
+    std::string portName() const override;
 
     // Every link opened from now on writes its traffic to the log; nullptr keeps none.
     void setTrafficLog(TrafficLog *log) { m_log = log; }
@@ -41,8 +42,6 @@ public:
     const std::string &settings() const { return m_settings; }
 
 private:
-    // The port's name in messages: "COM1 (/dev/ttyUSB0)"; for auto, the device it was chosen as.
-    std::string portName() const;
     [[noreturn]] void fail(const SerialError &error) const;
     Endpoint linkEndpoint();
     void replaceLink(std::unique_ptr<ByteLink> link);
