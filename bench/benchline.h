@@ -1,7 +1,7 @@
 #pragma once
 
+#include "link/serialport.h"
 #include "ptyline.h"
-#include "serial/serialport.h"
 #include "windowconsole.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 // Holds buttons of the real console against a pseudo-terminal and measures what reaches the line.
 #include "benchline.h"
-#include "links/trafficlog.h"
+#include "link/trafficlog.h"
 
 #include <cstdio>
 #include <optional>

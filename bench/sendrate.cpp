@@ -1,8 +1,9 @@
 // The command-line mode sends status queries one after another to a simulated projector that answers at
 // once, and measures how fast the pace that follows the replies goes.
-#include "qt/cli/commandlinemode.h"
-#include "qt/qtserialport.h"
+#include "console/commandlinemode.h"
+#include "qt/links/qtserialport.h"
 #include "qt/simulator/simulatedprojector.h"
+#include "qt/window/qttimer.h"
 
 #include <algorithm>
 #include <chrono>
@@ -32,8 +33,10 @@ int main(int argc, char *argv[])
     int answered = 0;
     int exitCode = -1;
     QEventLoop loop;
+    QtTimer wait(Wait);
     CommandLineMode mode(
-        port, std::vector<std::string>(Queries, "CR0"), Settings19200, Wait,
+        port, wait, [] { return std::chrono::steady_clock::now().time_since_epoch(); },
+        std::vector<std::string>(Queries, "CR0"), Settings19200, Wait,
         [&](const Exchange &exchange) {
             times.push_back(exchange.time.count());
             answered += exchange.answered ? 1 : 0;
@@ -45,7 +48,7 @@ int main(int argc, char *argv[])
             loop.quit();
         });
     const auto start = std::chrono::steady_clock::now();
-    QTimer::singleShot(0, &mode, &CommandLineMode::start);
+    QTimer::singleShot(0, &app, [&mode] { mode.start(); });
     loop.exec();
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (times.empty())

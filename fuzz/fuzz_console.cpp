@@ -1,9 +1,9 @@
 // The console's core driven by arbitrary input: received chunks in any pieces, interleaved with clicks,
 // holds, free-form sends and timer ticks. Nothing may crash, and nothing may reach the line that no
 // handler sent.
-#include "commands/holdtable.h"
-#include "commands/oneshottable.h"
 #include "consolefixture.h"
+#include "wire/holdtable.h"
+#include "wire/oneshottable.h"
 
 #include <cstdint>
 #include <cstdlib>

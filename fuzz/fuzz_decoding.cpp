@@ -1,10 +1,10 @@
 // Any command last sent and any bytes received: the trace keeps its shape and the decoding gives
 // only a text it can give.
-#include "commands/framing.h"
-#include "commands/trace.h"
-#include "replies/decodingtables.h"
-#include "replies/pressure.h"
-#include "replies/statusdecoding.h"
+#include "wire/decodingtables.h"
+#include "wire/framing.h"
+#include "wire/pressure.h"
+#include "wire/statusdecoding.h"
+#include "wire/trace.h"
 
 #include <array>
 #include <cstdint>

@@ -1,5 +1,6 @@
-# cmake -DPROGRAM=... -DPAGE=....1 -P checkmanpage.cmake: the man page renders without a warning and
-# documents every option the program's --help offers.
+# cmake -DPROGRAM=... -DPAGE=....1 [-DREADME=README.md] -P checkmanpage.cmake: the man page renders
+# without a warning and documents every option the program's --help offers; with the README, the page
+# and the README both name every kind of endpoint --help offers.
 execute_process(COMMAND ${PROGRAM} --help OUTPUT_VARIABLE help RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
     message(FATAL_ERROR "${PROGRAM} --help ended with ${status}")
@@ -18,10 +19,25 @@ if(missing)
     message(FATAL_ERROR "${PAGE} does not document: ${missing}")
 endif()
 
+# The console's kinds of endpoint, as its --help names them, in the page and in the README.
+if(README)
+    file(READ ${README} readme)
+    string(REGEX MATCHALL "[a-z0-9]+://HOST:PORT" kinds "${help}")
+    list(REMOVE_DUPLICATES kinds)
+    foreach(kind IN LISTS kinds)
+        string(REPLACE "://HOST:PORT" "" scheme "${kind}")
+        string(FIND "${roff}" "\\fB${scheme}://\\fR" inPage)
+        string(FIND "${readme}" "`${kind}`" inReadme)
+        if(inPage EQUAL -1 OR inReadme EQUAL -1)
+            message(FATAL_ERROR "${PAGE} or ${README} does not name the endpoint ${kind}")
+        endif()
+    endforeach()
+endif()
+
 find_program(MAN man REQUIRED)
 execute_process(COMMAND ${MAN} --warnings -l ${PAGE}
     OUTPUT_QUIET ERROR_VARIABLE warnings RESULT_VARIABLE status)
 if(NOT status EQUAL 0 OR warnings)
     message(FATAL_ERROR "man -l ${PAGE}: ${status} ${warnings}")
 endif()
-message(STATUS "${PAGE}: ${options} documented, no warnings")
+message(STATUS "${PAGE}: ${options} ${kinds} documented, no warnings")

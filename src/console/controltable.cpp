@@ -1,6 +1,7 @@
 #include "console/controltable.h"
 
-#include "console/findrow.h"
+#include "program.h"
+#include "wire/findrow.h"
 
 #include <array>
 #include <cstddef>
@@ -13,7 +14,7 @@ constexpr std::uint32_t StatusRed = 0xFF0000;
 constexpr std::optional<std::uint32_t> SystemColour = std::nullopt;
 constexpr std::string_view OnWindow = "";
 
-constexpr WindowSpec Window{"TAVO   QT27S   CONTROL   Ver.1.40", WindowBack, 9495, 8730, 9600, 9100};
+constexpr WindowSpec Window{"TAVO   QT27S   CONTROL   Ver." TAVO_VERSION, WindowBack, 9495, 8730, 9600, 9100};
 
 constexpr FontSpec G9{FontFace::Gothic, 9, false};
 constexpr FontSpec G825{FontFace::Gothic, 8.25, false};

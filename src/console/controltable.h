@@ -1,6 +1,6 @@
 #pragma once
 
-#include "replies/replyperiods.h"
+#include "wire/replyperiods.h"
 
 #include <chrono>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "console/form1.h"
 
-#include "commands/holdtable.h"
-#include "commands/oneshottable.h"
+#include "wire/holdtable.h"
+#include "wire/oneshottable.h"
 
 // A control whose click has a handler of its own rather than a row of the one-shot table.
 struct Form1::NamedClick

@@ -4,7 +4,7 @@
 #include "console/formfields.h"
 #include "console/messagebox.h"
 #include "console/timer.h"
-#include "serial/serialport.h"
+#include "link/serialport.h"
 
 #include <cstdint>
 #include <string>

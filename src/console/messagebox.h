@@ -2,6 +2,12 @@
 
 #include <string>
 
+// How a failure's number is shown after its description: "(error 6)".
+inline std::string errorNumberText(int number)
+{
+    return "(error " + std::to_string(number) + ")";
+}
+
 // The modal message box: one OK button, the application's title.
 class MessageBox
 {

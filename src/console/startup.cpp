@@ -1,7 +1,8 @@
 #include "console/centring.h"
 #include "console/form1.h"
+#include "console/startport.h"
 #include "console/windowheights.h"
-#include "serial/linesettings.h"
+#include "link/linesettings.h"
 
 void Form1::Form_Load()
 {
@@ -14,12 +15,17 @@ void Form1::Form_Load()
     m_fields.RepeatCode = 0;
     m_fields.AwaitingReply = 0;
     m_fields.ReceiveBuffer.clear();
-    m_p.MSComm1.setCommPort(1);
-    m_p.MSComm1.setSettings(m_fields.PortSettings);
-    m_p.MSComm1.setPortOpen(true);
+    openStartPort(m_p.MSComm1, m_fields.PortSettings);
     // Selecting an option raises no click of its own here; the COM1 choice runs as if the operator made it.
     m_p.controls.select("Option1");
     Option1_Click();
+}
+
+void openStartPort(SerialPort &port, const std::string &settings)
+{
+    port.setCommPort(1);
+    port.setSettings(settings);
+    port.setPortOpen(true);
 }
 
 void Form1::Command16_Click()

@@ -1,10 +1,11 @@
 #include "simulator/simulatoroptions.h"
 
+#include "program.h"
+
 #include <algorithm>
 #include <charconv>
 
 namespace {
-constexpr int UsageExitCode = 2;
 constexpr int MaxDelayMs = 60000;
 constexpr int MaxPieces = 64;
 constexpr int MaxDropEvery = 1000000;

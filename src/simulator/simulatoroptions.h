@@ -1,6 +1,6 @@
 #pragma once
 
-#include "links/hostport.h"
+#include "link/hostport.h"
 
 #include <chrono>
 #include <cstdint>

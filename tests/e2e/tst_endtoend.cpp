@@ -1,6 +1,6 @@
-#include "qt/consoleapp.h"
-#include "qt/qtserialport.h"
+#include "qt/links/qtserialport.h"
 #include "qt/simulator/simulatedprojector.h"
+#include "qt/window/consoleapp.h"
 #include "windowconsole.h"
 
 #include <QLineEdit>

@@ -1,4 +1,4 @@
-#include "qt/commandline.h"
+#include "qt/commandline/commandline.h"
 
 #include <QTest>
 

@@ -1,4 +1,4 @@
-#include "qt/displaycheck.h"
+#include "qt/window/displaycheck.h"
 
 #include <QTemporaryDir>
 #include <QTest>

@@ -1,4 +1,4 @@
-#include "qt/cli/exchangeoutput.h"
+#include "qt/commandline/exchangeoutput.h"
 
 #include <QTest>
 

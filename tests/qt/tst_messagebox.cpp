@@ -1,4 +1,4 @@
-#include "qt/qtmessagebox.h"
+#include "qt/window/qtmessagebox.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,9 +1,9 @@
-#include "commands/oneshottable.h"
 #include "console/controltable.h"
 #include "fakeserialport.h"
 #include "ptyline.h"
-#include "qt/qtmessagebox.h"
+#include "qt/window/qtmessagebox.h"
 #include "windowconsole.h"
+#include "wire/oneshottable.h"
 
 #include <QAccessible>
 #include <QApplication>

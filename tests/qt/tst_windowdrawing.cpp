@@ -1,6 +1,6 @@
 #include "console/controltable.h"
-#include "qt/captionbutton.h"
-#include "qt/consolewindow.h"
+#include "qt/window/captionbutton.h"
+#include "qt/window/consolewindow.h"
 
 #include <map>
 #include <set>

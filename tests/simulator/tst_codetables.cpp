@@ -1,6 +1,6 @@
-#include "commands/holdtable.h"
-#include "commands/oneshottable.h"
 #include "simulator/projector.h"
+#include "wire/holdtable.h"
+#include "wire/oneshottable.h"
 
 #include <QTest>
 

@@ -1,4 +1,4 @@
-#include "qt/commandline.h"
+#include "program.h"
 
 #include <QProcess>
 #include <QRegularExpression>
@@ -39,7 +39,7 @@ private slots:
         const Run run({"--version"});
         QVERIFY(run.finished);
         QCOMPARE(run.exitCode, 0);
-        QCOMPARE(run.out, ConsoleVersion + '\n');
+        QCOMPARE(run.out, QStringLiteral(TAVO_VERSION) + '\n');
         QVERIFY(run.err.isEmpty());
     }
 

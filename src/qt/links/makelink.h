@@ -1,7 +1,7 @@
 #pragma once
 
-#include "links/bytelink.h"
-#include "links/endpoint.h"
+#include "link/bytelink.h"
+#include "link/endpoint.h"
 
 #include <memory>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "links/portchoice.h"
+#include "link/portchoice.h"
 
 #include <vector>
 

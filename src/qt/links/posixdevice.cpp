@@ -1,6 +1,6 @@
 #include "qt/links/posixdevice.h"
 
-#include "links/devicerights.h"
+#include "link/devicerights.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "serial/serialerror.h"
+#include "link/serialerror.h"
 
 #include <optional>
 #include <string>

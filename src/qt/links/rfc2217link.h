@@ -1,6 +1,6 @@
 #pragma once
 
-#include "links/rfc2217codec.h"
+#include "link/rfc2217codec.h"
 #include "qt/links/tcplink.h"
 
 // A serial device server reached by telnet with the COM port control option: the console sets the

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "links/bytelink.h"
+#include "link/bytelink.h"
 
 #include <QObject>
 #include <QSerialPort>

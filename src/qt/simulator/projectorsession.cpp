@@ -1,6 +1,6 @@
 #include "qt/simulator/projectorsession.h"
 
-#include "commands/trace.h"
+#include "wire/trace.h"
 
 #include <algorithm>
 

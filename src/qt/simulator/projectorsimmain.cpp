@@ -1,4 +1,4 @@
-#include "qt/commandline.h"
+#include "program.h"
 #include "qt/simulator/projectorserver.h"
 #include "qt/simulator/simulatedprojector.h"
 #include "simulator/simulatoroptions.h"
@@ -12,7 +12,6 @@
 #include <QCoreApplication>
 
 namespace {
-constexpr int UsageExitCode = 2;
 constexpr int FailureExitCode = 1;
 
 void logToStderr(const std::string &line)
@@ -37,7 +36,7 @@ void announce(const QString &endpoint)
 int main(int argc, char *argv[])
 {
     const SimulatorCommandLine commandLine = parseSimulatorCommandLine(
-        std::vector<std::string>(argv + 1, argv + argc), ConsoleVersion.toStdString());
+        std::vector<std::string>(argv + 1, argv + argc), std::string(ProgramVersion));
     if (!commandLine.run) {
         if (!commandLine.error.empty())
             std::fprintf(stderr, "%s\n", commandLine.error.c_str());

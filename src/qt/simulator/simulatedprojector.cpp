@@ -1,6 +1,6 @@
 #include "qt/simulator/simulatedprojector.h"
 
-#include "qt/pseudoterminal.h"
+#include "qt/simulator/pseudoterminal.h"
 
 #include <array>
 #include <cerrno>

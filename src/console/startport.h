@@ -1,0 +1,9 @@
+#pragma once
+
+#include "link/serialport.h"
+
+#include <string>
+
+// COM1 opened as the console opens it at start, with the given line settings; throws SerialError when
+// it cannot.
+void openStartPort(SerialPort &port, const std::string &settings);

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "link/linesettings.h"
+#include "link/serialerror.h"
+
+#include <cstddef>
+#include <functional>
+#include <string>
+
+// One way to reach a projector's serial line (a device, raw TCP, RFC 2217): bytes in order both ways.
+// It knows nothing of COM numbers or handlers. Its failures are SerialErrors whose description is the
+// bare reason ("no such device"); the port that owns the link puts its own name in front.
+class ByteLink
+{
+public:
+    // At most this many bytes wait for a slow line; a write that would pass it fails whole.
+    static constexpr std::size_t WriteQueueLimit = 64 * 1024;
+
+    virtual ~ByteLink() = default;
+
+    // Opens with the given line settings; throws SerialError when it cannot, and is closed then.
+    virtual void open(const LineSettings &line) = 0;
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+    // New settings on an open link, at once.
+    virtual void setLineSettings(const LineSettings &line) = 0;
+    // Queues every byte, in order, and starts them on their way at once. Throws SerialError, having
+    // queued nothing, when the link is closed or the bytes would pass WriteQueueLimit.
+    virtual void write(const std::string &bytes) = 0;
+    // Everything received and not yet read, removed from the link.
+    virtual std::string readAll() = 0;
+    // Bytes that write() accepted and the line has not taken yet.
+    virtual std::size_t bytesWaiting() const = 0;
+
+    // Raised after every arrival of at least one byte.
+    void setOnArrived(std::function<void()> handler) { m_onArrived = std::move(handler); }
+    // Raised once when an open link is lost (adapter pulled, server gone); the link is closed by then.
+    void setOnLost(std::function<void(const SerialError &)> handler) { m_onLost = std::move(handler); }
+
+protected:
+    void raiseArrived()
+    {
+        if (m_onArrived)
+            m_onArrived();
+    }
+    void raiseLost(const SerialError &error)
+    {
+        if (m_onLost)
+            m_onLost(error);
+    }
+
+private:
+    std::function<void()> m_onArrived;
+    std::function<void(const SerialError &)> m_onLost;
+};

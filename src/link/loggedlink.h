@@ -1,0 +1,28 @@
+#pragma once
+
+#include "link/bytelink.h"
+#include "link/trafficlog.h"
+
+#include <memory>
+#include <string>
+
+// A byte link that writes everything it carries, and every open, close, loss and failed open, to the
+// traffic log under its port's name.
+class LoggedLink : public ByteLink
+{
+public:
+    LoggedLink(std::unique_ptr<ByteLink> inner, TrafficLog &log, std::string portName);
+
+    void open(const LineSettings &line) override;
+    void close() override;
+    bool isOpen() const override { return m_inner->isOpen(); }
+    void setLineSettings(const LineSettings &line) override;
+    void write(const std::string &bytes) override;
+    std::string readAll() override;
+    std::size_t bytesWaiting() const override { return m_inner->bytesWaiting(); }
+
+private:
+    std::unique_ptr<ByteLink> m_inner;
+    TrafficLog &m_log;
+    std::string m_portName;
+};

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "link/linesettings.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// The client side of telnet with the COM port control option: the operator's bytes in and out unchanged,
+// the line settings sent to the server, and the server's negotiation answered without ever looping.
+class Rfc2217Codec
+{
+public:
+    static constexpr unsigned char Iac = 255;
+    static constexpr unsigned char Binary = 0;
+    static constexpr unsigned char ComPort = 44;
+
+    // What arrived, split: the data for the operator and what must go back to the server.
+    struct Decoded
+    {
+        std::string data;
+        std::string answer;
+    };
+
+    // A new connection: forgets everything and returns the opening offers (BINARY both ways, COM port
+    // control), followed by the line settings once the server agrees to COM port control.
+    std::string start(const LineSettings &line);
+    // The operator's bytes as they go on the wire: every 255 doubled.
+    static std::string encode(std::string_view data);
+    // New line settings: the wire bytes that send the speed and whatever else changed, now, or nothing
+    // until the server takes COM port control (then all of them go).
+    std::string setLine(const LineSettings &line);
+    // Takes bytes in any pieces; a command split between two arrivals is completed by the next.
+    Decoded decode(std::string_view wire);
+
+    bool comPortAgreed() const { return m_us[ComPort] == State::Yes; }
+    // The speed the server last said it runs at, 0 before it has said.
+    int acknowledgedBaud() const { return m_acknowledgedBaud; }
+
+private:
+    enum class State : std::uint8_t { No, Asked, Yes };
+    enum class Reading : std::uint8_t { Data, Command, Option, Sub, SubCommand };
+
+    static std::string settingsWire(const LineSettings &line, const LineSettings *previous);
+    void negotiate(unsigned char verb, unsigned char option, std::string &answer);
+    void endSubnegotiation();
+
+    std::array<State, 256> m_us{};   // options we perform (WILL)
+    std::array<State, 256> m_them{}; // options the server performs (DO)
+    Reading m_reading = Reading::Data;
+    unsigned char m_verb = 0;
+    std::string m_sub;
+    LineSettings m_line;
+    bool m_settingsPending = false;
+    int m_acknowledgedBaud = 0;
+};

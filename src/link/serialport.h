@@ -1,0 +1,52 @@
+#pragma once
+
+#include "link/serialerror.h"
+
+#include <functional>
+#include <string>
+
+// The console's one serial port (MSComm1): what the handlers ask of it, and no more.
+// Strings carry one byte per char (0 to 255), never an encoding.
+class SerialPort
+{
+public:
+    // CommEvent code of an arrival of characters; every other code is ignored by the receive path.
+    static constexpr int ReceiveEvent = 2;
+
+    virtual ~SerialPort() = default;
+
+    // Selects COM1 or COM2 for the next open; written only while the port is closed.
+    virtual void setCommPort(int port) = 0;
+    virtual int CommPort() const = 0;
+    // "19200,N,8,1" or "9600,N,8,1"; takes effect at once on an open port.
+    virtual void setSettings(const std::string &settings) = 0;
+    virtual bool PortOpen() const = 0;
+    virtual void setPortOpen(bool open) = 0;
+    // Transmits every byte in order; throws SerialError when the port cannot take them.
+    virtual void Output(const std::string &bytes) = 0;
+    // Everything received and not yet read, removed from the port.
+    virtual std::string Input() = 0;
+    virtual int CommEvent() const = 0;
+
+    // Raised on the UI thread after every arrival of at least one character; arrivals that come before it
+    // is raised may be told as one.
+    void setOnComm(std::function<void()> handler) { m_onComm = std::move(handler); }
+    // Raised once when an open port is lost (adapter pulled out, far end gone); the port is closed by then.
+    void setOnLost(std::function<void(const SerialError &)> handler) { m_onLost = std::move(handler); }
+
+protected:
+    void raiseOnComm()
+    {
+        if (m_onComm)
+            m_onComm();
+    }
+    void raiseLost(const SerialError &error)
+    {
+        if (m_onLost)
+            m_onLost(error);
+    }
+
+private:
+    std::function<void()> m_onComm;
+    std::function<void(const SerialError &)> m_onLost;
+};

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "link/endpoint.h"
+#include "link/linesettings.h"
+#include "wire/replyperiods.h"
+
+#include <chrono>
+#include <string>
+
+#include <QString>
+#include <QStringList>
+
+// What the command line asks of the console.
+struct ConsoleOptions
+{
+    Endpoint com1;
+    Endpoint com2;
+    // COM1 and COM2 are simulated projectors on pseudo-terminals; no device may be named then.
+    bool simulate = false;
+    // The traffic log's file; empty keeps no log.
+    QString logFile;
+    // The command-line mode: these texts are sent in order and no window opens. Empty runs the window.
+    QStringList sends;
+    std::string settings = Settings19200;
+    // How long a reply may take to reach its CR; a free-form SEND's reply period unless given.
+    std::chrono::milliseconds wait = FreeFormPeriods.reply;
+    bool json = false;
+};
+
+// The outcome of reading the command line: run with options, or print and exit.
+struct CommandLine
+{
+    bool run = false;
+    int exitCode = 0;
+    QString output; // for stdout
+    QString error;  // one line for stderr
+    ConsoleOptions options;
+};
+
+CommandLine parseCommandLine(const QStringList &arguments);

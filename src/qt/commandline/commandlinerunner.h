@@ -1,0 +1,8 @@
+#pragma once
+
+#include "link/trafficlog.h"
+#include "qt/commandline/commandline.h"
+
+// Runs the command-line mode to its end: no window, COM1 only, one line per command on stdout.
+// Returns the exit code.
+int runCommandLineMode(int argc, char *argv[], const ConsoleOptions &options, TrafficLog *log);

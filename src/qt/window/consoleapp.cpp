@@ -1,0 +1,54 @@
+#include "qt/window/consoleapp.h"
+
+#include "console/controltable.h"
+#include "program.h"
+
+#include <cstdio>
+#include <stdexcept>
+
+#include <QApplication>
+
+ConsoleApp::ConsoleApp(const ConsoleOptions &options, TrafficLog *log)
+    : m_endpoints(options), m_port(m_endpoints.endpoint(1), m_endpoints.endpoint(2)),
+      m_timer1(Timer1Interval), m_timer2(Timer2Interval), m_timer3(Timer3Interval), m_timer4(Timer4Interval),
+      m_messages(&m_window),
+      m_form(Platform{m_port, m_timer1, m_timer2, m_timer3, m_timer4, m_window, m_messages})
+{
+    m_port.setTrafficLog(log);
+    m_window.attach(m_form);
+    m_window.onUnload = [] { QCoreApplication::exit(0); };
+}
+
+bool ConsoleApp::start()
+{
+    try {
+        m_form.Form_Load();
+    } catch (const SerialError &error) {
+        QtMessageBox(nullptr).error(error.number(), error.description());
+        return false;
+    }
+    m_window.show();
+    return true;
+}
+
+int runWindow(int argc, char *argv[], const ConsoleOptions &options, TrafficLog *log)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("tavo-console"));
+    QApplication::setApplicationVersion(QStringLiteral(TAVO_VERSION));
+    std::unique_ptr<ConsoleApp> consoleApp;
+    try {
+        consoleApp = std::make_unique<ConsoleApp>(options, log);
+    } catch (const std::runtime_error &error) {
+        std::fprintf(stderr, "tavo-console: %s\n", error.what());
+        return 1;
+    }
+    ConsoleApp &console = *consoleApp;
+    if (!console.simulators().empty())
+        std::fprintf(stderr, "tavo-console: simulated projectors: COM1 on %s, COM2 on %s\n",
+                     console.simulators()[0]->slavePath().c_str(),
+                     console.simulators()[1]->slavePath().c_str());
+    if (!console.start())
+        return 1;
+    return QApplication::exec();
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "console/form1.h"
+#include "qt/commandline/commandline.h"
+#include "qt/commandline/portendpoints.h"
+#include "qt/links/qtserialport.h"
+#include "qt/window/consolewindow.h"
+#include "qt/window/qtmessagebox.h"
+#include "qt/window/qttimer.h"
+
+// The console put together: the Qt window, timers, message box and serial port under one Form1.
+class ConsoleApp
+{
+public:
+    // The traffic log, when given, records every link the port opens.
+    explicit ConsoleApp(const ConsoleOptions &options, TrafficLog *log = nullptr);
+
+    // Start-up, then the window is shown; false when start-up failed and the operator was told why.
+    bool start();
+    ConsoleWindow &window() { return m_window; }
+    // The simulated projectors on COM1 and COM2, or none when the console drives real devices.
+    const std::vector<std::unique_ptr<SimulatedProjector>> &simulators() const
+    {
+        return m_endpoints.simulators();
+    }
+
+private:
+    // Before the port, which opens their devices.
+    PortEndpoints m_endpoints;
+    QtSerialPort m_port;
+    QtTimer m_timer1;
+    QtTimer m_timer2;
+    QtTimer m_timer3;
+    QtTimer m_timer4;
+    ConsoleWindow m_window;
+    QtMessageBox m_messages;
+    Form1 m_form;
+};
+
+// Runs the window to its end and returns the exit code.
+int runWindow(int argc, char *argv[], const ConsoleOptions &options, TrafficLog *log);

@@ -1,0 +1,130 @@
+#include "console/commandlinemode.h"
+#include "fakeserialport.h"
+#include "virtualclock.h"
+
+#include <QTest>
+
+using namespace std::chrono_literals;
+
+namespace {
+constexpr auto Wait = 2000ms;
+
+// The command-line mode on a fake port and the virtual clock, with what it reported and how it ended.
+struct Run
+{
+    explicit Run(std::vector<std::string> texts, std::string settings = "19200,N,8,1")
+        : mode(
+              port, wait, [this] { return clock.now(); }, std::move(texts), std::move(settings), Wait,
+              [this](const Exchange &exchange) { exchanges.push_back(exchange); },
+              [this](int code, const std::string &text) {
+                  exitCode = code;
+                  error = text;
+              })
+    {
+    }
+
+    VirtualClock clock;
+    VirtualTimer &wait = clock.makeTimer(Wait);
+    FakeSerialPort port;
+    std::vector<Exchange> exchanges;
+    int exitCode = -1;
+    std::string error;
+    CommandLineMode mode;
+};
+} // namespace
+
+class TestCommandLineMode : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void opensAsStartUpDoesAndSendsOneTextAtATime()
+    {
+        Run run({"CR0", "C00"}, "9600,N,8,1");
+        run.mode.start();
+        QCOMPARE(run.port.log, (std::vector<std::string>{"CommPort 1", "Settings 9600,N,8,1", "PortOpen 1",
+                                                         "Output CR0\r"}));
+        run.clock.advance(30ms);
+        run.port.deliver("80\r");
+        QCOMPARE(run.port.writes, (std::vector<std::string>{"CR0\r", "C00\r"}));
+        QCOMPARE(run.exchanges.size(), std::size_t(1));
+        const Exchange &first = run.exchanges[0];
+        QVERIFY(first.answered);
+        QCOMPARE(first.trace, std::string(" 8 0 CR "));
+        QCOMPARE(first.status, std::optional<std::string>(" Stand by"));
+        QCOMPARE(first.time.count(), 30.0);
+        run.port.deliver("\x06\r");
+        QCOMPARE(run.exchanges.size(), std::size_t(2));
+        QCOMPARE(run.exchanges[1].status, std::optional<std::string>());
+        QCOMPARE(run.port.log.back(), std::string("PortOpen 0"));
+        QCOMPARE(run.exitCode, CommandLineMode::AllAnswered);
+    }
+
+    void aReplyIsCompleteAtItsFirstCr_data()
+    {
+        QTest::addColumn<QStringList>("pieces");
+        QTest::addColumn<QString>("reply");
+        QTest::newRow("in one piece") << QStringList{"00\r"} << "00\r";
+        QTest::newRow("in pieces") << QStringList{"0", "0", "\r"} << "00\r";
+        QTest::newRow("bytes after the CR are no part of it") << QStringList{"0", "0\r2", "0\r"} << "00\r";
+    }
+    void aReplyIsCompleteAtItsFirstCr()
+    {
+        QFETCH(QStringList, pieces);
+        QFETCH(QString, reply);
+        Run run({"CR0"});
+        run.mode.start();
+        for (const QString &piece : pieces)
+            run.port.deliver(piece.toStdString());
+        QCOMPARE(run.exchanges.size(), std::size_t(1));
+        QCOMPARE(run.exchanges[0].reply, reply.toStdString());
+        QCOMPARE(run.exchanges[0].status, std::optional<std::string>(" Power ON"));
+    }
+
+    void aReplyThatDoesNotComeInTimeIsNoReply()
+    {
+        Run run({"CR0", "CR1"});
+        run.mode.start();
+        run.clock.advance(Wait - 1ms);
+        QVERIFY(run.exchanges.empty());
+        run.clock.advance(1ms);
+        QCOMPARE(run.exchanges.size(), std::size_t(1));
+        QVERIFY(!run.exchanges[0].answered);
+        QCOMPARE(run.exchanges[0].trace, std::string(" X X X X"));
+        QCOMPARE(run.exchanges[0].status, std::optional<std::string>(""));
+        QCOMPARE(run.port.writes.size(), std::size_t(2));
+        // A late reply comes within the next exchange and is taken as its own.
+        run.port.deliver("80\r");
+        QCOMPARE(run.exchanges[1].reply, std::string("80\r"));
+        QCOMPARE(run.exitCode, CommandLineMode::NotAllAnswered);
+    }
+
+    void aPortThatFailsEndsTheRunWithThree_data()
+    {
+        QTest::addColumn<bool>("atOpen");
+        QTest::addColumn<int>("reported");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("at the open") << true << 0 << "COM1 (fake): no such device (error 1)";
+        QTest::newRow("lost midway") << false << 1 << "COM1 (fake): the connection was lost (error 6)";
+    }
+    void aPortThatFailsEndsTheRunWithThree()
+    {
+        QFETCH(bool, atOpen);
+        QFETCH(int, reported);
+        QFETCH(QString, error);
+        Run run({"CR0", "CR1"});
+        if (atOpen)
+            run.port.failingPorts.insert(1);
+        run.mode.start();
+        if (!atOpen)
+            run.port.lose();
+        run.clock.advance(10 * Wait);
+        QCOMPARE(run.exitCode, CommandLineMode::PortFailed);
+        QCOMPARE(run.error, error.toStdString());
+        QCOMPARE(int(run.exchanges.size()), reported);
+        QCOMPARE(run.port.writes.size(), std::size_t(atOpen ? 0 : 1));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCommandLineMode)
+#include "tst_commandlinemode.moc"

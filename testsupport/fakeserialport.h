@@ -1,0 +1,40 @@
+#pragma once
+
+#include "link/serialport.h"
+
+#include <set>
+#include <string>
+#include <vector>
+
+// A serial port for tests: records every call and byte, delivers received chunks, fails on demand.
+class FakeSerialPort : public SerialPort
+{
+public:
+    void setCommPort(int port) override;
+    int CommPort() const override { return m_commPort; }
+    void setSettings(const std::string &settings) override;
+    bool PortOpen() const override { return m_open; }
+    void setPortOpen(bool open) override;
+    void Output(const std::string &bytes) override;
+    std::string Input() override;
+    int CommEvent() const override { return m_event; }
+
+    // Characters arriving from the projector, raising OnComm once.
+    void deliver(const std::string &bytes);
+    // An OnComm with another event code.
+    void raiseEvent(int code);
+    // The far end goes away: the port closes and reports it.
+    void lose();
+
+    std::set<int> failingPorts; // opening these fails with "no such device"
+    std::string written;        // every byte that reached the line, in order
+    std::vector<std::string> writes;
+    std::vector<std::string> log; // "CommPort 1", "Settings 19200,N,8,1", "PortOpen 1", "Output ..."
+
+private:
+    int m_commPort = 1;
+    bool m_open = false;
+    int m_event = 0;
+    std::string m_settings;
+    std::string m_pending;
+};

@@ -1,0 +1,97 @@
+#include "loopbacklistener.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <stdexcept>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+// Connections beyond the one the queue holds: their handshakes are dropped and retried, never answered.
+constexpr int QueueFillers = 3;
+
+sockaddr_in loopback(std::uint16_t port)
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return address;
+}
+
+int boundSocket(std::uint16_t &port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address = loopback(0);
+    socklen_t length = sizeof address;
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) != 0)
+        throw std::runtime_error("no loopback port");
+    port = ntohs(address.sin_port);
+    return fd;
+}
+} // namespace
+
+std::uint16_t freeLoopbackPort()
+{
+    std::uint16_t port = 0;
+    ::close(boundSocket(port));
+    return port;
+}
+
+LoopbackListener::LoopbackListener()
+{
+    m_listener = boundSocket(m_port);
+    // A backlog of 0 holds one connection that is not accepted yet.
+    if (::listen(m_listener, 0) != 0)
+        throw std::runtime_error("cannot listen on loopback");
+}
+
+LoopbackListener::~LoopbackListener()
+{
+    for (const int fd : m_waiting)
+        ::close(fd);
+    if (m_peer >= 0)
+        ::close(m_peer);
+    ::close(m_listener);
+}
+
+void LoopbackListener::fillAcceptQueue()
+{
+    const sockaddr_in address = loopback(m_port);
+    for (int i = 0; i < QueueFillers; ++i) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        ::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address);
+        m_waiting.push_back(fd);
+    }
+}
+
+bool LoopbackListener::accept(std::chrono::milliseconds wait)
+{
+    pollfd ready{m_listener, POLLIN, 0};
+    if (::poll(&ready, 1, int(wait.count())) <= 0)
+        return false;
+    m_peer = ::accept(m_listener, nullptr, nullptr);
+    return m_peer >= 0;
+}
+
+std::string LoopbackListener::readUntilQuiet(std::chrono::milliseconds quiet)
+{
+    std::string received;
+    char chunk[65536];
+    for (pollfd ready{m_peer, POLLIN, 0}; ::poll(&ready, 1, int(quiet.count())) > 0;) {
+        const ssize_t n = ::read(m_peer, chunk, sizeof chunk);
+        if (n <= 0)
+            break;
+        received.append(chunk, std::size_t(n));
+    }
+    return received;
+}
+
+void LoopbackListener::hangUp()
+{
+    ::close(m_peer);
+    m_peer = -1;
+}

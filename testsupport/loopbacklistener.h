@@ -1,0 +1,36 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// A port on 127.0.0.1 that nothing listens on when asked; refused at once.
+std::uint16_t freeLoopbackPort();
+
+// A TCP listener on 127.0.0.1 that the test drives by hand: it accepts only when told and reads only when
+// told, so a far end that never reads, or one that never answers, is a real socket.
+class LoopbackListener
+{
+public:
+    LoopbackListener();
+    ~LoopbackListener();
+    LoopbackListener(const LoopbackListener &) = delete;
+    LoopbackListener &operator=(const LoopbackListener &) = delete;
+
+    std::uint16_t port() const { return m_port; }
+    // Fills the accept queue with connections never accepted: a new connection then gets no answer.
+    void fillAcceptQueue();
+    // Takes the connection waiting in the queue; false when none came within the wait.
+    bool accept(std::chrono::milliseconds wait);
+    // Everything the accepted connection has sent, until it stays quiet for `quiet`.
+    std::string readUntilQuiet(std::chrono::milliseconds quiet);
+    // The accepted connection ends, as when the server goes away.
+    void hangUp();
+
+private:
+    int m_listener = -1;
+    int m_peer = -1;
+    std::vector<int> m_waiting;
+    std::uint16_t m_port = 0;
+};
