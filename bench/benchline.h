@@ -110,9 +110,10 @@ inline void runFor(std::chrono::milliseconds span)
     loop.exec();
 }
 
-// Holds a button for the span and reports the spacing and the integrity of what reached the line.
-inline void hold(WindowConsole &console, CountingPort &port, LineWatcher &line, const char *control,
-                 const char *code, std::chrono::milliseconds span, double nominalMs)
+// Holds a button for the span and reports the spacing and the integrity of what reached the line; gives
+// the commands on the line per second held.
+inline double hold(WindowConsole &console, CountingPort &port, LineWatcher &line, const char *control,
+                   const char *code, std::chrono::milliseconds span, double nominalMs)
 {
     QWidget *button = console.window.control(control);
     runFor(std::chrono::milliseconds(300));
@@ -144,4 +145,5 @@ inline void hold(WindowConsole &console, CountingPort &port, LineWatcher &line, 
                 mean, 100 * (mean - nominalMs) / nominalMs, worst, port.sends,
                 static_cast<long long>(port.sends) - static_cast<long long>(line.commands.size()),
                 static_cast<long long>(line.commands.size()) - static_cast<long long>(whole));
+    return double(line.commands.size()) / seconds;
 }

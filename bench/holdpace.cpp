@@ -1,25 +1,27 @@
 // Holds buttons of the real console against a pseudo-terminal and measures what reaches the line.
 #include "benchline.h"
 #include "link/trafficlog.h"
+#include "qt/links/logfile.h"
 
 #include <cstdio>
-#include <optional>
+#include <memory>
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    // Before the console, whose port writes its CLOSE line as it goes.
+    std::unique_ptr<TrafficLog> log;
     PtyConsole bench;
     Pty &pty = bench.pty;
     CountingPort &port = bench.port;
     WindowConsole &console = bench.console;
     LineWatcher line(pty);
     // bench_holdpace FILE: the same holds with the traffic log written to FILE.
-    std::optional<TrafficLog> log;
     if (argc > 1) {
-        log.emplace(argv[1]);
-        bench.serial.setTrafficLog(&*log);
+        log = std::make_unique<TrafficLog>(openLogFile(argv[1]), argv[1]);
+        bench.serial.setTrafficLog(log.get());
         // Opened again, so the link the port holds now is the logged one.
         bench.serial.setPortOpen(false);
         bench.serial.setPortOpen(true);

@@ -40,6 +40,7 @@ int main(int argc, char *argv[])
         [&](const Exchange &exchange) {
             times.push_back(exchange.time.count());
             answered += exchange.answered ? 1 : 0;
+            return true;
         },
         [&](int code, const std::string &error) {
             if (!error.empty())

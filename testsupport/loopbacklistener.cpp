@@ -12,19 +12,10 @@ namespace {
 // Connections beyond the one the queue holds: their handshakes are dropped and retried, never answered.
 constexpr int QueueFillers = 3;
 
-sockaddr_in loopback(std::uint16_t port)
-{
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return address;
-}
-
 int boundSocket(std::uint16_t &port)
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address = loopback(0);
+    sockaddr_in address = loopbackAddress(0);
     socklen_t length = sizeof address;
     if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
         ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) != 0)
@@ -33,6 +24,15 @@ int boundSocket(std::uint16_t &port)
     return fd;
 }
 } // namespace
+
+sockaddr_in loopbackAddress(std::uint16_t port)
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return address;
+}
 
 std::uint16_t freeLoopbackPort()
 {
@@ -60,7 +60,7 @@ LoopbackListener::~LoopbackListener()
 
 void LoopbackListener::fillAcceptQueue()
 {
-    const sockaddr_in address = loopback(m_port);
+    const sockaddr_in address = loopbackAddress(m_port);
     for (int i = 0; i < QueueFillers; ++i) {
         const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
         ::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address);
@@ -88,6 +88,22 @@ std::string LoopbackListener::readUntilQuiet(std::chrono::milliseconds quiet)
         received.append(chunk, std::size_t(n));
     }
     return received;
+}
+
+std::string LoopbackListener::readAvailable()
+{
+    std::string received;
+    char chunk[65536];
+    ssize_t n = 0;
+    while ((n = ::recv(m_peer, chunk, sizeof chunk, MSG_DONTWAIT)) > 0)
+        received.append(chunk, std::size_t(n));
+    return received;
+}
+
+std::size_t LoopbackListener::send(std::string_view bytes)
+{
+    const ssize_t n = ::send(m_peer, bytes.data(), bytes.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+    return n > 0 ? std::size_t(n) : 0;
 }
 
 void LoopbackListener::hangUp()

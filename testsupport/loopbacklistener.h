@@ -2,11 +2,15 @@
 
 #include <chrono>
 #include <cstdint>
+#include <netinet/in.h>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // A port on 127.0.0.1 that nothing listens on when asked; refused at once.
 std::uint16_t freeLoopbackPort();
+// 127.0.0.1 and the port, for a socket of one's own.
+sockaddr_in loopbackAddress(std::uint16_t port);
 
 // A TCP listener on 127.0.0.1 that the test drives by hand: it accepts only when told and reads only when
 // told, so a far end that never reads, or one that never answers, is a real socket.
@@ -25,6 +29,10 @@ public:
     bool accept(std::chrono::milliseconds wait);
     // Everything the accepted connection has sent, until it stays quiet for `quiet`.
     std::string readUntilQuiet(std::chrono::milliseconds quiet);
+    // What the accepted connection has sent and nobody has read yet, without waiting.
+    std::string readAvailable();
+    // Sends what the kernel takes now, without waiting: the number of bytes taken.
+    std::size_t send(std::string_view bytes);
     // The accepted connection ends, as when the server goes away.
     void hangUp();
 

@@ -9,8 +9,11 @@
 #include <unistd.h>
 #include <utility>
 
+#include <QCoreApplication>
+
 namespace {
 constexpr std::size_t ChunkBytes = 4096;
+constexpr std::chrono::milliseconds EventSlice{5};
 
 std::chrono::milliseconds leftUntil(std::chrono::steady_clock::time_point deadline)
 {
@@ -50,9 +53,19 @@ void Pty::write(const std::string &bytes)
 
 std::string Pty::readOnce(std::chrono::milliseconds timeout)
 {
+    // The event loop runs while the test waits: what it waits for may be the console's to send only once
+    // it has heard from a server on that loop.
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
     pollfd ready{m_master, POLLIN, 0};
-    if (::poll(&ready, 1, int(timeout.count())) <= 0)
-        return {};
+    for (;;) {
+        if (QCoreApplication::instance())
+            QCoreApplication::processEvents();
+        const auto slice = std::min(leftUntil(deadline), EventSlice);
+        if (::poll(&ready, 1, int(slice.count())) > 0)
+            break;
+        if (slice < EventSlice)
+            return {};
+    }
     char chunk[ChunkBytes];
     const ssize_t n = ::read(m_master, chunk, sizeof chunk);
     return n > 0 ? std::string(chunk, std::size_t(n)) : std::string();

@@ -14,18 +14,18 @@ constexpr std::chrono::milliseconds StartWait{5000};
 constexpr std::chrono::milliseconds StopWait{2000};
 constexpr std::chrono::milliseconds ProbeGap{20};
 
-// One connection per accepter; a new client takes the device from the one before, as an operator
-// reconnecting would. No mDNS, no UUCP lock directory, no root.
-QByteArray connection(const char *name, const QString &accepter, const std::string &device)
+// One connection per accepter. No mDNS, no UUCP lock directory, no root.
+QByteArray connection(const char *name, const QString &accepter, const std::string &device, bool kickOldUser)
 {
     return QStringLiteral("connection: &%1\n"
                           "  accepter: %2\n"
                           "  connector: serialdev,%3,%4n81,local\n"
                           "  options:\n"
-                          "    kickolduser: true\n"
+                          "    kickolduser: %5\n"
                           "    mdns: false\n")
         .arg(QLatin1String(name), accepter, QString::fromStdString(device))
         .arg(Ser2net::ConfiguredBaud)
+        .arg(kickOldUser ? QStringLiteral("true") : QStringLiteral("false"))
         .toUtf8();
 }
 
@@ -57,13 +57,14 @@ QString Ser2net::program()
                : onPath;
 }
 
-Ser2net::Ser2net(const std::string &device) : m_rfc2217Port(freeLoopbackPort()), m_tcpPort(freeLoopbackPort())
+Ser2net::Ser2net(const std::string &device, bool kickOldUser)
+    : m_rfc2217Port(freeLoopbackPort()), m_tcpPort(freeLoopbackPort())
 {
     QFile config(m_dir.filePath(QStringLiteral("ser2net.yaml")));
     config.open(QIODevice::WriteOnly);
-    config.write(
-        connection("rfc2217", QStringLiteral("telnet(rfc2217),tcp,127.0.0.1,%1").arg(m_rfc2217Port), device));
-    config.write(connection("tcp", QStringLiteral("tcp,127.0.0.1,%1").arg(m_tcpPort), device));
+    config.write(connection("rfc2217", QStringLiteral("telnet(rfc2217),tcp,127.0.0.1,%1").arg(m_rfc2217Port),
+                            device, kickOldUser));
+    config.write(connection("tcp", QStringLiteral("tcp,127.0.0.1,%1").arg(m_tcpPort), device, kickOldUser));
 }
 
 Ser2net::~Ser2net()

@@ -18,7 +18,9 @@ public:
     // Where it is installed; empty when it is not.
     static QString program();
 
-    explicit Ser2net(const std::string &device);
+    // With kickOldUser, a new client takes the device from the one before, as an operator reconnecting
+    // would; without it, ser2net's own default, the new client is refused while the old one is served.
+    explicit Ser2net(const std::string &device, bool kickOldUser = true);
     ~Ser2net();
     Ser2net(const Ser2net &) = delete;
     Ser2net &operator=(const Ser2net &) = delete;

@@ -23,7 +23,7 @@ CommandLineMode::CommandLineMode(SerialPort &port, Timer &wait, Clock clock, std
 {
     m_wait.setEnabled(false);
     m_wait.setInterval(waitPeriod);
-    m_wait.setOnTick([this] { complete(); });
+    m_wait.setOnTick([this] { moveOn(); });
     m_port.setOnComm([this] { received(); });
     m_port.setOnLost([this](const SerialError &error) {
         if (m_awaiting)
@@ -50,7 +50,7 @@ void CommandLineMode::sendNext()
         finish(m_allAnswered ? AllAnswered : NotAllAnswered, {});
         return;
     }
-    m_reply.clear();
+    m_reply = {};
     m_awaiting = true;
     m_sentAt = m_clock();
     try {
@@ -69,24 +69,33 @@ void CommandLineMode::received()
     // Bytes outside an exchange answer nothing that was sent; the traffic log still has them.
     if (!m_awaiting)
         return;
-    m_reply += bytes;
-    const std::size_t end = m_reply.find('\r');
-    if (end == std::string::npos)
-        return;
-    m_reply.resize(end + 1);
+    m_reply.add(bytes);
+    if (m_reply.complete)
+        moveOn();
+}
+
+void CommandLineMode::moveOn()
+{
     complete();
+    if (m_reported) {
+        sendNext();
+        return;
+    }
+    // Sending on would only lose more outcomes.
+    const std::string error = "the output could not be written; stopped after " + std::to_string(m_next) +
+                              " of " + std::to_string(m_texts.size()) + " commands";
+    m_port.setPortOpen(false);
+    finish(WriteFailed, error);
 }
 
 void CommandLineMode::complete()
 {
     m_wait.setEnabled(false);
     m_awaiting = false;
-    const Exchange exchange = describeExchange(m_texts[m_next], m_reply, m_clock() - m_sentAt);
+    const Exchange exchange = describeExchange(m_texts[m_next], std::move(m_reply), m_clock() - m_sentAt);
     m_allAnswered = m_allAnswered && exchange.answered;
     ++m_next;
-    m_report(exchange);
-    if (m_port.PortOpen())
-        sendNext();
+    m_reported = m_report(exchange);
 }
 
 void CommandLineMode::finish(int exitCode, const std::string &error)

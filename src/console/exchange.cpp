@@ -5,21 +5,37 @@
 #include "wire/statusdecoding.h"
 #include "wire/trace.h"
 
+#include <algorithm>
+
 namespace {
 // CommandPrefix stays empty for the whole run.
 constexpr std::string_view SendPrefix{};
 } // namespace
 
-Exchange describeExchange(std::string sent, std::string reply, std::chrono::duration<double, std::milli> time)
+void Reply::add(std::string_view bytes)
+{
+    if (complete)
+        return;
+    const std::size_t end = bytes.find('\r');
+    complete = end != std::string_view::npos;
+    const std::string_view part = complete ? bytes.substr(0, end + 1) : bytes;
+    const std::size_t taken = std::min(ReplyLimit - kept.size(), part.size());
+    kept.append(part.substr(0, taken));
+    cut += part.size() - taken;
+}
+
+Exchange describeExchange(std::string sent, Reply reply, std::chrono::duration<double, std::milli> time)
 {
     Exchange exchange;
     exchange.sent = std::move(sent);
-    exchange.reply = std::move(reply);
-    exchange.answered = !exchange.reply.empty();
-    exchange.trace = exchange.answered ? renderTrace(exchange.reply) : std::string(NoReplyTrace);
+    exchange.reply = std::move(reply.kept);
+    exchange.answered = reply.complete;
+    exchange.cut = reply.cut;
+    // A reply that had not reached its CR when the wait ran out is shown as far as it came.
+    exchange.trace = exchange.reply.empty() ? std::string(NoReplyTrace) : renderTrace(exchange.reply);
     exchange.time = time;
     const std::string command = frameCommand(SendPrefix, exchange.sent);
-    // Nothing is decoded when nothing came, and a reply no row knows leaves STATUS blank.
+    // Only a whole reply is decoded, and a reply no row knows leaves STATUS blank.
     if (isStatusQuery(command))
         exchange.status =
             exchange.answered ? decodeStatus(command, exchange.trace).value_or(std::string()) : std::string();

@@ -26,6 +26,7 @@ Form1::Form1(const Platform &platform) : m_p(platform)
     m_p.Timer4.setOnTick([this] { dispatch([this] { Timer4_Timer(); }); });
     m_p.MSComm1.setOnComm([this] { dispatch([this] { MSComm1_OnComm(); }); });
     m_p.MSComm1.setOnLost([this](const SerialError &error) { MSComm1_Lost(error); });
+    m_p.MSComm1.setOnNotice([this](const std::string &text) { MSComm1_Notice(text); });
 }
 
 // The one place where the error rule applies: the failing handler has stopped at the failing step,

@@ -76,6 +76,7 @@ private:
     void Timer3_Timer();
     void MSComm1_OnComm();
     void MSComm1_Lost(const SerialError &error);
+    void MSComm1_Notice(const std::string &text);
     // commands
     void Hyouji(const std::string &text, std::uint8_t mode);
     void sendCode(std::string_view code);

@@ -17,9 +17,17 @@ void Form1::MSComm1_OnComm()
     Hyouji(m_fields.ReceiveBuffer, ReceiveMode);
 }
 
+// The line works, but not as the operator set it: told as a warning, and the console goes on.
+void Form1::MSComm1_Notice(const std::string &text)
+{
+    m_p.messages.warning(text);
+}
+
 void Form1::MSComm1_Lost(const SerialError &error)
 {
+    // Only the window can open the port again, so the advice is the window's, not the link's.
+    static constexpr std::string_view ChooseAgain = "; choose the port again";
     // A held button's repeat would meet the closed port at its next tick: the loss is the one message.
     stopRepeat();
-    m_p.messages.error(error.number(), error.description());
+    m_p.messages.error(error.number(), error.description().append(ChooseAgain));
 }

@@ -16,9 +16,11 @@ void Form1::Form_Load()
     m_fields.AwaitingReply = 0;
     m_fields.ReceiveBuffer.clear();
     openStartPort(m_p.MSComm1, m_fields.PortSettings);
-    // Selecting an option raises no click of its own here; the COM1 choice runs as if the operator made it.
+    // Selecting an option raises no click of its own here. The COM1 choice keeps the connection just
+    // opened: closing and opening it again at once would show a server a client that leaves and comes
+    // back, and a server that serves one client at a time may refuse the second.
     m_p.controls.select("Option1");
-    Option1_Click();
+    m_p.controls.setVisible("Frame8", false);
 }
 
 void openStartPort(SerialPort &port, const std::string &settings)

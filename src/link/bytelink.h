@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/lineevents.h"
 #include "link/linesettings.h"
 #include "link/serialerror.h"
 
@@ -10,11 +11,15 @@
 // One way to reach a projector's serial line (a device, raw TCP, RFC 2217): bytes in order both ways.
 // It knows nothing of COM numbers or handlers. Its failures are SerialErrors whose description is the
 // bare reason ("no such device"); the port that owns the link puts its own name in front.
-class ByteLink
+class ByteLink : public LineEvents
 {
 public:
     // At most this many bytes wait for a slow line; a write that would pass it fails whole.
     static constexpr std::size_t WriteQueueLimit = 64 * 1024;
+
+    // Throws SerialError, in the same words for every kind of link, unless `bytes` more may queue behind
+    // the `waiting` ones: a command longer than the queue is told apart from a line that is not taking data.
+    static void checkQueueRoom(std::size_t waiting, std::size_t bytes);
 
     virtual ~ByteLink() = default;
 
@@ -31,11 +36,12 @@ public:
     virtual std::string readAll() = 0;
     // Bytes that write() accepted and the line has not taken yet.
     virtual std::size_t bytesWaiting() const = 0;
+    // False where the line's settings are the far end's own (raw TCP): open and setLineSettings then
+    // change nothing on the line.
+    virtual bool appliesLineSettings() const { return true; }
 
     // Raised after every arrival of at least one byte.
     void setOnArrived(std::function<void()> handler) { m_onArrived = std::move(handler); }
-    // Raised once when an open link is lost (adapter pulled, server gone); the link is closed by then.
-    void setOnLost(std::function<void(const SerialError &)> handler) { m_onLost = std::move(handler); }
 
 protected:
     void raiseArrived()
@@ -43,13 +49,7 @@ protected:
         if (m_onArrived)
             m_onArrived();
     }
-    void raiseLost(const SerialError &error)
-    {
-        if (m_onLost)
-            m_onLost(error);
-    }
 
 private:
     std::function<void()> m_onArrived;
-    std::function<void(const SerialError &)> m_onLost;
 };

@@ -2,6 +2,11 @@
 
 #include "link/trafficline.h"
 
+namespace {
+// What a raw TCP link's log says in place of settings it never sends.
+constexpr const char *ServerSpeed = "the server's own speed";
+} // namespace
+
 LoggedLink::LoggedLink(std::unique_ptr<ByteLink> inner, TrafficLog &log, std::string portName)
     : m_inner(std::move(inner)), m_log(log), m_portName(std::move(portName))
 {
@@ -9,6 +14,10 @@ LoggedLink::LoggedLink(std::unique_ptr<ByteLink> inner, TrafficLog &log, std::st
     m_inner->setOnLost([this](const SerialError &error) {
         m_log.write("LOST", m_portName, error.description());
         raiseLost(error);
+    });
+    m_inner->setOnNotice([this](const std::string &text) {
+        m_log.write("NOTE", m_portName, text);
+        raiseNotice(text);
     });
 }
 
@@ -20,7 +29,7 @@ void LoggedLink::open(const LineSettings &line)
         m_log.write("FAIL", m_portName, error.description());
         throw;
     }
-    m_log.write("OPEN", m_portName, settingsString(line));
+    m_log.write("OPEN", m_portName, m_inner->appliesLineSettings() ? settingsString(line) : ServerSpeed);
 }
 
 void LoggedLink::close()
@@ -34,7 +43,10 @@ void LoggedLink::close()
 void LoggedLink::setLineSettings(const LineSettings &line)
 {
     m_inner->setLineSettings(line);
-    m_log.write("SETTINGS", m_portName, settingsString(line));
+    const std::string settings = settingsString(line);
+    m_log.write("SETTINGS", m_portName,
+                m_inner->appliesLineSettings() ? settings
+                                               : settings + " not sent: " + ServerSpeed + " applies");
 }
 
 void LoggedLink::write(const std::string &bytes)

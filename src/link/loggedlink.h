@@ -20,6 +20,7 @@ public:
     void write(const std::string &bytes) override;
     std::string readAll() override;
     std::size_t bytesWaiting() const override { return m_inner->bytesWaiting(); }
+    bool appliesLineSettings() const override { return m_inner->appliesLineSettings(); }
 
 private:
     std::unique_ptr<ByteLink> m_inner;

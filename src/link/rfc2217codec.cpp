@@ -106,28 +106,53 @@ std::string Rfc2217Codec::setLine(const LineSettings &line)
 {
     const LineSettings previous = m_line;
     m_line = line;
-    if (!comPortAgreed())
+    if (!comPortAgreed()) {
+        // A server that withdrew COM port control and takes it again has not heard these settings.
+        m_settingsPending = true;
         return {};
+    }
     return settingsWire(line, &previous);
+}
+
+Rfc2217Codec::ComPortControl Rfc2217Codec::comPortControl() const
+{
+    // Asked at every start, so No can only be the server's refusal.
+    switch (m_us[ComPort]) {
+    case State::Yes:
+        return ComPortControl::Agreed;
+    case State::Asked:
+        return ComPortControl::Asked;
+    default:
+        return ComPortControl::Refused;
+    }
+}
+
+void Rfc2217Codec::answer(unsigned char verb, unsigned char option, std::string &answer)
+{
+    ++m_answers;
+    if (!negotiatesWithoutEnd())
+        answer += command(verb, option);
 }
 
 void Rfc2217Codec::negotiate(unsigned char verb, unsigned char option, std::string &answer)
 {
-    // Each side of an option answers only a change of state, so no exchange can go round for ever.
+    // Each side of an option answers only a change of state, so no exchange can go round for ever; an
+    // option declined once is not answered again, so a server that repeats it gets nothing back.
     const bool ours = verb == Do || verb == Dont;
     State &state = ours ? m_us[option] : m_them[option];
     const bool enable = verb == Do || verb == Will;
     const unsigned char yes = ours ? Will : Do;
     const unsigned char no = ours ? Wont : Dont;
     if (enable) {
-        if (state == State::Yes)
+        if (state == State::Yes || state == State::Refused)
             return;
         if (!accepted(option, ours)) {
-            answer += command(no, option);
+            this->answer(no, option, answer);
+            state = State::Refused;
             return;
         }
         if (state == State::No)
-            answer += command(yes, option);
+            this->answer(yes, option, answer);
         state = State::Yes;
         if (ours && option == ComPort && m_settingsPending) {
             answer += settingsWire(m_line, nullptr);
@@ -136,8 +161,22 @@ void Rfc2217Codec::negotiate(unsigned char verb, unsigned char option, std::stri
         return;
     }
     if (state == State::Yes)
-        answer += command(no, option);
-    state = State::No;
+        this->answer(no, option, answer);
+    if (state != State::Refused)
+        state = State::No;
+}
+
+void Rfc2217Codec::readCommand(unsigned char byte)
+{
+    // A verb names an option next, SB opens a subnegotiation; every other command is a single byte.
+    m_reading = Reading::Data;
+    if (byte >= Will) {
+        m_verb = byte;
+        m_reading = Reading::Option;
+    } else if (byte == Sb) {
+        m_sub.clear();
+        m_reading = Reading::Sub;
+    }
 }
 
 void Rfc2217Codec::endSubnegotiation()
@@ -166,18 +205,15 @@ Rfc2217Codec::Decoded Rfc2217Codec::decode(std::string_view wire)
                 decoded.data.push_back(c);
             break;
         case Reading::Command:
-            m_reading = Reading::Data;
             if (byte == Iac) {
                 decoded.data.push_back(c);
-            } else if (byte >= Will) {
-                m_verb = byte;
-                m_reading = Reading::Option;
-            } else if (byte == Sb) {
-                m_sub.clear();
-                m_reading = Reading::Sub;
+                m_reading = Reading::Data;
+            } else {
+                readCommand(byte);
             }
             break;
         case Reading::Option:
+            ++m_negotiations;
             negotiate(m_verb, byte, decoded.answer);
             m_reading = Reading::Data;
             break;
@@ -192,10 +228,14 @@ Rfc2217Codec::Decoded Rfc2217Codec::decode(std::string_view wire)
                 if (m_sub.size() < SubnegotiationLimit)
                     m_sub.push_back(c);
                 m_reading = Reading::Sub;
-            } else {
-                // IAC SE ends it; any other command inside is a broken subnegotiation, dropped alike.
+            } else if (byte == Se) {
                 endSubnegotiation();
                 m_reading = Reading::Data;
+            } else {
+                // Another command cuts the subnegotiation short: it is dropped, and the command is read as
+                // a command, so that none of its bytes reach the data.
+                m_sub.clear();
+                readCommand(byte);
             }
             break;
         }

@@ -15,6 +15,13 @@ public:
     static constexpr unsigned char Iac = 255;
     static constexpr unsigned char Binary = 0;
     static constexpr unsigned char ComPort = 44;
+    // A server that goes on changing its options past this many answers, or goes on offering and asking
+    // past this many negotiation commands (a handful open a line), negotiates without end.
+    static constexpr std::size_t AnswerLimit = 256;
+    static constexpr std::size_t NegotiationLimit = 4096;
+
+    // Where the server stands on COM port control, which carries the line settings.
+    enum class ComPortControl : std::uint8_t { Asked, Agreed, Refused };
 
     // What arrived, split: the data for the operator and what must go back to the server.
     struct Decoded
@@ -35,15 +42,21 @@ public:
     Decoded decode(std::string_view wire);
 
     bool comPortAgreed() const { return m_us[ComPort] == State::Yes; }
+    ComPortControl comPortControl() const;
+    // The server has gone past AnswerLimit or NegotiationLimit: nothing more is answered.
+    bool negotiatesWithoutEnd() const { return m_answers > AnswerLimit || m_negotiations > NegotiationLimit; }
     // The speed the server last said it runs at, 0 before it has said.
     int acknowledgedBaud() const { return m_acknowledgedBaud; }
 
 private:
-    enum class State : std::uint8_t { No, Asked, Yes };
+    // Refused: an option of the server's we declined once; asked again, it is not answered again.
+    enum class State : std::uint8_t { No, Asked, Yes, Refused };
     enum class Reading : std::uint8_t { Data, Command, Option, Sub, SubCommand };
 
     static std::string settingsWire(const LineSettings &line, const LineSettings *previous);
     void negotiate(unsigned char verb, unsigned char option, std::string &answer);
+    void answer(unsigned char verb, unsigned char option, std::string &answer);
+    void readCommand(unsigned char byte);
     void endSubnegotiation();
 
     std::array<State, 256> m_us{};   // options we perform (WILL)
@@ -54,4 +67,6 @@ private:
     LineSettings m_line;
     bool m_settingsPending = false;
     int m_acknowledgedBaud = 0;
+    std::size_t m_answers = 0;
+    std::size_t m_negotiations = 0;
 };

@@ -18,6 +18,7 @@ public:
         BadSettings = 8,
         BadPortNumber = 9,
         LineBusy = 10,
+        TooLong = 11,
     };
 
     SerialError(Number number, const std::string &description)

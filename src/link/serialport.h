@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/lineevents.h"
 #include "link/serialerror.h"
 
 #include <functional>
@@ -7,7 +8,7 @@
 
 // The console's one serial port (MSComm1): what the handlers ask of it, and no more.
 // Strings carry one byte per char (0 to 255), never an encoding.
-class SerialPort
+class SerialPort : public LineEvents
 {
 public:
     // CommEvent code of an arrival of characters; every other code is ignored by the receive path.
@@ -31,8 +32,6 @@ public:
     // Raised on the UI thread after every arrival of at least one character; arrivals that come before it
     // is raised may be told as one.
     void setOnComm(std::function<void()> handler) { m_onComm = std::move(handler); }
-    // Raised once when an open port is lost (adapter pulled out, far end gone); the port is closed by then.
-    void setOnLost(std::function<void(const SerialError &)> handler) { m_onLost = std::move(handler); }
 
 protected:
     void raiseOnComm()
@@ -40,13 +39,7 @@ protected:
         if (m_onComm)
             m_onComm();
     }
-    void raiseLost(const SerialError &error)
-    {
-        if (m_onLost)
-            m_onLost(error);
-    }
 
 private:
     std::function<void()> m_onComm;
-    std::function<void(const SerialError &)> m_onLost;
 };

@@ -8,6 +8,8 @@
 
 namespace {
 constexpr std::size_t TimestampLength = sizeof "2024-05-01T14:03:07.123+02:00";
+// The bytes a line shows are traced whole.
+static_assert(TrafficByteLimit <= TraceCharacterLimit);
 } // namespace
 
 std::string trafficTimestamp(std::chrono::system_clock::time_point at)
@@ -62,10 +64,9 @@ std::string trafficLine(std::string_view time, std::string_view event, std::stri
 
 std::string trafficBytes(std::string_view bytes)
 {
-    // A trace renders at most TraceCharacterLimit characters; a longer chunk is traced in parts, each
-    // part's leading blank dropped after the first, so the log shows every byte.
-    std::string trace = renderTrace(bytes.substr(0, TraceCharacterLimit));
-    for (std::size_t from = TraceCharacterLimit; from < bytes.size(); from += TraceCharacterLimit)
-        trace.append(renderTrace(bytes.substr(from, TraceCharacterLimit)).substr(1));
-    return "\"" + trace + "\" " + hexBytes(bytes);
+    const std::string_view shown = bytes.substr(0, TrafficByteLimit);
+    std::string detail = "\"" + renderTrace(shown) + "\" " + hexBytes(shown);
+    if (shown.size() < bytes.size())
+        detail.append(" ... ").append(std::to_string(bytes.size() - shown.size())).append(" more bytes");
+    return detail;
 }

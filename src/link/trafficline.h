@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -15,5 +16,10 @@ std::string hexBytes(std::string_view bytes);
 std::string trafficLine(std::string_view time, std::string_view event, std::string_view port,
                         std::string_view detail);
 
-// The detail of a TX or RX line: the bytes' trace in quotes, so its blanks show, then the same bytes in hex.
+// The most bytes a TX or RX line shows: a projector's reply is under 64, so only a flood is cut, and a
+// line stays a few times this size however much arrived at once.
+constexpr std::size_t TrafficByteLimit = 256;
+
+// The detail of a TX or RX line: the bytes' trace in quotes, so its blanks show, then the same bytes in
+// hex. Past TrafficByteLimit bytes, the first that many are shown, then "... N more bytes".
 std::string trafficBytes(std::string_view bytes);

@@ -15,7 +15,10 @@ struct Run
     explicit Run(std::vector<std::string> texts, std::string settings = "19200,N,8,1")
         : mode(
               port, wait, [this] { return clock.now(); }, std::move(texts), std::move(settings), Wait,
-              [this](const Exchange &exchange) { exchanges.push_back(exchange); },
+              [this](const Exchange &exchange) {
+                  exchanges.push_back(exchange);
+                  return outputWritten;
+              },
               [this](int code, const std::string &text) {
                   exitCode = code;
                   error = text;
@@ -27,6 +30,7 @@ struct Run
     VirtualTimer &wait = clock.makeTimer(Wait);
     FakeSerialPort port;
     std::vector<Exchange> exchanges;
+    bool outputWritten = true;
     int exitCode = -1;
     std::string error;
     CommandLineMode mode;
@@ -97,6 +101,83 @@ private slots:
         run.port.deliver("80\r");
         QCOMPARE(run.exchanges[1].reply, std::string("80\r"));
         QCOMPARE(run.exitCode, CommandLineMode::NotAllAnswered);
+    }
+
+    // Whatever keeps coming, the reply keeps ReplyLimit bytes and the next text goes out when the wait
+    // runs out; only a CR makes it an answer.
+    void aReplyIsBoundedAndTheWaitIsADeadline_data()
+    {
+        QTest::addColumn<QByteArray>("piece");
+        QTest::addColumn<int>("pieces");
+        QTest::addColumn<bool>("answered");
+        QTest::addColumn<int>("kept");
+        QTest::addColumn<int>("cut");
+        QTest::addColumn<int>("ms");
+        const int limit = int(ReplyLimit);
+        const int waitMs = int(Wait.count());
+        QTest::newRow("part of a reply when the wait runs out")
+            << QByteArray("80") << 1 << false << 2 << 0 << waitMs;
+        QTest::newRow("a CR past the limit")
+            << QByteArray(5000, 'A') + '\r' << 1 << true << limit << 5001 - limit << 0;
+        QTest::newRow("a flood without a CR, one piece a millisecond")
+            << QByteArray(1000, 'A') << 3 * waitMs << false << limit << 1000 * waitMs - limit << waitMs;
+    }
+    void aReplyIsBoundedAndTheWaitIsADeadline()
+    {
+        QFETCH(QByteArray, piece);
+        QFETCH(int, pieces);
+        QFETCH(bool, answered);
+        QFETCH(int, kept);
+        QFETCH(int, cut);
+        QFETCH(int, ms);
+        Run run({"CR0", "C00"});
+        run.mode.start();
+        for (int i = 0; i < pieces; ++i) {
+            run.port.deliver(piece.toStdString());
+            run.clock.advance(1ms);
+        }
+        run.clock.advance(2 * Wait);
+        QVERIFY(!run.exchanges.empty());
+        const Exchange &first = run.exchanges[0];
+        QCOMPARE(first.answered, answered);
+        QCOMPARE(first.reply, piece.repeated(pieces).left(kept).toStdString());
+        QCOMPARE(int(first.cut), cut);
+        QVERIFY(first.trace != " X X X X");
+        // Part of a reply is not decoded, and no row knows a flood.
+        QCOMPARE(first.status, std::optional<std::string>(""));
+        QCOMPARE(first.time.count(), double(ms));
+        QCOMPARE(run.port.writes, (std::vector<std::string>{"CR0\r", "C00\r"}));
+        QCOMPARE(run.exitCode, CommandLineMode::NotAllAnswered);
+    }
+
+    void anOutputThatCannotBeWrittenEndsTheRunWithFive_data()
+    {
+        QTest::addColumn<bool>("lost");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("the first line") << false << CommandLineMode::WriteFailed
+                                        << "the output could not be written; stopped after 1 of 2 commands";
+        QTest::newRow("a lost port tells more")
+            << true << CommandLineMode::PortFailed << "COM1 (fake): the connection was lost (error 6)";
+    }
+    void anOutputThatCannotBeWrittenEndsTheRunWithFive()
+    {
+        QFETCH(bool, lost);
+        QFETCH(int, exitCode);
+        QFETCH(QString, error);
+        Run run({"CR0", "C00"});
+        run.outputWritten = false;
+        run.mode.start();
+        if (lost)
+            run.port.lose();
+        else
+            run.port.deliver("80\r");
+        run.clock.advance(10 * Wait);
+        QCOMPARE(run.exitCode, exitCode);
+        QCOMPARE(run.error, error.toStdString());
+        QCOMPARE(run.exchanges.size(), std::size_t(1));
+        QCOMPARE(run.port.writes, std::vector<std::string>{"CR0\r"});
+        QVERIFY(!run.port.PortOpen());
     }
 
     void aPortThatFailsEndsTheRunWithThree_data()

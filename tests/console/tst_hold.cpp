@@ -149,7 +149,7 @@ private slots:
         console.port.lose();
         console.advance(2000);
         QCOMPARE(console.messages.errors,
-                 std::vector<std::string>{"6: COM1 (fake): the connection was lost"});
+                 std::vector<std::string>{"6: COM1 (fake): the connection was lost; choose the port again"});
         QCOMPARE(console.form.fields().RepeatCode, 0);
         QVERIFY(!console.Timer1.enabled());
         console.form.mouseUp("Command1");

@@ -73,7 +73,7 @@ private slots:
         console.load();
         console.port.lose();
         QCOMPARE(console.messages.errors,
-                 std::vector<std::string>{"6: COM1 (fake): the connection was lost"});
+                 std::vector<std::string>{"6: COM1 (fake): the connection was lost; choose the port again"});
         console.form.click("Command33");
         console.form.click("Option1");
         QVERIFY(console.port.PortOpen());

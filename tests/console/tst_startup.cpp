@@ -8,12 +8,11 @@ class TestStartup : public QObject
     Q_OBJECT
 
 private slots:
-    void opensCom1ThenRunsTheCom1Choice()
+    void opensCom1OnceAndChoosesIt()
     {
         ConsoleFixture console;
         console.form.Form_Load();
-        const std::vector<std::string> expected{"CommPort 1", "Settings 19200,N,8,1", "PortOpen 1",
-                                                "PortOpen 0", "CommPort 1",           "PortOpen 1"};
+        const std::vector<std::string> expected{"CommPort 1", "Settings 19200,N,8,1", "PortOpen 1"};
         QCOMPARE(console.port.log, expected);
         QVERIFY(console.port.PortOpen());
         QVERIFY(console.controls.selected.count("Option1"));

@@ -1,18 +1,39 @@
+#include "console/exchange.h"
+#include "link/bytelink.h"
+#include "pty.h"
 #include "qt/simulator/simulatedprojector.h"
+#include "ser2net.h"
 
+#include <fcntl.h>
+#include <functional>
 #include <memory>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <utility>
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
+extern char **environ;
+
 namespace {
 constexpr int RunLimitMs = 20000;
+constexpr int ExitPollMs = 10;
+// A server that never ends its reply: what it keeps queued for the console to read.
+constexpr qint64 FloodChunkBytes = 64 * 1024;
+// How long past its --wait a run may take on a loaded machine; the flood once took minutes.
+constexpr qint64 RunMarginMs = 5000;
 
 struct Outcome
 {
@@ -39,6 +60,41 @@ Outcome runConsole(const QStringList &arguments)
     outcome.out = console.readAllStandardOutput();
     outcome.err = console.readAllStandardError();
     return outcome;
+}
+
+// The real tavo-console with arguments as raw bytes, which QProcess would pass as UTF-8; stdout into a
+// file. Ends it if it has not ended by RunLimitMs, and gives its exit code.
+int runConsoleWithBytes(const std::vector<std::string> &arguments, const QString &outputFile,
+                        const std::function<void()> &whileRunning)
+{
+    std::vector<std::string> all{TAVO_CONSOLE};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    std::vector<char *> argv;
+    for (std::string &argument : all)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, QFile::encodeName(outputFile).constData(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    pid_t pid = -1;
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0)
+        qFatal("tavo-console could not be started");
+    whileRunning();
+    int status = 0;
+    QElapsedTimer waited;
+    waited.start();
+    while (::waitpid(pid, &status, WNOHANG) == 0) {
+        if (waited.elapsed() > RunLimitMs) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+            return -1;
+        }
+        QTest::qWait(ExitPollMs);
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 QStringList onSimulator(const SimulatedProjector &projector, const QStringList &arguments)
@@ -94,6 +150,105 @@ private slots:
         QCOMPARE(outcome.out, out);
         QCOMPARE(outcome.err, QByteArray());
         QCOMPARE(outcome.exitCode, exitCode);
+    }
+
+    // The far end gets every byte of the argument as given, then the CR; the JSON shows the same text.
+    void everyByteGoesOutAsGiven_data()
+    {
+        QTest::addColumn<bool>("rfc2217");
+        QTest::newRow("pseudo-terminal") << false;
+        QTest::newRow("rfc2217 through ser2net") << true;
+    }
+    void everyByteGoesOutAsGiven()
+    {
+        QFETCH(bool, rfc2217);
+        if (rfc2217)
+            SKIP_WITHOUT_SER2NET();
+        Pty pty;
+        Ser2net server{pty.slavePath()};
+        if (rfc2217)
+            QVERIFY2(server.start(), qPrintable(server.output()));
+        const std::string com1 =
+            rfc2217 ? "rfc2217://127.0.0.1:" + std::to_string(server.rfc2217Port()) : pty.slavePath();
+        std::string text;
+        for (int code = 1; code <= 0xFF; ++code)
+            text.push_back(char(code));
+        QTemporaryDir dir;
+        const QString output = dir.filePath("out");
+        std::string arrived;
+        const int exitCode = runConsoleWithBytes({"--com1", com1, "--json", "--send", text}, output, [&] {
+            arrived = pty.read(text.size() + 1, std::chrono::milliseconds(RunLimitMs));
+            pty.write("\r");
+        });
+        QCOMPARE(arrived, text + '\r');
+        QCOMPARE(exitCode, 0);
+        QFile file(output);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QJsonObject line = QJsonDocument::fromJson(file.readAll()).object();
+        QCOMPARE(line.value("sent").toString().toLatin1().toStdString(), text);
+        QCOMPARE(line.value("answered").toBool(), true);
+    }
+
+    // A server that sends without end and never a CR: the reply is cut, the wait ends it, and it is no
+    // answer.
+    void aReplyWithoutEndIsCutAtTheWait()
+    {
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        const QByteArray flood(FloodChunkBytes, 'A');
+        connect(&server, &QTcpServer::newConnection, &server, [&] {
+            QTcpSocket *client = server.nextPendingConnection();
+            auto more = [client, &flood] {
+                if (client->bytesToWrite() < FloodChunkBytes)
+                    client->write(flood);
+            };
+            connect(client, &QTcpSocket::bytesWritten, client, more);
+            more();
+        });
+        const int waitMs = 1000;
+        QElapsedTimer ran;
+        ran.start();
+        const Outcome outcome =
+            runConsole({"--com1", QStringLiteral("tcp://127.0.0.1:%1").arg(server.serverPort()), "--json",
+                        "--wait", QString::number(waitMs), "--send", "CR0"});
+        QVERIFY2(ran.elapsed() < waitMs + RunMarginMs, qPrintable(QString::number(ran.elapsed())));
+        QCOMPARE(outcome.exitCode, 1);
+        QCOMPARE(outcome.err, QByteArray());
+        QVERIFY(outcome.out.size() < qsizetype(4 * ReplyLimit));
+        const QJsonObject line = QJsonDocument::fromJson(outcome.out).object();
+        QCOMPARE(line.value("answered").toBool(true), false);
+        QCOMPARE(line.value("reply").toString(), QString(qsizetype(ReplyLimit), QLatin1Char('A')));
+        QVERIFY(line.value("cut").toInteger() > 0);
+    }
+
+    void aCommandLongerThanTheQueueIsRefusedWhole()
+    {
+        Pty pty;
+        const std::string text(ByteLink::WriteQueueLimit + 4464, 'A');
+        const Outcome outcome = runConsole(
+            {"--com1", QString::fromStdString(pty.slavePath()), "--send", QString::fromStdString(text)});
+        QCOMPARE(outcome.exitCode, 3);
+        QCOMPARE(outcome.out, QByteArray());
+        QCOMPARE(outcome.err.toStdString(), "tavo-console: COM1 (" + pty.slavePath() +
+                                                "): the command is longer than the line can queue (70001 "
+                                                "bytes, at most 65536) (error 11)\n");
+        QCOMPARE(pty.readAvailable(), std::string());
+    }
+
+    void anOutputThatCannotBeWrittenEndsWithFive()
+    {
+        SimulatedProjector projector;
+        QProcess console;
+        console.setStandardOutputFile(QStringLiteral("/dev/full"));
+        QSignalSpy finished(&console, &QProcess::finished);
+        console.start(QStringLiteral(TAVO_CONSOLE),
+                      onSimulator(projector, {"--send", "CR0", "--send", "C00"}));
+        QVERIFY(finished.wait(RunLimitMs));
+        QCOMPARE(console.exitCode(), 5);
+        QCOMPARE(
+            console.readAllStandardError(),
+            QByteArray("tavo-console: the output could not be written; stopped after 1 of 2 commands\n"));
+        QCOMPARE(projector.projector().power(projector.now()), Projector::Power::Standby);
     }
 
     void missingDeviceEndsWithThree()
@@ -180,20 +335,62 @@ private slots:
     void aLogThatCannotBeOpenedStopsEverything_data()
     {
         QTest::addColumn<QStringList>("arguments");
-        QTest::newRow("command-line mode") << QStringList{"--send", "C00"};
-        QTest::newRow("window") << QStringList{};
+        QTest::addColumn<QString>("log");
+        QTest::addColumn<QByteArray>("reason");
+        for (const auto &[mode, arguments] : {std::pair{"command-line mode", QStringList{"--send", "C00"}},
+                                              std::pair{"window", QStringList{}}}) {
+            QTest::addRow("%s, no such folder", mode)
+                << arguments << "missing/traffic.log" << QByteArray("No such file");
+            // Refused at once, not waited on for ever.
+            QTest::addRow("%s, a FIFO without a reader", mode)
+                << arguments << "fifo" << QByteArray("a FIFO with no reader");
+            QTest::addRow("%s, a folder", mode) << arguments << "." << QByteArray("a directory, not a file");
+        }
     }
     void aLogThatCannotBeOpenedStopsEverything()
     {
         QFETCH(QStringList, arguments);
+        QFETCH(QString, log);
+        QFETCH(QByteArray, reason);
+        QTemporaryDir dir;
+        QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath("fifo")).constData(), 0600), 0);
+        const QString path = dir.filePath(log);
         SimulatedProjector projector;
-        const Outcome outcome =
-            runConsole(onSimulator(projector, QStringList{"--log", "/nonexistent/traffic.log"} + arguments));
+        const Outcome outcome = runConsole(onSimulator(projector, QStringList{"--log", path} + arguments));
         QCOMPARE(outcome.exitCode, 2);
         QCOMPARE(outcome.err.count('\n'), 1);
-        QVERIFY(outcome.err.contains("/nonexistent/traffic.log cannot be opened for appending"));
+        QVERIFY2(outcome.err.contains(QFile::encodeName(path) + " cannot be opened for appending"),
+                 outcome.err.constData());
+        QVERIFY2(outcome.err.contains(reason), outcome.err.constData());
         QCOMPARE(outcome.out, QByteArray());
         QCOMPARE(projector.projector().power(projector.now()), Projector::Power::Standby);
+    }
+
+    void aLogThatCannotBeWrittenEndsWithFive_data()
+    {
+        QTest::addColumn<bool>("portMissing");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("answered") << false << 5;
+        // The port's failure says more.
+        QTest::newRow("the port failed too") << true << 3;
+    }
+    void aLogThatCannotBeWrittenEndsWithFive()
+    {
+        QFETCH(bool, portMissing);
+        QFETCH(int, exitCode);
+        SimulatedProjector projector;
+        const QStringList arguments{"--log", "/dev/full", "--send", "CR0"};
+        const Outcome outcome =
+            runConsole(portMissing ? QStringList{"--com1", "/dev/tavo-no-such-device"} + arguments
+                                   : onSimulator(projector, arguments));
+        QCOMPARE(outcome.exitCode, exitCode);
+        QCOMPARE(outcome.out,
+                 portMissing ? QByteArray() : QByteArray("\"CR0\" \" 8 0 CR \" \" Stand by\"\n"));
+        QVERIFY2(outcome.err.contains(
+                     "tavo-console: the traffic log /dev/full could not be written (No space left "
+                     "on device); logging stops\n"),
+                 outcome.err.constData());
+        QCOMPARE(outcome.err.count('\n'), portMissing ? 2 : 1);
     }
 
     void simulatedWithoutADisplay()

@@ -78,6 +78,9 @@ private slots:
             << "telnet://h:23"
             << "telnet://h:23: unknown kind of endpoint (give a device path, auto, "
                "tcp://HOST:PORT or rfc2217://HOST:PORT)";
+        QTest::newRow("control characters shown, the message one line")
+            << QString::fromLatin1("tcp://h\n\x7f:", 10) + QChar(0) + "1"
+            << "tcp://h\\x0A\\x7F:\\x001: port must be 1 to 65535";
     }
     void refusesAWrongEndpointInOneLine()
     {

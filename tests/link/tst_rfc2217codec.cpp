@@ -4,6 +4,8 @@
 
 #include <QTest>
 
+Q_DECLARE_METATYPE(std::string)
+
 namespace {
 constexpr int Iac = 255, Sb = 250, Se = 240, Will = 251, Wont = 252, Do = 253, Dont = 254;
 constexpr int Binary = 0, Echo = 1, SuppressGoAhead = 3, ComPort = 44;
@@ -172,6 +174,60 @@ private slots:
         QCOMPARE(refused.answer, std::string());
         QCOMPARE(refused.data, std::string("ok"));
         QCOMPARE(codec.setLine(Line9600), std::string());
+        QCOMPARE(codec.comPortControl(), Rfc2217Codec::ComPortControl::Refused);
+        // Withdrawn after the settings went, changed meanwhile, taken again: every setting goes anew.
+        codec = agreed();
+        QCOMPARE(codec.decode(bytes({Iac, Dont, ComPort})).answer, bytes({Iac, Wont, ComPort}));
+        QCOMPARE(codec.setLine(Line9600), std::string());
+        QCOMPARE(codec.decode(bytes({Iac, Do, ComPort})).answer,
+                 bytes({Iac, Will, ComPort, Iac, Sb, ComPort, 1, 0, 0, 0x25, 0x80, Iac, Se}) +
+                     Wire19200.substr(10));
+    }
+
+    void aHostileServerGetsBoundedAnswers_data()
+    {
+        QTest::addColumn<std::string>("wire");
+        QTest::addColumn<int>("times");
+        QTest::addColumn<std::string>("data");
+        QTest::addColumn<std::string>("answer");
+        QTest::newRow("a subnegotiation cut by a command")
+            << bytes({Iac, Sb, ComPort, 1, Iac, Will, 5}) + "80\r" << 1 << std::string("80\r")
+            << bytes({Iac, Dont, 5});
+        QTest::newRow("an offer repeated after its refusal")
+            << bytes({Iac, Will, 5}) << 1000 << std::string() << bytes({Iac, Dont, 5});
+        QTest::newRow("a request repeated after its refusal")
+            << bytes({Iac, Do, Echo}) << 1000 << std::string() << bytes({Iac, Wont, Echo});
+    }
+    void aHostileServerGetsBoundedAnswers()
+    {
+        QFETCH(std::string, wire);
+        QFETCH(int, times);
+        QFETCH(std::string, data);
+        QFETCH(std::string, answer);
+        Rfc2217Codec codec = agreed();
+        Rfc2217Codec::Decoded all;
+        for (int i = 0; i < times; ++i) {
+            const Rfc2217Codec::Decoded decoded = codec.decode(wire);
+            all.data += decoded.data;
+            all.answer += decoded.answer;
+        }
+        QCOMPARE(all.data, data);
+        QCOMPARE(all.answer, answer);
+    }
+
+    void aServerThatTogglesWithoutEndIsNoLongerAnswered()
+    {
+        Rfc2217Codec codec = agreed();
+        std::size_t answered = 0;
+        for (int i = 0; i < 10000; ++i)
+            answered += codec.decode(bytes({Iac, Wont, Binary, Iac, Will, Binary})).answer.size();
+        QVERIFY(codec.negotiatesWithoutEnd());
+        QVERIFY(answered <= 3 * Rfc2217Codec::AnswerLimit);
+        // Offers that need no answer, repeated without end, are the same storm.
+        Rfc2217Codec offered = agreed();
+        for (std::size_t i = 0; i <= Rfc2217Codec::NegotiationLimit; ++i)
+            offered.decode(bytes({Iac, Will, 5}));
+        QVERIFY(offered.negotiatesWithoutEnd());
     }
 
     void theServersSpeedIsRead()

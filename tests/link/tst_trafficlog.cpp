@@ -1,11 +1,14 @@
 #include "link/loggedlink.h"
 #include "link/trafficline.h"
 #include "link/trafficlog.h"
+#include "qt/links/logfile.h"
 #include "wire/trace.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstdlib>
 #include <ctime>
+#include <mutex>
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -16,7 +19,62 @@ using namespace std::chrono_literals;
 namespace {
 using TimePoint = std::chrono::system_clock::time_point;
 
-// A link that fails to open or is lost when the test says.
+const TrafficLog::Clock FixedClock = [] { return TimePoint{1714572187123ms}; };
+
+// The log's lines in memory. A held write waits until the test releases it, or until the log gives up
+// on it; a write past failAfter fails.
+class HeldSink : public LogSink
+{
+public:
+    struct State
+    {
+        std::mutex mutex;
+        std::condition_variable changed;
+        std::string written;
+        bool held = false;
+        bool writing = false;
+        int failAfter = -1;
+
+        template <class Predicate> void waitUntil(Predicate predicate)
+        {
+            std::unique_lock lock(mutex);
+            changed.wait(lock, [&] { return predicate(); });
+        }
+        void release()
+        {
+            const std::lock_guard lock(mutex);
+            held = false;
+            changed.notify_all();
+        }
+    };
+
+    explicit HeldSink(std::shared_ptr<State> state) : m_state(std::move(state)) {}
+
+    Result write(std::string_view bytes, const std::atomic<bool> &giveUp) override
+    {
+        std::unique_lock lock(m_state->mutex);
+        if (m_state->failAfter-- == 0)
+            return {Result::Outcome::Failed, "disk full"};
+        m_state->writing = true;
+        m_state->changed.notify_all();
+        // The log's giving up is an atomic, not a signal this wait can hear: looked at every millisecond.
+        while (m_state->held && !giveUp)
+            m_state->changed.wait_for(lock, 1ms);
+        m_state->writing = false;
+        if (m_state->held)
+            return {Result::Outcome::GaveUp, {}};
+        m_state->written.append(bytes);
+        m_state->changed.notify_all();
+        return {};
+    }
+    std::optional<std::uint64_t> size() const override { return std::nullopt; }
+    std::optional<std::string> startAfresh() override { return std::nullopt; }
+
+private:
+    std::shared_ptr<State> m_state;
+};
+
+// A link that fails to open or is lost when the test says; raw TCP when told.
 class ScriptedLink : public ByteLink
 {
 public:
@@ -32,6 +90,7 @@ public:
     void write(const std::string &) override {}
     std::string readAll() override { return {}; }
     std::size_t bytesWaiting() const override { return 0; }
+    bool appliesLineSettings() const override { return !rawTcp; }
 
     void lose(const std::string &reason)
     {
@@ -40,6 +99,7 @@ public:
     }
 
     std::string openFailure;
+    bool rawTcp = false;
 
 private:
     bool m_open = false;
@@ -51,6 +111,22 @@ QStringList linesOf(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+}
+
+// Each line's last word: the number a rotation test wrote, or an earlier run's word.
+QStringList lastWordsOf(const QString &path)
+{
+    QStringList words = linesOf(path);
+    for (QString &word : words)
+        word = word.section(' ', -1);
+    return words;
+}
+
+void writeFile(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
 }
 } // namespace
 
@@ -116,23 +192,46 @@ private slots:
         QCOMPARE(QString::fromStdString(trafficBytes(bytes.toStdString())), detail);
     }
 
-    void aChunkPastTheTraceLimitIsLoggedWhole()
+    void aLongChunkShowsItsFirstBytes_data()
     {
-        const std::string chunk(TraceCharacterLimit + 3, 'A');
-        const std::string detail = trafficBytes(chunk);
+        QTest::addColumn<int>("size");
+        QTest::newRow("at the limit, whole") << int(TrafficByteLimit);
+        QTest::newRow("one past") << int(TrafficByteLimit) + 1;
+        QTest::newRow("past the trace limit") << int(TraceCharacterLimit) + 3;
+    }
+    void aLongChunkShowsItsFirstBytes()
+    {
+        QFETCH(int, size);
+        const std::string detail = trafficBytes(std::string(std::size_t(size), 'A'));
+        const std::size_t shown = std::min(std::size_t(size), TrafficByteLimit);
         const std::string trace = detail.substr(1, detail.find('"', 1) - 1);
-        QCOMPARE(trace.size(), 1 + 2 * chunk.size());
-        QCOMPARE(std::count(trace.begin(), trace.end(), 'A'), std::ptrdiff_t(chunk.size()));
-        QVERIFY(detail.ends_with(" 41 41 41"));
+        QCOMPARE(trace.size(), 1 + 2 * shown);
+        std::string rest = " " + hexBytes(std::string(shown, 'A'));
+        if (std::size_t(size) > shown)
+            rest += " ... " + std::to_string(std::size_t(size) - shown) + " more bytes";
+        QCOMPARE(QString::fromStdString(detail.substr(trace.size() + 2)), QString::fromStdString(rest));
     }
 
+    void failuresAndLossesAreLogged_data()
+    {
+        QTest::addColumn<bool>("rawTcp");
+        QTest::addColumn<QString>("opened");
+        QTest::addColumn<QString>("changed");
+        QTest::newRow("settings applied") << false << "9600,N,8,1"
+                                          << "19200,N,8,1";
+        QTest::newRow("raw TCP") << true << "the server's own speed"
+                                 << "19200,N,8,1 not sent: the server's own speed applies";
+    }
     void failuresAndLossesAreLogged()
     {
-        QTemporaryDir dir;
-        const QString path = dir.filePath("traffic.log");
-        TrafficLog log(path.toStdString());
+        QFETCH(bool, rawTcp);
+        QFETCH(QString, opened);
+        QFETCH(QString, changed);
+        auto sink = std::make_shared<HeldSink::State>();
+        TrafficLog log(std::make_unique<HeldSink>(sink), "memory");
         auto inner = std::make_unique<ScriptedLink>();
         ScriptedLink &line = *inner;
+        line.rawTcp = rawTcp;
         LoggedLink link(std::move(inner), log, "COM2 (tcp://127.0.0.1:7000)");
         QString lost;
         link.setOnLost([&](const SerialError &error) { lost = QString::fromStdString(error.description()); });
@@ -141,31 +240,133 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(SerialError, link.open(LineSettings{9600}));
         line.openFailure.clear();
         link.open(LineSettings{9600});
+        link.setLineSettings(LineSettings{19200});
         line.lose("the connection was lost");
+        QCOMPARE(log.close(), std::size_t(0));
 
         QCOMPARE(lost, QString("the connection was lost"));
-        const QStringList lines = linesOf(path);
-        QCOMPARE(lines.size(), 3);
+        const QStringList lines = QString::fromStdString(sink->written).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 4);
         QVERIFY(lines[0].endsWith(" FAIL COM2 (tcp://127.0.0.1:7000) no such device"));
-        QVERIFY(lines[1].endsWith(" OPEN COM2 (tcp://127.0.0.1:7000) 9600,N,8,1"));
-        QVERIFY(lines[2].endsWith(" LOST COM2 (tcp://127.0.0.1:7000) the connection was lost"));
+        QCOMPARE(lines[1].section(' ', 4), opened);
+        QCOMPARE(lines[2].section(' ', 4), changed);
+        QVERIFY(lines[3].endsWith(" LOST COM2 (tcp://127.0.0.1:7000) the connection was lost"));
     }
 
-    void appendsToWhatIsThereAndWritesEachLineAtOnce()
+    void appendsToWhatIsThere()
     {
         QTemporaryDir dir;
         const QString path = dir.filePath("traffic.log");
-        QFile earlier(path);
-        QVERIFY(earlier.open(QIODevice::WriteOnly));
-        earlier.write("an earlier run\n");
-        earlier.close();
-        TrafficLog log(path.toStdString());
+        writeFile(path, "an earlier run\n");
+        TrafficLog log(openLogFile(path.toStdString()), path.toStdString());
         log.write("TX", "COM1 (/dev/pts/3)", trafficBytes("C00\r"));
-        // Read while the log is still open: nothing waits in a buffer.
+        QCOMPARE(log.close(), std::size_t(0));
         const QStringList lines = linesOf(path);
         QCOMPARE(lines.size(), 2);
         QCOMPARE(lines[0], QString("an earlier run"));
         QVERIFY(lines[1].endsWith(" TX COM1 (/dev/pts/3) \" C 0 0 CR \" 43 30 30 0D"));
+    }
+
+    // The writer is held on the first line while more come than the queue holds.
+    void whatTheWriterCannotKeepUpWithIsDroppedAndSaid()
+    {
+        constexpr std::size_t QueueLimit = 3;
+        constexpr int Dropped = 5;
+        auto sink = std::make_shared<HeldSink::State>();
+        sink->held = true;
+        TrafficLog log(std::make_unique<HeldSink>(sink), "memory", TrafficLog::DefaultFileLimit, FixedClock,
+                       QueueLimit);
+        log.write("TX", "COM1", "0");
+        sink->waitUntil([&] { return sink->writing; });
+        for (std::size_t i = 1; i <= QueueLimit + Dropped; ++i)
+            log.write("TX", "COM1", std::to_string(i));
+        sink->release();
+        sink->waitUntil([&] { return sink->written.find("DROPPED") != std::string::npos; });
+        log.write("TX", "COM1", "after");
+        QCOMPARE(log.close(), std::size_t(0));
+        const QString time = QStringLiteral("2024-05-01T14:03:07.123+00:00");
+        QCOMPARE(QString::fromStdString(sink->written), time + " TX COM1 0\n" + time + " TX COM1 1\n" + time +
+                                                            " TX COM1 2\n" + time + " TX COM1 3\n" + time +
+                                                            " DROPPED 5 lines: the log could not keep up\n" +
+                                                            time + " TX COM1 after\n");
+    }
+
+    void linesLeftAtTheEndAreCounted()
+    {
+        constexpr std::size_t QueueLimit = 3;
+        auto sink = std::make_shared<HeldSink::State>();
+        sink->held = true;
+        TrafficLog log(std::make_unique<HeldSink>(sink), "memory", TrafficLog::DefaultFileLimit, FixedClock,
+                       QueueLimit);
+        log.write("TX", "COM1", "0");
+        sink->waitUntil([&] { return sink->writing; });
+        for (int i = 1; i <= 5; ++i)
+            log.write("TX", "COM1", std::to_string(i));
+        // The held line, the three queued and the two dropped.
+        QCOMPARE(log.close(0ms), std::size_t(6));
+        QCOMPARE(sink->written, std::string());
+    }
+
+    void aFailureIsToldOnceAndLoggingStops()
+    {
+        auto sink = std::make_shared<HeldSink::State>();
+        sink->failAfter = 1;
+        TrafficLog log(std::make_unique<HeldSink>(sink), "/var/log/t.log");
+        QStringList told;
+        log.setOnFailure([&](const std::string &message) { told << QString::fromStdString(message); });
+        for (int i = 0; i < 3; ++i)
+            log.write("TX", "COM1", std::to_string(i));
+        QCOMPARE(log.close(), std::size_t(0));
+        QVERIFY(log.failed());
+        QCOMPARE(told, QStringList{
+                           "the traffic log /var/log/t.log could not be written (disk full); logging stops"});
+        QCOMPARE(QString::fromStdString(sink->written).count('\n'), 1);
+    }
+
+    void aFullFileMovesToFileDotOne_data()
+    {
+        QTest::addColumn<int>("limitLines");
+        QTest::addColumn<int>("limitExtraBytes");
+        QTest::addColumn<QByteArray>("earlier");
+        QTest::addColumn<QByteArray>("earlierOld");
+        QTest::addColumn<int>("written");
+        QTest::addColumn<QStringList>("file");
+        QTest::addColumn<QStringList>("old");
+        QTest::newRow("up to the limit")
+            << 3 << 0 << QByteArray() << QByteArray() << 3 << QStringList{"1", "2", "3"} << QStringList{};
+        QTest::newRow("past it") << 2 << 0 << QByteArray() << QByteArray() << 3 << QStringList{"3"}
+                                 << QStringList{"1", "2"};
+        QTest::newRow("one old file kept") << 2 << 0 << QByteArray() << QByteArray("older\n") << 5
+                                           << QStringList{"5"} << QStringList{"3", "4"};
+        QTest::newRow("an earlier run counts") << 2 << 0 << QByteArray("earlier\n") << QByteArray() << 2
+                                               << QStringList{"2"} << QStringList{"earlier", "1"};
+        QTest::newRow("a line past the limit stands alone")
+            << 0 << 1 << QByteArray() << QByteArray() << 2 << QStringList{"2"} << QStringList{"1"};
+    }
+    void aFullFileMovesToFileDotOne()
+    {
+        QFETCH(int, limitLines);
+        QFETCH(int, limitExtraBytes);
+        QFETCH(QByteArray, earlier);
+        QFETCH(QByteArray, earlierOld);
+        QFETCH(int, written);
+        QFETCH(QStringList, file);
+        QFETCH(QStringList, old);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("traffic.log");
+        if (!earlier.isEmpty())
+            writeFile(path, earlier);
+        if (!earlierOld.isEmpty())
+            writeFile(path + ".1", earlierOld);
+        const std::size_t lineBytes =
+            trafficLine(trafficTimestamp(FixedClock()), "TX", "COM1", "1").size() + 1;
+        TrafficLog log(openLogFile(path.toStdString()), path.toStdString(),
+                       limitLines * lineBytes + std::size_t(limitExtraBytes), FixedClock);
+        for (int i = 1; i <= written; ++i)
+            log.write("TX", "COM1", std::to_string(i));
+        QCOMPARE(log.close(), std::size_t(0));
+        QCOMPARE(lastWordsOf(path), file);
+        QCOMPARE(lastWordsOf(path + ".1"), old);
     }
 };
 

@@ -2,6 +2,25 @@
 
 #include <QTest>
 
+namespace {
+// The command line as typed in a UTF-8 terminal.
+CommandLine parse(const QStringList &arguments)
+{
+    std::vector<std::string> bytes{"tavo-console"};
+    for (const QString &argument : arguments)
+        bytes.push_back(argument.toUtf8().toStdString());
+    return parseCommandLine(bytes);
+}
+
+std::vector<std::string> byteStrings(const QList<QByteArray> &texts)
+{
+    std::vector<std::string> strings;
+    for (const QByteArray &text : texts)
+        strings.push_back(text.toStdString());
+    return strings;
+}
+} // namespace
+
 // What the command line may say, and how the console answers a wrong one.
 class TestCommandLine : public QObject
 {
@@ -46,7 +65,7 @@ private slots:
         QFETCH(int, exitCode);
         QFETCH(QString, com1);
         QFETCH(QString, com2);
-        const CommandLine parsed = parseCommandLine(QStringList{"tavo-console"} + arguments);
+        const CommandLine parsed = parse(arguments);
         QCOMPARE(parsed.run, run);
         QCOMPARE(parsed.exitCode, exitCode);
         if (run) {
@@ -71,7 +90,7 @@ private slots:
     {
         QFETCH(QStringList, arguments);
         QFETCH(bool, run);
-        const CommandLine parsed = parseCommandLine(QStringList{"tavo-console"} + arguments);
+        const CommandLine parsed = parse(arguments);
         QCOMPARE(parsed.run, run);
         QCOMPARE(parsed.options.simulate, run);
         QCOMPARE(parsed.exitCode, run ? 0 : 2);
@@ -81,42 +100,63 @@ private slots:
     void readsTheCommandLineMode_data()
     {
         QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QStringList>("sends");
+        QTest::addColumn<QList<QByteArray>>("sends");
         QTest::addColumn<QString>("settings");
         QTest::addColumn<int>("waitMs");
         QTest::addColumn<bool>("json");
         QTest::addColumn<QString>("logFile");
-        QTest::newRow("one command") << QStringList{"--send", "CR0"} << QStringList{"CR0"} << "19200,N,8,1"
-                                     << 2000 << false << "";
+        QTest::newRow("one command") << QStringList{"--send", "CR0"} << QList<QByteArray>{"CR0"}
+                                     << "19200,N,8,1" << 2000 << false << "";
         QTest::newRow("in order, blanks kept")
             << QStringList{"--send", "CR0", "--send=CR PRESSURE", "--send", " c00 "}
-            << QStringList{"CR0", "CR PRESSURE", " c00 "} << "19200,N,8,1" << 2000 << false << "";
+            << QList<QByteArray>{"CR0", "CR PRESSURE", " c00 "} << "19200,N,8,1" << 2000 << false << "";
         QTest::newRow("an empty text is a lone CR")
-            << QStringList{"--send", ""} << QStringList{""} << "19200,N,8,1" << 2000 << false << "";
+            << QStringList{"--send", ""} << QList<QByteArray>{""} << "19200,N,8,1" << 2000 << false << "";
         QTest::newRow("speed, wait, json and log")
             << QStringList{"--speed", "9600",   "--send", "CR3",       "--wait",
                            "150",     "--json", "--log",  "/tmp/t.log"}
-            << QStringList{"CR3"} << "9600,N,8,1" << 150 << true << "/tmp/t.log";
-        QTest::newRow("window with a log") << QStringList{"--log", "/tmp/t.log"} << QStringList{}
+            << QList<QByteArray>{"CR3"} << "9600,N,8,1" << 150 << true << "/tmp/t.log";
+        QTest::newRow("window with a log") << QStringList{"--log", "/tmp/t.log"} << QList<QByteArray>{}
                                            << "19200,N,8,1" << 2000 << false << "/tmp/t.log";
         QTest::newRow("json alone starts the window")
-            << QStringList{"--json"} << QStringList{} << "19200,N,8,1" << 2000 << true << "";
+            << QStringList{"--json"} << QList<QByteArray>{} << "19200,N,8,1" << 2000 << true << "";
     }
     void readsTheCommandLineMode()
     {
         QFETCH(QStringList, arguments);
-        QFETCH(QStringList, sends);
+        QFETCH(QList<QByteArray>, sends);
         QFETCH(QString, settings);
         QFETCH(int, waitMs);
         QFETCH(bool, json);
         QFETCH(QString, logFile);
-        const CommandLine parsed = parseCommandLine(QStringList{"tavo-console"} + arguments);
+        const CommandLine parsed = parse(arguments);
         QVERIFY2(parsed.run, qPrintable(parsed.error));
-        QCOMPARE(parsed.options.sends, sends);
+        QVERIFY(parsed.options.sends == byteStrings(sends));
         QCOMPARE(QString::fromStdString(parsed.options.settings), settings);
         QCOMPARE(parsed.options.wait.count(), waitMs);
         QCOMPARE(parsed.options.json, json);
         QCOMPARE(parsed.options.logFile, logFile);
+    }
+
+    // Each byte of a text goes out as given, whatever the system's text encoding makes of it.
+    void sendTakesTheBytesAsGiven_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("arguments");
+        QTest::addColumn<QList<QByteArray>>("sends");
+        QTest::newRow("not UTF-8, both forms") << QList<QByteArray>{"--send", "\xFF\xFE", "--send=\x80="}
+                                               << QList<QByteArray>{"\xFF\xFE", "\x80="};
+        QTest::newRow("UTF-8 stays its bytes")
+            << QList<QByteArray>{"--send", "\xC3\xA9"} << QList<QByteArray>{"\xC3\xA9"};
+        QTest::newRow("a text like an option")
+            << QList<QByteArray>{"--send", "--json", "--send", "-h"} << QList<QByteArray>{"--json", "-h"};
+    }
+    void sendTakesTheBytesAsGiven()
+    {
+        QFETCH(QList<QByteArray>, arguments);
+        QFETCH(QList<QByteArray>, sends);
+        const CommandLine parsed =
+            parseCommandLine(byteStrings(QList<QByteArray>{"tavo-console"} + arguments));
+        QVERIFY(parsed.options.sends == byteStrings(sends));
     }
 
     void refusesWhatTheCommandLineModeCannotUse_data()
@@ -133,16 +173,36 @@ private slots:
             << QStringList{"--send", "CR0", "--wait", "99999999999"} << "positive";
         QTest::newRow("log without a name") << QStringList{"--send", "CR0", "--log", ""} << "--log needs";
         QTest::newRow("send without text") << QStringList{"--send"} << "Missing value";
+        QTest::newRow("log-max without log") << QStringList{"--log-max", "1000"} << "--log-max belongs";
+        for (const char *bytes : {"0", "64MiB", "-1", "1e6", "99999999999999999999"})
+            QTest::newRow(qPrintable(QStringLiteral("log-max %1").arg(bytes)))
+                << QStringList{"--log", "/tmp/t.log", "--log-max", bytes} << "positive whole number of bytes";
     }
     void refusesWhatTheCommandLineModeCannotUse()
     {
         QFETCH(QStringList, arguments);
         QFETCH(QString, says);
-        const CommandLine parsed = parseCommandLine(QStringList{"tavo-console"} + arguments);
+        const CommandLine parsed = parse(arguments);
         QVERIFY(!parsed.run);
         QCOMPARE(parsed.exitCode, 2);
         QVERIFY2(parsed.error.contains(says), qPrintable(parsed.error));
         QVERIFY(!parsed.error.contains('\n'));
+    }
+
+    void logMaxIsInBytes_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<qulonglong>("bytes");
+        QTest::newRow("default") << QStringList{"--log", "/tmp/t.log"} << qulonglong(64 * 1024 * 1024);
+        QTest::newRow("given") << QStringList{"--log", "/tmp/t.log", "--log-max", "1000"} << qulonglong(1000);
+    }
+    void logMaxIsInBytes()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(qulonglong, bytes);
+        const CommandLine parsed = parse(arguments);
+        QVERIFY2(parsed.run, qPrintable(parsed.error));
+        QCOMPARE(qulonglong(parsed.options.logMax), bytes);
     }
 
     void versionAndHelpSayWhatTheyShould()

@@ -1,5 +1,6 @@
 #include "console/controltable.h"
 #include "fakeserialport.h"
+#include "link/bytelink.h"
 #include "ptyline.h"
 #include "qt/window/qtmessagebox.h"
 #include "windowconsole.h"
@@ -269,12 +270,23 @@ private slots:
         QCOMPARE(console.port.written, std::string("cr0 \xE9?\r"));
     }
 
-    void theFreeFormLineHasNoLengthLimit()
+    void theFreeFormLineTakesWhatTheLineCanQueue_data()
     {
+        QTest::addColumn<int>("typed");
+        QTest::addColumn<int>("sent");
+        const int queue = int(ByteLink::WriteQueueLimit);
+        QTest::newRow("beyond Qt's own default") << 40000 << 40000;
+        QTest::newRow("the queue with its CR") << queue - 1 << queue - 1;
+        QTest::newRow("more than the queue") << queue + 5000 << queue - 1;
+    }
+    void theFreeFormLineTakesWhatTheLineCanQueue()
+    {
+        QFETCH(int, typed);
+        QFETCH(int, sent);
         OffscreenConsole console;
-        console.find<QLineEdit>("Text1")->setText(QString(40000, QLatin1Char('A')));
+        console.find<QLineEdit>("Text1")->setText(QString(typed, QLatin1Char('A')));
         QTest::mouseClick(console.find<QPushButton>("Command95"), Qt::LeftButton);
-        QCOMPARE(console.port.written, std::string(40000, 'A') + '\r');
+        QCOMPARE(console.port.written, std::string(std::size_t(sent), 'A') + '\r');
     }
 
     void thePortAndTheSpeedAreSeparateChoices_data()

@@ -26,22 +26,44 @@ std::optional<std::string> settingsForSpeed(const QString &speed)
     return std::nullopt;
 }
 
+bool digitsOnly(const QString &text)
+{
+    return !text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar c) {
+        return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+    });
+}
+
 // A whole number of milliseconds above 0, written in digits only.
 std::optional<std::chrono::milliseconds> positiveMilliseconds(const QString &text)
 {
     bool isNumber = false;
     const int value = text.toInt(&isNumber);
-    const bool digitsOnly = !text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar c) {
-        return c >= QLatin1Char('0') && c <= QLatin1Char('9');
-    });
-    if (!isNumber || !digitsOnly || value <= 0)
+    if (!isNumber || !digitsOnly(text) || value <= 0)
         return std::nullopt;
     return std::chrono::milliseconds(value);
 }
+
+// A whole number of bytes above 0, written in digits only.
+std::optional<std::uint64_t> positiveBytes(const QString &text)
+{
+    bool isNumber = false;
+    const qulonglong value = text.toULongLong(&isNumber);
+    if (!isNumber || !digitsOnly(text) || value == 0)
+        return std::nullopt;
+    return std::uint64_t(value);
+}
 } // namespace
 
-CommandLine parseCommandLine(const QStringList &arguments)
+CommandLine parseCommandLine(const std::vector<std::string> &arguments)
 {
+    // Read as the system's text, as Qt reads them; and, for the texts to send, as Latin-1, where each
+    // char is the byte given. The options are ASCII, so both readings split the arguments alike.
+    QStringList texts;
+    QStringList bytes;
+    for (const std::string &argument : arguments) {
+        texts.append(QString::fromLocal8Bit(argument.data(), qsizetype(argument.size())));
+        bytes.append(QString::fromLatin1(argument.data(), qsizetype(argument.size())));
+    }
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Drives a data projector over an RS-232C serial line."));
     const QCommandLineOption com1(QStringLiteral("com1"), QString::fromStdString(endpointHelp(1)),
@@ -75,10 +97,22 @@ CommandLine parseCommandLine(const QStringList &arguments)
         QStringLiteral(
             "Append every byte sent and received, and every port opened, closed or lost, to FILE."),
         QStringLiteral("FILE"));
-    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption logMax(
+        QStringLiteral("log-max"),
+        QStringLiteral("With --log: the most bytes FILE grows to; past it FILE moves to FILE.1, replacing "
+                       "an older one, and a fresh FILE is begun (default %1, 64 MiB).")
+            .arg(TrafficLog::DefaultFileLimit),
+        QStringLiteral("BYTES"));
     const QCommandLineOption helpAll(QStringLiteral("help-all"));
+    const QList<QCommandLineOption> options{com1,  com2, simulate, listPorts, send,
+                                            speed, wait, json,     log,       logMax};
+    const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
-    parser.addOptions({com1, com2, simulate, listPorts, send, speed, wait, json, log});
+    parser.addOptions(options);
+    QCommandLineParser byteParser;
+    byteParser.addHelpOption();
+    byteParser.addVersionOption();
+    byteParser.addOptions(options);
 
     CommandLine result;
     auto refuse = [&result](const QString &text) {
@@ -86,7 +120,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
         result.error = usageError(text);
         return result;
     };
-    if (!parser.parse(arguments))
+    if (!parser.parse(texts) || !byteParser.parse(bytes))
         return refuse(parser.errorText());
     if (!parser.positionalArguments().isEmpty())
         return refuse(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
@@ -105,23 +139,33 @@ CommandLine parseCommandLine(const QStringList &arguments)
     }
     if (parser.isSet(simulate) && (parser.isSet(com1) || parser.isSet(com2)))
         return refuse(QStringLiteral("--simulate names its own devices"));
-    ConsoleOptions options;
+    ConsoleOptions chosen;
     try {
-        options.com1 = parseEndpoint(parser.value(com1).toStdString());
-        options.com2 = parseEndpoint(parser.value(com2).toStdString());
+        chosen.com1 = parseEndpoint(parser.value(com1).toStdString());
+        chosen.com2 = parseEndpoint(parser.value(com2).toStdString());
     } catch (const std::invalid_argument &error) {
         result.exitCode = UsageExitCode;
         result.error = QStringLiteral("tavo-console: %1").arg(QString::fromStdString(error.what()));
         return result;
     }
-    options.simulate = parser.isSet(simulate);
+    chosen.simulate = parser.isSet(simulate);
     if (parser.isSet(log) && parser.value(log).isEmpty())
         return refuse(QStringLiteral("--log needs a file name"));
-    options.logFile = parser.value(log);
-    options.sends = parser.values(send);
-    options.json = parser.isSet(json);
+    chosen.logFile = parser.value(log);
+    if (parser.isSet(logMax)) {
+        if (!parser.isSet(log))
+            return refuse(QStringLiteral("--log-max belongs to the traffic log; give --log too"));
+        const auto bytes = positiveBytes(parser.value(logMax));
+        if (!bytes)
+            return refuse(QStringLiteral("--log-max takes a positive whole number of bytes, not '%1'")
+                              .arg(parser.value(logMax)));
+        chosen.logMax = *bytes;
+    }
+    for (const QString &text : byteParser.values(send))
+        chosen.sends.push_back(text.toLatin1().toStdString());
+    chosen.json = parser.isSet(json);
     for (const QCommandLineOption *own : {&speed, &wait}) {
-        if (parser.isSet(*own) && options.sends.isEmpty())
+        if (parser.isSet(*own) && chosen.sends.empty())
             return refuse(QStringLiteral("--%1 belongs to the command-line mode; give --send too")
                               .arg(own->names().first()));
     }
@@ -129,16 +173,16 @@ CommandLine parseCommandLine(const QStringList &arguments)
         const auto settings = settingsForSpeed(parser.value(speed));
         if (!settings)
             return refuse(QStringLiteral("--speed is 9600 or 19200, not '%1'").arg(parser.value(speed)));
-        options.settings = *settings;
+        chosen.settings = *settings;
     }
     if (parser.isSet(wait)) {
         const auto milliseconds = positiveMilliseconds(parser.value(wait));
         if (!milliseconds)
             return refuse(QStringLiteral("--wait takes a positive number of milliseconds, not '%1'")
                               .arg(parser.value(wait)));
-        options.wait = *milliseconds;
+        chosen.wait = *milliseconds;
     }
     result.run = true;
-    result.options = options;
+    result.options = chosen;
     return result;
 }

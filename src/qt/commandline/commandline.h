@@ -2,10 +2,13 @@
 
 #include "link/endpoint.h"
 #include "link/linesettings.h"
+#include "link/trafficlog.h"
 #include "wire/replyperiods.h"
 
 #include <chrono>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include <QString>
 #include <QStringList>
@@ -19,8 +22,11 @@ struct ConsoleOptions
     bool simulate = false;
     // The traffic log's file; empty keeps no log.
     QString logFile;
-    // The command-line mode: these texts are sent in order and no window opens. Empty runs the window.
-    QStringList sends;
+    // The most bytes the log's file grows to before it moves to FILE.1.
+    std::uint64_t logMax = TrafficLog::DefaultFileLimit;
+    // The command-line mode: these texts are sent in order, each byte as given, and no window opens.
+    // Empty runs the window.
+    std::vector<std::string> sends;
     std::string settings = Settings19200;
     // How long a reply may take to reach its CR; a free-form SEND's reply period unless given.
     std::chrono::milliseconds wait = FreeFormPeriods.reply;
@@ -37,4 +43,5 @@ struct CommandLine
     ConsoleOptions options;
 };
 
-CommandLine parseCommandLine(const QStringList &arguments);
+// The arguments as the program got them, the program's name first, one byte per char.
+CommandLine parseCommandLine(const std::vector<std::string> &arguments);

@@ -4,7 +4,6 @@
 #include "qt/commandline/exchangeoutput.h"
 #include "qt/commandline/portendpoints.h"
 #include "qt/links/qtserialport.h"
-#include "qt/window/linebytes.h"
 #include "qt/window/qttimer.h"
 
 #include <cstdio>
@@ -18,19 +17,19 @@ int runCommandLineMode(int argc, char *argv[], const ConsoleOptions &options, Tr
     const PortEndpoints endpoints(options);
     QtSerialPort port(endpoints.endpoint(1), endpoints.endpoint(2));
     port.setTrafficLog(log);
+    port.setOnNotice(
+        [](const std::string &text) { std::fprintf(stderr, "tavo-console: %s\n", text.c_str()); });
     QtTimer wait(options.wait);
-    std::vector<std::string> texts;
-    for (const QString &text : options.sends)
-        texts.push_back(lineBytes(text));
     const bool json = options.json;
     CommandLineMode mode(
-        port, wait, [] { return std::chrono::steady_clock::now().time_since_epoch(); }, std::move(texts),
+        port, wait, [] { return std::chrono::steady_clock::now().time_since_epoch(); }, options.sends,
         options.settings, options.wait,
         [json](const Exchange &exchange) {
             const QByteArray line = json ? exchangeJson(exchange) : exchangeText(exchange);
             // Each line as it happens, for whoever reads the other end of a pipe.
-            std::fwrite(line.constData(), 1, std::size_t(line.size()), stdout);
-            std::fflush(stdout);
+            return std::fwrite(line.constData(), 1, std::size_t(line.size()), stdout) ==
+                       std::size_t(line.size()) &&
+                   std::fflush(stdout) == 0;
         },
         [](int exitCode, const std::string &error) {
             if (!error.empty())

@@ -35,6 +35,8 @@ QByteArray exchangeText(const Exchange &exchange)
     QByteArray line = quoted(exchange.sent) + ' ' + quoted(exchange.trace);
     if (exchange.status)
         line += ' ' + quoted(*exchange.status);
+    if (exchange.cut > 0)
+        line += " (" + QByteArray::number(qulonglong(exchange.cut)) + " bytes cut)";
     return line + '\n';
 }
 
@@ -45,6 +47,7 @@ QByteArray exchangeJson(const Exchange &exchange)
         {QStringLiteral("reply"), latin1(exchange.reply)},
         {QStringLiteral("trace"), latin1(exchange.trace)},
         {QStringLiteral("answered"), exchange.answered},
+        {QStringLiteral("cut"), qint64(exchange.cut)},
         {QStringLiteral("ms"),
          std::round(exchange.time.count() * TenthsPerMillisecond) / TenthsPerMillisecond},
     };

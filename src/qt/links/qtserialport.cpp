@@ -99,6 +99,9 @@ void QtSerialPort::replaceLink(std::unique_ptr<ByteLink> link)
             raiseOnComm();
         });
     });
+    raising.setOnNotice([this, generation](const std::string &text) {
+        tellLater(generation, [this, told = portName() + ": " + text] { raiseNotice(told); });
+    });
     raising.setOnLost([this, generation](const SerialError &error) {
         const SerialError told(error.number(), portName() + ": " + error.description());
         m_lossWaiting = true;

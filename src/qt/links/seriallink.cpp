@@ -85,10 +85,7 @@ void SerialLink::write(const std::string &bytes)
 {
     if (!m_port.isOpen())
         throw SerialError(SerialError::PortNotOpen, "port is not open");
-    const std::size_t waiting = bytesWaiting();
-    if (waiting + bytes.size() > WriteQueueLimit)
-        throw SerialError(SerialError::LineBusy,
-                          "the line is not taking data (" + std::to_string(waiting) + " bytes waiting)");
+    checkQueueRoom(bytesWaiting(), bytes.size());
     const QByteArray data(bytes.data(), static_cast<qsizetype>(bytes.size()));
     if (m_port.write(data) != data.size())
         throw SerialError(SerialError::WriteFailed, "the command could not be written");
@@ -121,5 +118,5 @@ void SerialLink::onError(QSerialPort::SerialPortError error)
     if ((error != QSerialPort::ReadError && error != QSerialPort::ResourceError) || !m_port.isOpen())
         return;
     m_port.close();
-    raiseLost(SerialError(SerialError::LineLost, "the connection was lost; choose the port again"));
+    raiseLost(SerialError(SerialError::LineLost, "the connection was lost"));
 }

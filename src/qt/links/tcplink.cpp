@@ -1,5 +1,6 @@
 #include "qt/links/tcplink.h"
 
+#include <algorithm>
 #include <utility>
 
 #include <QCursor>
@@ -30,6 +31,7 @@ private:
 
 TcpLink::TcpLink(std::string host, std::uint16_t port) : m_host(std::move(host)), m_port(port)
 {
+    m_socket.setReadBufferSize(ReadBufferBytes);
     QObject::connect(&m_socket, &QTcpSocket::readyRead, &m_socket, [this] { receive(); });
     QObject::connect(&m_socket, &QTcpSocket::disconnected, &m_socket, [this] { lose(); });
     QObject::connect(&m_socket, &QTcpSocket::errorOccurred, &m_socket, [this] { lose(); });
@@ -46,6 +48,10 @@ void TcpLink::open(const LineSettings &line)
     if (m_open)
         return;
     m_received.clear();
+    m_firstData.clear();
+    m_heardFrom = false;
+    m_held.clear();
+    m_holding = false;
     {
         const BusyCursor busy;
         m_socket.connectToHost(QString::fromStdString(m_host), m_port);
@@ -56,6 +62,7 @@ void TcpLink::open(const LineSettings &line)
     // for the one before it to be acknowledged.
     m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
     m_open = true;
+    m_openedAt = std::chrono::steady_clock::now();
     started(line);
 }
 
@@ -80,6 +87,7 @@ void TcpLink::close()
 {
     m_open = false;
     m_received.clear();
+    m_held.clear();
     m_socket.abort();
 }
 
@@ -94,13 +102,59 @@ void TcpLink::write(const std::string &bytes)
     if (!m_open)
         throw SerialError(SerialError::PortNotOpen, "port is not open");
     const std::string wire = encode(bytes);
-    const std::size_t waiting = bytesWaiting();
-    if (waiting + wire.size() > WriteQueueLimit)
-        throw SerialError(SerialError::LineBusy,
-                          "the line is not taking data (" + std::to_string(waiting) + " bytes waiting)");
+    checkQueueRoom(bytesWaiting(), wire.size());
+    if (m_holding) {
+        m_held += wire;
+        return;
+    }
     if (!send(wire))
         throw SerialError(SerialError::WriteFailed,
                           "the command could not be written (" + m_socket.errorString().toStdString() + ")");
+}
+
+void TcpLink::answer(const std::string &wire)
+{
+    if (!m_open || wire.empty())
+        return;
+    if (bytesWaiting() + wire.size() > WriteQueueLimit || !send(wire))
+        drop("the server does not take what the console sends");
+}
+
+void TcpLink::release()
+{
+    m_holding = false;
+    if (m_open && !m_held.empty() && !send(std::exchange(m_held, {})))
+        drop("the command could not be written (" + m_socket.errorString().toStdString() + ")");
+}
+
+void TcpLink::drop(const std::string &reason)
+{
+    if (!m_open)
+        return;
+    m_open = false;
+    m_held.clear();
+    m_socket.abort();
+    raiseLost(SerialError(SerialError::LineLost, reason));
+}
+
+std::string TcpLink::endpointText(const std::string &scheme) const
+{
+    const bool ipv6 = m_host.find(':') != std::string::npos;
+    return scheme + "://" + (ipv6 ? "[" + m_host + "]" : m_host) + ":" + std::to_string(m_port);
+}
+
+std::string TcpLink::decode(const QByteArray &wire)
+{
+    // Telnet's first words on a raw line: the server expects the endpoint of the other kind, and its
+    // negotiation would reach the operator as data.
+    constexpr char Iac = char(255);
+    constexpr char FirstTelnetCommand = char(250);
+    if (!m_heardFrom && wire.size() >= 2 && wire[0] == Iac && wire[1] >= FirstTelnetCommand &&
+        wire[1] != Iac) {
+        drop("the server speaks telnet; use " + endpointText("rfc2217"));
+        return {};
+    }
+    return wire.toStdString();
 }
 
 bool TcpLink::send(const std::string &wire)
@@ -123,8 +177,11 @@ void TcpLink::receive()
     if (!m_open || m_socket.bytesAvailable() == 0)
         return;
     const std::string data = decode(m_socket.readAll());
-    if (data.empty())
+    if (data.empty() || !m_open)
         return;
+    m_heardFrom = true;
+    if (m_firstData.size() < ReasonLimit && std::chrono::steady_clock::now() - m_openedAt < ReasonWindow)
+        m_firstData += data.substr(0, ReasonLimit - m_firstData.size());
     m_received += data;
     raiseArrived();
 }
@@ -142,8 +199,19 @@ void TcpLink::lose()
     const std::string detail = m_socket.errorString().toStdString();
     m_open = false;
     m_socket.abort();
-    raiseLost(SerialError(SerialError::LineLost,
-                          closedByServer
-                              ? "the server closed the connection; choose the port again"
-                              : "the connection was lost (" + detail + "); choose the port again"));
+    raiseLost(SerialError(SerialError::LineLost, closedByServer
+                                                     ? "the server closed the connection" + closingReason()
+                                                     : "the connection was lost (" + detail + ")"));
+}
+
+std::string TcpLink::closingReason() const
+{
+    // Only a line of plain text, sent right after the connection began, is taken for the server's words.
+    if (std::chrono::steady_clock::now() - m_openedAt >= ReasonWindow)
+        return {};
+    std::string text = m_firstData;
+    while (!text.empty() && (text.back() == '\r' || text.back() == '\n'))
+        text.pop_back();
+    const bool plain = std::all_of(text.begin(), text.end(), [](char c) { return c >= ' ' && c <= '~'; });
+    return plain && !text.empty() ? " (" + text + ")" : std::string();
 }

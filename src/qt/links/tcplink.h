@@ -16,6 +16,13 @@ class TcpLink : public ByteLink
 public:
     // Opening waits this long for the server before it says there is no answer.
     static constexpr std::chrono::milliseconds ConnectWait{3000};
+    // What the socket reads from the server at a time, so a server that sends without end is held back
+    // by the network's own flow control rather than by the console's memory.
+    static constexpr qint64 ReadBufferBytes = 64 * 1024;
+    // A server that closes this soon after the console connected, having sent a line of text, is giving
+    // its reason (ser2net: "Port's device already in use"); the longest such text kept.
+    static constexpr std::chrono::milliseconds ReasonWindow{1000};
+    static constexpr std::size_t ReasonLimit = 256;
 
     TcpLink(std::string host, std::uint16_t port);
     ~TcpLink() override;
@@ -26,8 +33,9 @@ public:
     void setLineSettings(const LineSettings &line) override;
     void write(const std::string &bytes) override;
     std::string readAll() override;
-    // Counted as the bytes stand on the wire.
-    std::size_t bytesWaiting() const override { return std::size_t(m_socket.bytesToWrite()); }
+    // Counted as the bytes stand on the wire, held ones too.
+    std::size_t bytesWaiting() const override { return std::size_t(m_socket.bytesToWrite()) + m_held.size(); }
+    bool appliesLineSettings() const override { return false; }
 
 protected:
     // The connection stands: the first bytes of a protocol go out here.
@@ -35,19 +43,36 @@ protected:
     virtual void lineChanged(const LineSettings &line) { static_cast<void>(line); }
     // The operator's bytes as they go on the wire.
     virtual std::string encode(const std::string &bytes) { return bytes; }
-    // The operator's data in what arrived; a protocol answers the server through send().
-    virtual std::string decode(const QByteArray &wire) { return wire.toStdString(); }
-    // Bytes on their way in order after those before them; false when the socket would not take them.
-    bool send(const std::string &wire);
+    // The operator's data in what arrived; a protocol answers the server through answer().
+    virtual std::string decode(const QByteArray &wire);
+    // The protocol's own bytes to the server, within the same bound as the operator's; a server that
+    // does not take them is dropped.
+    void answer(const std::string &wire);
+    // The operator's bytes wait, in order and within the bound, until release().
+    void hold() { m_holding = true; }
+    void release();
+    // Ends the connection and tells the operator why; nothing more is read or sent.
+    void drop(const std::string &reason);
+    // The server's address as an endpoint of the given kind would name it: "rfc2217://127.0.0.1:4001".
+    std::string endpointText(const std::string &scheme) const;
 
 private:
     [[noreturn]] void failOpen();
+    // Bytes on their way in order after those before them; false when the socket would not take them.
+    bool send(const std::string &wire);
     void receive();
     void lose();
+    std::string closingReason() const;
 
     QTcpSocket m_socket;
     std::string m_host;
     std::uint16_t m_port = 0;
     std::string m_received;
     bool m_open = false;
+    bool m_heardFrom = false;
+    bool m_holding = false;
+    std::string m_held;
+    std::chrono::steady_clock::time_point m_openedAt;
+    // The first data the server sent, while it might still be a reason for closing.
+    std::string m_firstData;
 };

@@ -53,15 +53,13 @@ void ProjectorServer::accept()
 {
     while (QTcpSocket *socket = m_server.nextPendingConnection()) {
         if (m_client) {
-            m_session.log("-- refused " + peer(*socket).toStdString() + ": " + m_clientName.toStdString() +
-                          " is served");
-            socket->close();
-            socket->deleteLater();
-            continue;
+            m_session.log("-- " + m_clientName.toStdString() + " replaced by " + peer(*socket).toStdString());
+            dropClient();
         }
         m_client = socket;
         m_clientName = peer(*socket);
         m_session.log("-- " + m_clientName.toStdString() + " connected");
+        socket->setReadBufferSize(ReadBufferBytes);
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
             const QByteArray bytes = socket->readAll();
             m_session.receive(std::string_view(bytes.constData(), std::size_t(bytes.size())));
@@ -78,9 +76,18 @@ void ProjectorServer::clientGone(QTcpSocket *client)
     if (client != m_client)
         return;
     m_session.log("-- " + m_clientName.toStdString() + " disconnected");
+    dropClient();
+}
+
+void ProjectorServer::dropClient()
+{
+    QTcpSocket *client = m_client;
     m_client = nullptr;
-    m_session.lineGone();
+    // Nothing of what it sent or was due to get is kept for the next client.
+    client->disconnect(this);
+    client->abort();
     client->deleteLater();
+    m_session.lineGone();
 }
 
 qint64 ProjectorServer::write(std::string_view bytes)

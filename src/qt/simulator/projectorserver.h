@@ -10,13 +10,16 @@
 #include <QTcpSocket>
 
 // A simulated projector serving one TCP client at a time, as a serial device server in front of one
-// projector would. A client that comes while another is served is closed at once: it learns that the
-// line is taken, instead of seeming connected while its commands wait to be answered late.
+// projector would. A client that comes while another is served takes the line over, so that a console
+// that reconnects at once is never refused by its own connection of a moment ago.
 class ProjectorServer : public QObject
 {
 public:
     // What QTcpSocket may hold beyond the session's queue before the kernel takes it.
     static constexpr qint64 SocketBufferBytes = 4096;
+    // What is read from a client at a time: one that sends without end is held back by the network's
+    // own flow control instead of filling memory.
+    static constexpr qint64 ReadBufferBytes = 4096;
 
     explicit ProjectorServer(const SimulatorOptions &options = {}, QObject *parent = nullptr);
     ~ProjectorServer() override;
@@ -35,6 +38,7 @@ public:
 private:
     void accept();
     void clientGone(QTcpSocket *client);
+    void dropClient();
     qint64 write(std::string_view bytes);
     static QString peer(const QTcpSocket &socket);
 

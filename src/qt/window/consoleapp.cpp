@@ -12,11 +12,25 @@ ConsoleApp::ConsoleApp(const ConsoleOptions &options, TrafficLog *log)
     : m_endpoints(options), m_port(m_endpoints.endpoint(1), m_endpoints.endpoint(2)),
       m_timer1(Timer1Interval), m_timer2(Timer2Interval), m_timer3(Timer3Interval), m_timer4(Timer4Interval),
       m_messages(&m_window),
-      m_form(Platform{m_port, m_timer1, m_timer2, m_timer3, m_timer4, m_window, m_messages})
+      m_form(Platform{m_port, m_timer1, m_timer2, m_timer3, m_timer4, m_window, m_messages}), m_log(log)
 {
     m_port.setTrafficLog(log);
+    if (m_log) {
+        // Seen on the log's writer thread; the box opens on the UI thread, and the window goes on.
+        m_log->setOnFailure([this](const std::string &message) {
+            QMetaObject::invokeMethod(
+                &m_window, [this, message] { m_messages.warning(message); }, Qt::QueuedConnection);
+        });
+    }
     m_window.attach(m_form);
     m_window.onUnload = [] { QCoreApplication::exit(0); };
+}
+
+ConsoleApp::~ConsoleApp()
+{
+    // No box is asked for once the window is gone; a failure after that goes to stderr.
+    if (m_log)
+        m_log->setOnFailure(nullptr);
 }
 
 bool ConsoleApp::start()

@@ -12,8 +12,12 @@
 class ConsoleApp
 {
 public:
-    // The traffic log, when given, records every link the port opens.
+    // The traffic log, when given, records every link the port opens; its failure is told in a
+    // message box while the console lives.
     explicit ConsoleApp(const ConsoleOptions &options, TrafficLog *log = nullptr);
+    ~ConsoleApp();
+    ConsoleApp(const ConsoleApp &) = delete;
+    ConsoleApp &operator=(const ConsoleApp &) = delete;
 
     // Start-up, then the window is shown; false when start-up failed and the operator was told why.
     bool start();
@@ -35,6 +39,7 @@ private:
     ConsoleWindow m_window;
     QtMessageBox m_messages;
     Form1 m_form;
+    TrafficLog *m_log;
 };
 
 // Runs the window to its end and returns the exit code.

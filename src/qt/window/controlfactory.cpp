@@ -1,6 +1,7 @@
 #include "qt/window/controlfactory.h"
 
 #include "console/form1.h"
+#include "link/bytelink.h"
 #include "qt/window/captionbutton.h"
 #include "qt/window/captionlabel.h"
 #include "qt/window/holdbutton.h"
@@ -9,7 +10,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <initializer_list>
-#include <limits>
 
 #include <QFontDatabase>
 #include <QFrame>
@@ -19,6 +19,9 @@
 namespace {
 constexpr int LinePixels = 2;
 constexpr QRgb LineColour = 0x8080FF;
+// The free-form text goes out with one CR after it, and no more than the line can queue. One character
+// is one byte on the line (linebytes.h), so the box counts bytes.
+constexpr int FreeFormTextLimit = int(ByteLink::WriteQueueLimit - sizeof '\r');
 
 void paintBackground(QWidget *widget, std::optional<std::uint32_t> colour)
 {
@@ -101,8 +104,8 @@ QWidget *makeWidget(const ControlSpec &spec, QWidget *parent)
     }
     case ControlKind::TextBox: {
         auto *edit = new QLineEdit(parent);
-        // The box has no length limit of its own; Qt's default would cut a long text off unseen.
-        edit->setMaxLength(std::numeric_limits<int>::max());
+        // Qt's own default (32767) would cut a long text that the line could still take.
+        edit->setMaxLength(FreeFormTextLimit);
         return edit;
     }
     case ControlKind::Picture:
