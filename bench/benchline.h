@@ -48,6 +48,7 @@ public:
     double worstArrivalMs = 0;
     std::string Input() override { return m_inner.Input(); }
     int CommEvent() const override { return m_inner.CommEvent(); }
+    std::string portName() const override { return m_inner.portName(); }
 
     int sends = 0;
 

@@ -34,9 +34,13 @@ int main(int argc, char *argv[])
     int exitCode = -1;
     QEventLoop loop;
     QtTimer wait(Wait);
+    CommandSource texts;
+    for (int i = 0; i < Queries; ++i)
+        texts.add("CR0");
+    texts.end();
     CommandLineMode mode(
-        port, wait, [] { return std::chrono::steady_clock::now().time_since_epoch(); },
-        std::vector<std::string>(Queries, "CR0"), Settings19200, Wait,
+        port, wait, [] { return std::chrono::steady_clock::now().time_since_epoch(); }, texts, Settings19200,
+        Wait,
         [&](const Exchange &exchange) {
             times.push_back(exchange.time.count());
             answered += exchange.answered ? 1 : 0;

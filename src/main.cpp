@@ -60,8 +60,9 @@ int main(int argc, char *argv[])
             return UsageExitCode;
         }
     }
-    if (!options.sends.empty()) {
-        const int exitCode = runCommandLineMode(argc, argv, options, log.get());
+    if (options.commandLineMode()) {
+        const int exitCode = options.statusWatch() ? runStatusWatch(argc, argv, options, log.get())
+                                                   : runCommandLineMode(argc, argv, options, log.get());
         return closeLog(log.get()) ? exitCode : CommandLineMode::withWriteFailure(exitCode);
     }
     if (!displayAvailable(QProcessEnvironment::systemEnvironment())) {

@@ -2,12 +2,10 @@
 
 #include <utility>
 
-namespace {
-std::string portName(int port)
+std::string FakeSerialPort::portName() const
 {
-    return "COM" + std::to_string(port);
+    return "COM" + std::to_string(m_commPort) + " (fake)";
 }
-} // namespace
 
 void FakeSerialPort::setCommPort(int port)
 {
@@ -25,14 +23,14 @@ void FakeSerialPort::setPortOpen(bool open)
 {
     log.push_back(std::string("PortOpen ") + (open ? "1" : "0"));
     if (open && !m_open && failingPorts.count(m_commPort))
-        throw SerialError(SerialError::NoSuchDevice, portName(m_commPort) + " (fake): no such device");
+        throw SerialError(SerialError::NoSuchDevice, portName() + ": no such device");
     m_open = open;
 }
 
 void FakeSerialPort::Output(const std::string &bytes)
 {
     if (!m_open)
-        throw SerialError(SerialError::PortNotOpen, portName(m_commPort) + " (fake): port is not open");
+        throw SerialError(SerialError::PortNotOpen, portName() + ": port is not open");
     log.push_back("Output " + bytes);
     written += bytes;
     writes.push_back(bytes);
@@ -59,5 +57,5 @@ void FakeSerialPort::raiseEvent(int code)
 void FakeSerialPort::lose()
 {
     m_open = false;
-    raiseLost(SerialError(SerialError::LineLost, portName(m_commPort) + " (fake): the connection was lost"));
+    raiseLost(SerialError(SerialError::LineLost, portName() + ": the connection was lost"));
 }

@@ -18,6 +18,7 @@ public:
     void Output(const std::string &bytes) override;
     std::string Input() override;
     int CommEvent() const override { return m_event; }
+    std::string portName() const override;
 
     // Characters arriving from the projector, raising OnComm once.
     void deliver(const std::string &bytes);

@@ -7,23 +7,23 @@
 namespace {
 // CommandPrefix stays empty for the whole run.
 constexpr std::string_view SendPrefix{};
+} // namespace
 
-// In the words of the window's message box, on one line.
-std::string failureText(const SerialError &error)
+std::string CommandLineMode::failureText(const SerialError &error)
 {
     return error.description() + " " + errorNumberText(error.number());
 }
-} // namespace
 
-CommandLineMode::CommandLineMode(SerialPort &port, Timer &wait, Clock clock, std::vector<std::string> texts,
+CommandLineMode::CommandLineMode(SerialPort &port, Timer &wait, Clock clock, CommandSource &texts,
                                  std::string settings, std::chrono::milliseconds waitPeriod, Report report,
                                  Finished finished)
-    : m_port(port), m_wait(wait), m_clock(std::move(clock)), m_texts(std::move(texts)),
-      m_settings(std::move(settings)), m_report(std::move(report)), m_finished(std::move(finished))
+    : m_port(port), m_wait(wait), m_clock(std::move(clock)), m_texts(texts), m_settings(std::move(settings)),
+      m_report(std::move(report)), m_finished(std::move(finished))
 {
     m_wait.setEnabled(false);
     m_wait.setInterval(waitPeriod);
     m_wait.setOnTick([this] { moveOn(); });
+    m_texts.setOnReady([this] { textReady(); });
     m_port.setOnComm([this] { received(); });
     m_port.setOnLost([this](const SerialError &error) {
         if (m_awaiting)
@@ -45,22 +45,38 @@ void CommandLineMode::start()
 
 void CommandLineMode::sendNext()
 {
-    if (m_next == m_texts.size()) {
+    std::optional<std::string> text = m_texts.take();
+    if (!text) {
+        m_idle = !m_texts.ended();
+        if (m_idle)
+            return;
         m_port.setPortOpen(false);
-        finish(m_allAnswered ? AllAnswered : NotAllAnswered, {});
+        if (m_texts.failure())
+            finish(ScriptFailed, *m_texts.failure());
+        else
+            finish(m_someRefused ? SomeRefused : m_allAnswered ? AllAnswered : NotAllAnswered, {});
         return;
     }
+    m_sending = std::move(*text);
     m_reply = {};
     m_awaiting = true;
     m_sentAt = m_clock();
     try {
-        m_port.Output(frameCommand(SendPrefix, m_texts[m_next]));
+        m_port.Output(frameCommand(SendPrefix, m_sending));
     } catch (const SerialError &error) {
         m_awaiting = false;
         finish(PortFailed, failureText(error));
         return;
     }
     m_wait.setEnabled(true);
+}
+
+void CommandLineMode::textReady()
+{
+    if (!m_idle || m_done)
+        return;
+    m_idle = false;
+    sendNext();
 }
 
 void CommandLineMode::received()
@@ -82,8 +98,11 @@ void CommandLineMode::moveOn()
         return;
     }
     // Sending on would only lose more outcomes.
-    const std::string error = "the output could not be written; stopped after " + std::to_string(m_next) +
-                              " of " + std::to_string(m_texts.size()) + " commands";
+    // How many there were in all is known only once the source has ended.
+    const std::string error =
+        "the output could not be written; stopped after " + std::to_string(m_sent) +
+        (m_texts.closed() ? " of " + std::to_string(m_sent + m_texts.waiting()) : std::string()) +
+        " commands";
     m_port.setPortOpen(false);
     finish(WriteFailed, error);
 }
@@ -92,9 +111,11 @@ void CommandLineMode::complete()
 {
     m_wait.setEnabled(false);
     m_awaiting = false;
-    const Exchange exchange = describeExchange(m_texts[m_next], std::move(m_reply), m_clock() - m_sentAt);
+    Exchange exchange = describeExchange(std::move(m_sending), std::move(m_reply), m_clock() - m_sentAt);
+    exchange.port = m_port.portName();
     m_allAnswered = m_allAnswered && exchange.answered;
-    ++m_next;
+    m_someRefused = m_someRefused || exchange.refused;
+    ++m_sent;
     m_reported = m_report(exchange);
 }
 
@@ -105,7 +126,6 @@ void CommandLineMode::finish(int exitCode, const std::string &error)
     m_done = true;
     m_wait.setEnabled(false);
     m_awaiting = false;
-    // Nothing more is sent once the run has its outcome.
-    m_next = m_texts.size();
+    m_idle = false;
     m_finished(exitCode, error);
 }

@@ -31,13 +31,16 @@ Exchange describeExchange(std::string sent, Reply reply, std::chrono::duration<d
     exchange.reply = std::move(reply.kept);
     exchange.answered = reply.complete;
     exchange.cut = reply.cut;
+    exchange.refused = exchange.answered && exchange.reply == RefusedReply;
     // A reply that had not reached its CR when the wait ran out is shown as far as it came.
     exchange.trace = exchange.reply.empty() ? std::string(NoReplyTrace) : renderTrace(exchange.reply);
     exchange.time = time;
     const std::string command = frameCommand(SendPrefix, exchange.sent);
     // Only a whole reply is decoded, and a reply no row knows leaves STATUS blank.
-    if (isStatusQuery(command))
-        exchange.status =
-            exchange.answered ? decodeStatus(command, exchange.trace).value_or(std::string()) : std::string();
+    if (!isStatusQuery(command))
+        return exchange;
+    exchange.status =
+        exchange.answered ? decodeStatus(command, exchange.trace).value_or(std::string()) : std::string();
+    exchange.value = exchange.answered ? decodeValue(command, exchange.reply, exchange.trace) : StatusValue();
     return exchange;
 }

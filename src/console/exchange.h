@@ -1,5 +1,7 @@
 #pragma once
 
+#include "wire/statusdecoding.h"
+
 #include <chrono>
 #include <cstddef>
 #include <optional>
@@ -31,8 +33,14 @@ struct Exchange
     std::size_t cut = 0;               // bytes of the reply that were not kept
     std::string trace;                 // the reply's trace, or the no-reply trace when nothing came
     std::optional<std::string> status; // only for the status queries: the decoded text, or "" when none
+    std::optional<StatusValue> value;  // only for the status queries: what the reply means, if known
+    bool refused = false;              // the reply was "?" alone: the projector refused the command
+    std::string port;                  // the port as messages name it: "COM1 (/dev/ttyUSB0)"
     std::chrono::duration<double, std::milli> time{0}; // from the send to the end of the reply
 };
+
+// The whole reply of a projector that refuses a command.
+constexpr std::string_view RefusedReply = "?\r";
 
 // What the console makes of a reply to a text sent as the free-form SEND sends it.
 Exchange describeExchange(std::string sent, Reply reply, std::chrono::duration<double, std::milli> time);

@@ -27,6 +27,9 @@ std::string portLine(const PortDescription &port)
         if (!value.empty())
             line += "  " + label + value;
     };
+    // A port the system lists without a USB bus behind it is one of the computer's own.
+    if (!port.usb)
+        add("", "built-in port");
     add("", port.byIdName);
     add("", port.description);
     add("made by ", port.manufacturer);
@@ -59,5 +62,8 @@ std::string portListing(const std::vector<PortDescription> &ports)
     std::string listing;
     for (const PortDescription &port : ports)
         listing += portLine(port);
+    // Said outright, since one looking for the adapter would otherwise take a built-in port for it.
+    if (std::none_of(ports.begin(), ports.end(), [](const PortDescription &port) { return port.usb; }))
+        listing += "no USB serial adapter found\n";
     return listing;
 }

@@ -28,6 +28,8 @@ public:
     // Everything received and not yet read, removed from the port.
     virtual std::string Input() = 0;
     virtual int CommEvent() const = 0;
+    // The selected port's name in messages: "COM1 (/dev/ttyUSB0)"; for auto, the device it was chosen as.
+    virtual std::string portName() const = 0;
 
     // Raised on the UI thread after every arrival of at least one character; arrivals that come before it
     // is raised may be told as one.

@@ -4,10 +4,11 @@
 #include <span>
 #include <string_view>
 
-// One reply key and the status text it stands for.
+// One reply key, the stable name a script reads for it, and the status text it stands for.
 struct DecodingRow
 {
     std::string_view key;
+    std::string_view name; // lower case, digits and '_', unique within its table
     std::string_view text;
 };
 

@@ -40,12 +40,12 @@ double roundHalfEven(double value)
 
 } // namespace
 
-std::string decodePressure(std::string_view trace)
+std::optional<int> pressureHectopascals(std::string_view trace)
 {
     const double rounded = roundHalfEven(readNumber(trace));
     // Written so that NaN fails it as well.
     if (!(rounded >= PressureReadingMin && rounded <= PressureReadingMax))
-        return std::string(PressureOutOfRangeText);
+        return std::nullopt;
 
     const auto reading = static_cast<WorkingValue>(rounded);
     const auto product = static_cast<WorkingValue>(reading * ReadingScale);
@@ -53,5 +53,13 @@ std::string decodePressure(std::string_view trace)
         (product / ReadingDivisor - ReadingOffset) / ReadingPerHectopascal + HectopascalBase;
     // Within the reading range the result lies between about -6865 and 7077, so it fits the working value.
     const auto working = static_cast<WorkingValue>(roundHalfEven(hectopascals));
-    return std::to_string(working) + std::string(PressureUnit);
+    return working;
+}
+
+std::string decodePressure(std::string_view trace)
+{
+    const std::optional<int> hectopascals = pressureHectopascals(trace);
+    if (!hectopascals)
+        return std::string(PressureOutOfRangeText);
+    return std::to_string(*hectopascals) + std::string(PressureUnit);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -9,6 +10,10 @@ constexpr int PressureReadingMax = 6553;
 
 // Shown instead of a figure when the rounded reading lies outside PressureReadingMin..PressureReadingMax.
 constexpr std::string_view PressureOutOfRangeText = " Pressure reading out of range";
+
+// The pressure in hPa for a pressure reply's trace; nullopt when the rounded reading lies outside
+// PressureReadingMin..PressureReadingMax.
+std::optional<int> pressureHectopascals(std::string_view trace);
 
 // Label22's text for a pressure reply's trace: "1013 hPa", or a text of its own when out of range.
 std::string decodePressure(std::string_view trace);

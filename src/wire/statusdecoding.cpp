@@ -1,11 +1,15 @@
 #include "wire/statusdecoding.h"
 
 #include "wire/decodingtables.h"
+#include "wire/findrow.h"
 #include "wire/framing.h"
 #include "wire/pressure.h"
 #include "wire/statusqueries.h"
 
+#include <algorithm>
 #include <array>
+#include <charconv>
+#include <cmath>
 
 namespace {
 
@@ -35,17 +39,48 @@ std::string_view cut(std::string_view trace, TraceSpan span)
     return trace.substr(span.start, span.length);
 }
 
-using Decoder = std::optional<std::string> (*)(std::string_view query, std::string_view trace);
+// What a whole reply's trace ends with.
+constexpr std::string_view ReplyEndTrace = " CR ";
 
-std::optional<std::string> lookUp(std::string_view query, std::string_view trace)
+using Decoder = std::optional<std::string> (*)(std::string_view query, std::string_view trace);
+using ValueReader = StatusValue (*)(std::string_view query, std::string_view reply, std::string_view trace);
+
+const DecodingRow *findReplyRow(std::string_view query, std::string_view trace)
 {
     const DecodingTable *table = findDecodingTable(query);
     const std::string_view key = trace.substr(0, table->keyLength);
-    for (const DecodingRow &row : table->rows) {
-        if (row.key == key)
-            return std::string(row.text);
-    }
-    return std::nullopt;
+    return findRow(table->rows, &DecodingRow::key, key);
+}
+
+std::optional<std::string> lookUp(std::string_view query, std::string_view trace)
+{
+    const DecodingRow *row = findReplyRow(query, trace);
+    return row ? std::optional<std::string>(row->text) : std::nullopt;
+}
+
+StatusValue rowName(std::string_view query, std::string_view, std::string_view trace)
+{
+    const DecodingRow *row = findReplyRow(query, trace);
+    return row ? StatusValue(std::string(row->name)) : StatusValue();
+}
+
+// A plain decimal shown in the trace, blanks aside ("0 2 5 . 0"); nullopt for anything else.
+std::optional<double> plainNumber(std::string_view traced)
+{
+    std::string digits(traced);
+    digits.erase(std::remove(digits.begin(), digits.end(), ' '), digits.end());
+    double value = 0;
+    const char *end = digits.data() + digits.size();
+    const auto [stop, error] = std::from_chars(digits.data(), end, value, std::chars_format::fixed);
+    if (digits.empty() || error != std::errc() || stop != end || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+// The trace of the reply before its CR.
+std::string_view beforeCr(std::string_view trace)
+{
+    return trace.substr(0, trace.size() - std::min(trace.size(), ReplyEndTrace.size()));
 }
 
 std::optional<std::string> lampHours(std::string_view, std::string_view trace)
@@ -53,6 +88,12 @@ std::optional<std::string> lampHours(std::string_view, std::string_view trace)
     std::string text(trace.substr(0, LampHoursTraceLength));
     text.append(LampHoursSuffix);
     return text;
+}
+
+StatusValue lampHoursValue(std::string_view, std::string_view, std::string_view trace)
+{
+    const std::optional<double> hours = plainNumber(beforeCr(trace));
+    return hours ? StatusValue(*hours) : StatusValue();
 }
 
 std::optional<std::string> temperatures(std::string_view, std::string_view trace)
@@ -67,6 +108,18 @@ std::optional<std::string> temperatures(std::string_view, std::string_view trace
     return text;
 }
 
+StatusValue temperaturesValue(std::string_view, std::string_view, std::string_view trace)
+{
+    std::vector<double> degrees;
+    for (const TraceSpan span : {FirstTemperature, SecondTemperature, ThirdTemperature}) {
+        const std::optional<double> reading = plainNumber(cut(trace, span));
+        if (!reading)
+            return {};
+        degrees.push_back(*reading);
+    }
+    return degrees;
+}
+
 std::optional<std::string> wholeTrace(std::string_view, std::string_view trace)
 {
     return std::string(trace);
@@ -77,24 +130,36 @@ std::optional<std::string> pressure(std::string_view, std::string_view trace)
     return decodePressure(trace);
 }
 
-// A decoded query code and how its reply is shown.
+StatusValue replyText(std::string_view, std::string_view reply, std::string_view)
+{
+    return std::string(reply.substr(0, reply.find('\r')));
+}
+
+StatusValue pressureValue(std::string_view, std::string_view, std::string_view trace)
+{
+    const std::optional<int> hectopascals = pressureHectopascals(trace);
+    return hectopascals ? StatusValue(double(*hectopascals)) : StatusValue();
+}
+
+// A decoded query code, how its reply is shown, and what its reply's value is.
 struct DecodedQuery
 {
     std::string_view code;
     Decoder decode = nullptr;
+    ValueReader value = nullptr;
 };
 
 // Tested in this order; a command string equals at most one of them.
 constexpr std::array<DecodedQuery, 9> DecodedQueries = {{
-    {StatusQuery::OperatingState, lookUp},
-    {StatusQuery::SelectedInput, lookUp},
-    {StatusQuery::PictureOrientation, lookUp},
-    {StatusQuery::LampHours, lampHours},
-    {StatusQuery::Temperatures, temperatures},
-    {StatusQuery::MuteAndSignal, lookUp},
-    {StatusQuery::StatusLine, wholeTrace},
-    {StatusQuery::Pressure, pressure},
-    {StatusQuery::LampMode, lookUp},
+    {StatusQuery::OperatingState, lookUp, rowName},
+    {StatusQuery::SelectedInput, lookUp, rowName},
+    {StatusQuery::PictureOrientation, lookUp, rowName},
+    {StatusQuery::LampHours, lampHours, lampHoursValue},
+    {StatusQuery::Temperatures, temperatures, temperaturesValue},
+    {StatusQuery::MuteAndSignal, lookUp, rowName},
+    {StatusQuery::StatusLine, wholeTrace, replyText},
+    {StatusQuery::Pressure, pressure, pressureValue},
+    {StatusQuery::LampMode, lookUp, rowName},
 }};
 
 const DecodedQuery *findQuery(std::string_view command)
@@ -119,4 +184,12 @@ std::optional<std::string> decodeStatus(std::string_view lastCommand, std::strin
 bool isStatusQuery(std::string_view command)
 {
     return findQuery(command) != nullptr;
+}
+
+StatusValue decodeValue(std::string_view lastCommand, std::string_view reply, std::string_view trace)
+{
+    const DecodedQuery *query = findQuery(lastCommand);
+    if (!query)
+        return {};
+    return query->value(query->code, reply, trace);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <string_view>
 
 // The codes of the status queries whose replies the console decodes; the first five have buttons.
@@ -14,3 +15,10 @@ constexpr std::string_view StatusLine = "CR9";
 constexpr std::string_view MuteAndSignal = "CRA";
 constexpr std::string_view Pressure = "CR PRESSURE";
 } // namespace StatusQuery
+
+// Every decoded status query, in the order a status watch asks them.
+constexpr std::array<std::string_view, 9> StatusQueries = {
+    StatusQuery::OperatingState,     StatusQuery::SelectedInput, StatusQuery::LampHours,
+    StatusQuery::PictureOrientation, StatusQuery::Temperatures,  StatusQuery::LampMode,
+    StatusQuery::StatusLine,         StatusQuery::MuteAndSignal, StatusQuery::Pressure,
+};

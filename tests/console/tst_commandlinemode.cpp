@@ -10,11 +10,12 @@ namespace {
 constexpr auto Wait = 2000ms;
 
 // The command-line mode on a fake port and the virtual clock, with what it reported and how it ended.
+// Texts given are the whole input; with none, the test feeds a script as it goes.
 struct Run
 {
-    explicit Run(std::vector<std::string> texts, std::string settings = "19200,N,8,1")
+    explicit Run(const std::vector<std::string> &texts, std::string settings = "19200,N,8,1")
         : mode(
-              port, wait, [this] { return clock.now(); }, std::move(texts), std::move(settings), Wait,
+              port, wait, [this] { return clock.now(); }, source, std::move(settings), Wait,
               [this](const Exchange &exchange) {
                   exchanges.push_back(exchange);
                   return outputWritten;
@@ -24,8 +25,13 @@ struct Run
                   error = text;
               })
     {
+        for (const std::string &text : texts)
+            source.add(text);
+        if (!texts.empty())
+            source.end();
     }
 
+    CommandSource source;
     VirtualClock clock;
     VirtualTimer &wait = clock.makeTimer(Wait);
     FakeSerialPort port;
@@ -204,6 +210,123 @@ private slots:
         QCOMPARE(run.error, error.toStdString());
         QCOMPARE(int(run.exchanges.size()), reported);
         QCOMPARE(run.port.writes.size(), std::size_t(atOpen ? 0 : 1));
+    }
+
+    // A script's bytes in the pieces they arrive in, each command answered as it goes out.
+    void aScriptSendsItsLines_data()
+    {
+        QTest::addColumn<QStringList>("pieces");
+        QTest::addColumn<QStringList>("sent");
+        QTest::newRow("comments and blank lines skipped")
+            << QStringList{"# power\n\nCR0\n", "\r\n", " #not a comment\n"}
+            << QStringList{"CR0\r", " #not a comment\r"};
+        QTest::newRow("CRLF lines") << QStringList{"CR0\r\nC00\r\n"} << QStringList{"CR0\r", "C00\r"};
+        QTest::newRow("a line in pieces")
+            << QStringList{"C", "R", "0\nC0", "0\n"} << QStringList{"CR0\r", "C00\r"};
+        QTest::newRow("the last line without its line feed")
+            << QStringList{"CR0\nCR1"} << QStringList{"CR0\r", "CR1\r"};
+        QTest::newRow("nothing to send") << QStringList{"# only a comment\n"} << QStringList{};
+    }
+    void aScriptSendsItsLines()
+    {
+        QFETCH(QStringList, pieces);
+        QFETCH(QStringList, sent);
+        Run run({});
+        run.mode.start();
+        const auto answer = [&run] {
+            while (run.exchanges.size() < run.port.writes.size())
+                run.port.deliver("\x06\r");
+        };
+        for (const QString &piece : pieces) {
+            run.source.feed(piece.toStdString());
+            answer();
+        }
+        QCOMPARE(run.exitCode, -1);
+        run.source.end();
+        answer();
+        QCOMPARE(run.port.writes.size(), std::size_t(sent.size()));
+        for (int i = 0; i < sent.size(); ++i)
+            QCOMPARE(run.port.writes[std::size_t(i)], sent[i].toStdString());
+        QCOMPARE(run.exitCode, CommandLineMode::AllAnswered);
+        QVERIFY(!run.port.PortOpen());
+    }
+
+    // A line that comes while a reply is awaited waits for it; one that comes to an idle line goes at once,
+    // however late; the end of input ends the run only after the last reply.
+    void scriptLinesArriveOverTime()
+    {
+        Run run({});
+        run.mode.start();
+        run.source.feed("CR0\nCR1\n");
+        QCOMPARE(run.port.writes, std::vector<std::string>{"CR0\r"});
+        run.port.deliver("80\r");
+        run.port.deliver("1\r");
+        run.clock.advance(100 * Wait);
+        QCOMPARE(run.exitCode, -1);
+        QVERIFY(run.port.PortOpen());
+        run.source.feed("C00\n");
+        QCOMPARE(run.port.writes.back(), std::string("C00\r"));
+        run.source.end();
+        QCOMPARE(run.exitCode, -1);
+        run.clock.advance(Wait);
+        QCOMPARE(run.exchanges.size(), std::size_t(3));
+        QCOMPARE(run.exitCode, CommandLineMode::NotAllAnswered);
+        QVERIFY(!run.port.PortOpen());
+    }
+
+    void aScriptLineOverTheLimitStopsTheRun_data()
+    {
+        QTest::addColumn<int>("length");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("at the limit") << int(CommandSource::LineLimitBytes) << CommandLineMode::AllAnswered;
+        QTest::newRow("past it") << int(CommandSource::LineLimitBytes) + 1 << CommandLineMode::ScriptFailed;
+    }
+    void aScriptLineOverTheLimitStopsTheRun()
+    {
+        QFETCH(int, length);
+        QFETCH(int, exitCode);
+        Run run({});
+        run.mode.start();
+        run.source.feed("CR0\n" + std::string(std::size_t(length), 'A'));
+        run.source.feed("\nC00\n");
+        run.source.end();
+        for (int i = 0; i < 3 && run.exitCode == -1; ++i)
+            run.port.deliver("\x06\r");
+        QCOMPARE(run.exitCode, exitCode);
+        QCOMPARE(run.port.writes.size(), std::size_t(exitCode == CommandLineMode::ScriptFailed ? 1 : 3));
+        if (exitCode == CommandLineMode::ScriptFailed)
+            QCOMPARE(run.error,
+                     "line 2 of the script is longer than " + std::to_string(length - 1) + " bytes");
+    }
+
+    // A refusal is an answer; it says more than a missing reply and less than a failed port.
+    void aRefusalEndsTheRunWithFour_data()
+    {
+        QTest::addColumn<QStringList>("replies");
+        QTest::addColumn<bool>("lost");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("one refused") << QStringList{"?\r", "\x06\r"} << false << CommandLineMode::SomeRefused;
+        QTest::newRow("refused wins over no reply")
+            << QStringList{"?\r", ""} << false << CommandLineMode::SomeRefused;
+        QTest::newRow("a ? with more is an answer")
+            << QStringList{"?0\r", "\x06\r"} << false << CommandLineMode::AllAnswered;
+        QTest::newRow("a lost port wins") << QStringList{"?\r"} << true << CommandLineMode::PortFailed;
+    }
+    void aRefusalEndsTheRunWithFour()
+    {
+        QFETCH(QStringList, replies);
+        QFETCH(bool, lost);
+        QFETCH(int, exitCode);
+        Run run({"XYZ", "C00"});
+        run.mode.start();
+        for (const QString &reply : replies)
+            run.port.deliver(reply.toStdString());
+        if (lost)
+            run.port.lose();
+        run.clock.advance(Wait);
+        QCOMPARE(run.exitCode, exitCode);
+        QCOMPARE(run.exchanges[0].refused, replies[0] == "?\r");
+        QCOMPARE(run.exchanges[0].port, std::string("COM1 (fake)"));
     }
 };
 

@@ -251,13 +251,69 @@ private slots:
         QCOMPARE(projector.projector().power(projector.now()), Projector::Power::Standby);
     }
 
+    void missingDeviceEndsWithThree_data()
+    {
+        QTest::addColumn<QStringList>("output");
+        QTest::addColumn<QByteArray>("out");
+        QTest::newRow("text") << QStringList{} << QByteArray();
+        QTest::newRow("json")
+            << QStringList{"--json"}
+            << QByteArray("{\"error\":\"COM1 (/dev/tavo-no-such-device): no such device (error 1)\","
+                          "\"exit\":3,\"port\":\"COM1 (/dev/tavo-no-such-device)\"}\n");
+    }
     void missingDeviceEndsWithThree()
     {
-        const Outcome outcome = runConsole({"--com1", "/dev/tavo-no-such-device", "--send", "CR0"});
+        QFETCH(QStringList, output);
+        QFETCH(QByteArray, out);
+        const Outcome outcome =
+            runConsole(QStringList{"--com1", "/dev/tavo-no-such-device", "--send", "CR0"} + output);
         QCOMPARE(outcome.exitCode, 3);
-        QCOMPARE(outcome.out, QByteArray());
+        QCOMPARE(outcome.out, out);
         QCOMPARE(outcome.err,
                  QByteArray("tavo-console: COM1 (/dev/tavo-no-such-device): no such device (error 1)\n"));
+    }
+
+    // Each line goes out as it comes down the pipe, and the end of input ends the run.
+    void aScriptFromAPipe()
+    {
+        QProcess console;
+        QSignalSpy finished(&console, &QProcess::finished);
+        console.start(QStringLiteral(TAVO_CONSOLE), {"--simulate", "--script", "-", "--json"});
+        console.write("# lamp\nCR0\n");
+        QTRY_VERIFY_WITH_TIMEOUT(console.canReadLine(), RunLimitMs);
+        const QJsonObject state = QJsonDocument::fromJson(console.readLine()).object();
+        console.write("CR3\r\n");
+        console.closeWriteChannel();
+        QVERIFY(finished.wait(RunLimitMs));
+        QCOMPARE(console.exitCode(), 0);
+        const QJsonObject hours = QJsonDocument::fromJson(console.readLine()).object();
+        QCOMPARE(console.readAll(), QByteArray());
+        QCOMPARE(state.value("value").toString(), QString("standby"));
+        QCOMPARE(hours.value("sent").toString(), QString("CR3"));
+        QVERIFY(hours.value("value").isDouble());
+        QVERIFY(state.value("port").toString().startsWith("COM1 (/dev/"));
+    }
+
+    // The first round whole, then nothing while the simulated projector stands by, until SIGTERM.
+    void aWatchPrintsTheFirstRoundThenChangesUntilStopped()
+    {
+        QProcess console;
+        QSignalSpy finished(&console, &QProcess::finished);
+        console.start(QStringLiteral(TAVO_CONSOLE), {"--simulate", "--watch", "1", "--json"});
+        QByteArray out;
+        QTRY_VERIFY_WITH_TIMEOUT((out += console.readAllStandardOutput()).count('\n') >= 9, RunLimitMs);
+        ::kill(pid_t(console.processId()), SIGTERM);
+        QVERIFY(finished.wait(RunLimitMs));
+        QCOMPARE(console.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(console.exitCode(), 0);
+        const QList<QByteArray> lines = (out + console.readAllStandardOutput()).trimmed().split('\n');
+        QStringList sent;
+        for (const QByteArray &line : lines) {
+            const QJsonObject object = QJsonDocument::fromJson(line).object();
+            QVERIFY2(object.contains("value") && object.contains("time"), line.constData());
+            sent.append(object.value("sent").toString());
+        }
+        QCOMPARE(sent, (QStringList{"CR0", "CR1", "CR3", "CR4", "CR6", "CR7", "CR9", "CRA", "CR PRESSURE"}));
     }
 
     void aLineLostMidwayEndsWithThree()

@@ -84,11 +84,12 @@ private slots:
         full.vendorId = 0x0403;
         full.productId = 0x6001;
         QTest::newRow("none") << Ports{} << "no serial ports found\n";
-        QTest::newRow("built-in") << Ports{builtIn("/dev/ttyS0")} << "/dev/ttyS0\n";
+        QTest::newRow("built-in") << Ports{builtIn("/dev/ttyS0")}
+                                  << "/dev/ttyS0  built-in port\nno USB serial adapter found\n";
         QTest::newRow("adapter and built-in")
             << Ports{full, builtIn("/dev/ttyS1")}
             << "/dev/ttyUSB0  /dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K1-if00-port0  FT232R USB UART  "
-               "made by FTDI  serial A10K1  USB 0403:6001\n/dev/ttyS1\n";
+               "made by FTDI  serial A10K1  USB 0403:6001\n/dev/ttyS1  built-in port\n";
     }
     void listsEveryPortOnALine()
     {

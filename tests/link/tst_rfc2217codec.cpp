@@ -97,8 +97,12 @@ private slots:
             << bytes({Iac, Do, Binary, Iac, Dont, Binary, Iac, Dont, Binary}) << std::string()
             << bytes({Iac, Wont, Binary});
         QTest::newRow("replies and notifications swallowed between data")
-            << "A" + bytes({Iac, Sb, ComPort, 101, 0, 0, 0x4B, 0x00, Iac, Se}) + "B" +
-                   bytes({Iac, Sb, ComPort, 107, 0x30, Iac, Se, Iac, Sb, ComPort, 106, 0x60, Iac, Se}) + "C"
+            << std::string("A")
+                   .append(bytes({Iac, Sb, ComPort, 101, 0, 0, 0x4B, 0x00, Iac, Se}))
+                   .append("B")
+                   .append(
+                       bytes({Iac, Sb, ComPort, 107, 0x30, Iac, Se, Iac, Sb, ComPort, 106, 0x60, Iac, Se}))
+                   .append("C")
             << std::string("ABC") << std::string();
         QTest::newRow("255 inside a subnegotiation is not data")
             << bytes({Iac, Sb, ComPort, 101, 0, 0, Iac, Iac, Iac, Iac, Iac, Se, 'x'}) << std::string("x")

@@ -206,9 +206,9 @@ private slots:
         const std::size_t shown = std::min(std::size_t(size), TrafficByteLimit);
         const std::string trace = detail.substr(1, detail.find('"', 1) - 1);
         QCOMPARE(trace.size(), 1 + 2 * shown);
-        std::string rest = " " + hexBytes(std::string(shown, 'A'));
+        std::string rest = std::string(" ").append(hexBytes(std::string(shown, 'A')));
         if (std::size_t(size) > shown)
-            rest += " ... " + std::to_string(std::size_t(size) - shown) + " more bytes";
+            rest.append(" ... ").append(std::to_string(std::size_t(size) - shown)).append(" more bytes");
         QCOMPARE(QString::fromStdString(detail.substr(trace.size() + 2)), QString::fromStdString(rest));
     }
 

@@ -173,6 +173,13 @@ private slots:
             << QStringList{"--send", "CR0", "--wait", "99999999999"} << "positive";
         QTest::newRow("log without a name") << QStringList{"--send", "CR0", "--log", ""} << "--log needs";
         QTest::newRow("send without text") << QStringList{"--send"} << "Missing value";
+        QTest::newRow("send and script") << QStringList{"--send", "CR0", "--script", "-"} << "give one";
+        QTest::newRow("script without a name") << QStringList{"--script", ""} << "--script needs";
+        QTest::newRow("watch and send") << QStringList{"--send", "CR0", "--watch", "1"} << "not with --send";
+        QTest::newRow("watch zero") << QStringList{"--watch", "0"} << "1 or more";
+        QTest::newRow("watch fraction") << QStringList{"--watch", "1.5"} << "1 or more";
+        QTest::newRow("unknown query") << QStringList{"--watch", "1", "--query", "CR5"} << "not 'CR5'";
+        QTest::newRow("query without watch") << QStringList{"--query", "CR0"} << "give --watch too";
         QTest::newRow("log-max without log") << QStringList{"--log-max", "1000"} << "--log-max belongs";
         for (const char *bytes : {"0", "64MiB", "-1", "1e6", "99999999999999999999"})
             QTest::newRow(qPrintable(QStringLiteral("log-max %1").arg(bytes)))
@@ -207,11 +214,15 @@ private slots:
 
     void versionAndHelpSayWhatTheyShould()
     {
-        QCOMPARE(parseCommandLine({"tavo-console", "--version"}).output, QString("1.40\n"));
+        QCOMPARE(parseCommandLine({"tavo-console", "--version"}).output, QString("tavo-console 1.40\n"));
         QVERIFY(parseCommandLine({"tavo-console", "--help"}).output.contains("--com2"));
         QVERIFY(parseCommandLine({"tavo-console", "--help"}).output.contains("--simulate"));
         QVERIFY(parseCommandLine({"tavo-console", "--help"}).output.contains("--list-ports"));
         QVERIFY(!parseCommandLine({"tavo-console", "--list-ports"}).output.isEmpty());
+        // Qt's own wording would promise Qt's options, which the console does not take.
+        const QString helpAll = parseCommandLine({"tavo-console", "--help-all"}).output;
+        QVERIFY(!helpAll.contains("generic Qt options"));
+        QCOMPARE(helpAll, parseCommandLine({"tavo-console", "--help"}).output);
     }
 };
 

@@ -33,7 +33,10 @@ private slots:
             << QByteArray("CR0") << QByteArray("99\r") << QByteArray("\"CR0\" \" 9 9 CR \" \"\"\n");
         QTest::newRow("lower case is not decoded")
             << QByteArray("cr0") << QByteArray("80\r") << QByteArray("\"cr0\" \" 8 0 CR \"\n");
-        QTest::newRow("empty text") << QByteArray("") << QByteArray("?\r") << QByteArray("\"\" \" ? CR \"\n");
+        QTest::newRow("empty text refused")
+            << QByteArray("") << QByteArray("?\r") << QByteArray("\"\" \" ? CR \" refused\n");
+        QTest::newRow("a ? with more is no refusal")
+            << QByteArray("C00") << QByteArray("?0\r") << QByteArray("\"C00\" \" ? 0 CR \"\n");
         QTest::newRow("quotes and bytes escaped") << QByteArray("a\"b\\c\x01\xe9") << QByteArray("\"\r")
                                                   << QByteArray("\"a\\\"b\\\\c\\x01\\xE9\" \" \\\" CR \"\n");
         QTest::newRow("part of a reply is shown, not decoded")
@@ -51,6 +54,45 @@ private slots:
         QFETCH(QByteArray, reply);
         QFETCH(QByteArray, line);
         QCOMPARE(exchangeText(describeExchange(sent.toStdString(), arrived(reply.toStdString()), 3ms)), line);
+    }
+
+    // Each query's value in its own shape; anything no table or reading knows is null.
+    void jsonValues_data()
+    {
+        QTest::addColumn<QByteArray>("sent");
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<QByteArray>("value");
+        QTest::newRow("CR0 row") << QByteArray("CR0") << QByteArray("80\r") << QByteArray(R"("standby")");
+        QTest::newRow("CR0 unknown") << QByteArray("CR0") << QByteArray("99\r") << QByteArray("null");
+        QTest::newRow("CR0 no reply") << QByteArray("CR0") << QByteArray() << QByteArray("null");
+        QTest::newRow("CR0 cut short") << QByteArray("CR0") << QByteArray("80") << QByteArray("null");
+        QTest::newRow("CR1 row") << QByteArray("CR1") << QByteArray("3\r") << QByteArray(R"("video")");
+        QTest::newRow("CR4 row") << QByteArray("CR4") << QByteArray("11\r") << QByteArray(R"("normal")");
+        QTest::newRow("CR7 row") << QByteArray("CR7") << QByteArray("03\r")
+                                 << QByteArray(R"("both_on_2_lamp")");
+        QTest::newRow("CRA row") << QByteArray("CRA") << QByteArray("FF\r") << QByteArray(R"("standby")");
+        QTest::newRow("CR3 hours") << QByteArray("CR3") << QByteArray("01234\r") << QByteArray("1234");
+        QTest::newRow("CR3 not digits") << QByteArray("CR3") << QByteArray("0x12\r") << QByteArray("null");
+        QTest::newRow("CR6 three") << QByteArray("CR6") << QByteArray("038.5 041.0 036.0\r")
+                                   << QByteArray("[38.5,41,36]");
+        QTest::newRow("CR6 short") << QByteArray("CR6") << QByteArray("12345\r") << QByteArray("null");
+        QTest::newRow("CR9 text") << QByteArray("CR9") << QByteArray("PWR ON\r") << QByteArray(R"("PWR ON")");
+        QTest::newRow("pressure") << QByteArray("CR PRESSURE") << QByteArray("853\r") << QByteArray("1013");
+        QTest::newRow("pressure out of range")
+            << QByteArray("CR PRESSURE") << QByteArray("99999\r") << QByteArray("null");
+        QTest::newRow("no query, no value") << QByteArray("C00") << QByteArray("\x06\r") << QByteArray();
+    }
+    void jsonValues()
+    {
+        QFETCH(QByteArray, sent);
+        QFETCH(QByteArray, reply);
+        QFETCH(QByteArray, value);
+        const QByteArray line =
+            exchangeJson(describeExchange(sent.toStdString(), arrived(reply.toStdString()), 1ms));
+        if (value.isEmpty())
+            QVERIFY2(!line.contains(R"("value")"), line.constData());
+        else
+            QVERIFY2(line.contains(R"("value":)" + value + '}'), line.constData());
     }
 
     void controlBytesAreEscapedInJson()

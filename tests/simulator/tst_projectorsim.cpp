@@ -39,7 +39,7 @@ private slots:
         const Run run({"--version"});
         QVERIFY(run.finished);
         QCOMPARE(run.exitCode, 0);
-        QCOMPARE(run.out, QStringLiteral(TAVO_VERSION) + '\n');
+        QCOMPARE(run.out, QStringLiteral("tavo-projector-sim " TAVO_VERSION "\n"));
         QVERIFY(run.err.isEmpty());
     }
 

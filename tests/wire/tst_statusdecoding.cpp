@@ -1,7 +1,10 @@
+#include "wire/decodingtables.h"
 #include "wire/framing.h"
 #include "wire/statusdecoding.h"
 #include "wire/trace.h"
 
+#include <QRegularExpression>
+#include <QSet>
 #include <QTest>
 
 namespace {
@@ -40,6 +43,7 @@ private slots:
     void decodes();
     void decodesWholeTrace_data();
     void decodesWholeTrace();
+    void rowNamesAreStableKeys();
 };
 
 void TestStatusDecoding::decodes_data()
@@ -182,6 +186,21 @@ void TestStatusDecoding::decodesWholeTrace()
     const std::string trace =
         renderTrace(std::string_view(reply.constData(), static_cast<std::size_t>(reply.size())));
     QCOMPARE(shown(decodeStatus(frameCommand("", "CR9"), trace)), QByteArray::fromStdString(trace));
+}
+
+// Scripts match on these names: each is lower case, digits and '_', and names one row of its table.
+void TestStatusDecoding::rowNamesAreStableKeys()
+{
+    const QRegularExpression keyForm(QStringLiteral("^[a-z0-9_]+$"));
+    for (const DecodingTable &table : decodingTables()) {
+        QSet<QString> seen;
+        for (const DecodingRow &row : table.rows) {
+            const QString name = QString::fromLatin1(row.name.data(), qsizetype(row.name.size()));
+            QVERIFY2(keyForm.match(name).hasMatch(), qPrintable(name));
+            QVERIFY2(!seen.contains(name), qPrintable(name));
+            seen.insert(name);
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(TestStatusDecoding)

@@ -2,6 +2,7 @@
 
 #include "program.h"
 #include "qt/links/portlist.h"
+#include "wire/statusqueries.h"
 
 #include <algorithm>
 #include <optional>
@@ -82,16 +83,35 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
             "Command-line mode: no window; send TEXT and a CR on COM1, print the reply's trace and, "
             "for a status query, its meaning, then the next TEXT. Repeat for more."),
         QStringLiteral("TEXT"));
-    const QCommandLineOption speed(QStringLiteral("speed"),
-                                   QStringLiteral("With --send: the line's speed, 9600 or 19200 (default)."),
-                                   QStringLiteral("BAUD"));
+    const QCommandLineOption script(
+        QStringLiteral("script"),
+        QStringLiteral(
+            "Command-line mode: send each line of FILE as --send sends its TEXT, as the lines "
+            "arrive; '-' reads standard input. Blank lines and lines starting with # are skipped."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption watch(
+        QStringLiteral("watch"),
+        QStringLiteral("Command-line mode: ask the status queries every SECONDS (a whole number, 1 or more) "
+                       "over one connection; print the first answers, then each change, until stopped."),
+        QStringLiteral("SECONDS"));
+    const QCommandLineOption query(
+        QStringLiteral("query"),
+        QStringLiteral("With --watch: ask only this status query (CR0, CR1, CR3, CR4, CR6, CR7, CR9, CRA or "
+                       "\"CR PRESSURE\"). Repeat for more."),
+        QStringLiteral("CODE"));
+    const QCommandLineOption speed(
+        QStringLiteral("speed"),
+        QStringLiteral("With --send, --script or --watch: the line's speed, 9600 or 19200 (default)."),
+        QStringLiteral("BAUD"));
     const QCommandLineOption wait(
         QStringLiteral("wait"),
-        QStringLiteral("With --send: how long a reply may take to reach its CR (default %1).")
+        QStringLiteral(
+            "With --send, --script or --watch: how long a reply may take to reach its CR (default %1).")
             .arg(FreeFormPeriods.reply.count()),
         QStringLiteral("MS"));
     const QCommandLineOption json(
-        QStringLiteral("json"), QStringLiteral("With --send: one JSON object per command instead of text."));
+        QStringLiteral("json"),
+        QStringLiteral("With --send, --script or --watch: one JSON object per command instead of text."));
     const QCommandLineOption log(
         QStringLiteral("log"),
         QStringLiteral(
@@ -103,14 +123,19 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
                        "an older one, and a fresh FILE is begun (default %1, 64 MiB).")
             .arg(TrafficLog::DefaultFileLimit),
         QStringLiteral("BYTES"));
-    const QCommandLineOption helpAll(QStringLiteral("help-all"));
-    const QList<QCommandLineOption> options{com1,  com2, simulate, listPorts, send,
-                                            speed, wait, json,     log,       logMax};
-    const QCommandLineOption help = parser.addHelpOption();
+    // Qt's own --help-all would promise Qt's options; the console takes none of them.
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Displays help on commandline options."));
+    const QCommandLineOption helpAll(
+        QStringLiteral("help-all"),
+        QStringLiteral("Displays help; the console takes no Qt options (set QT_QPA_PLATFORM instead)."));
+    const QList<QCommandLineOption> options{com1,  com2,  simulate, listPorts, send, script, watch,
+                                            query, speed, wait,     json,      log,  logMax};
+    parser.addOptions({help, helpAll});
     const QCommandLineOption version = parser.addVersionOption();
     parser.addOptions(options);
     QCommandLineParser byteParser;
-    byteParser.addHelpOption();
+    byteParser.addOptions({help, helpAll});
     byteParser.addVersionOption();
     byteParser.addOptions(options);
 
@@ -124,13 +149,12 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
         return refuse(parser.errorText());
     if (!parser.positionalArguments().isEmpty())
         return refuse(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
-    // Qt's own --help-all would list Qt's options too; the console takes none of them.
     if (parser.isSet(help) || parser.isSet(helpAll)) {
         result.output = parser.helpText();
         return result;
     }
     if (parser.isSet(version)) {
-        result.output = QStringLiteral(TAVO_VERSION) + QLatin1Char('\n');
+        result.output = QStringLiteral("tavo-console " TAVO_VERSION "\n");
         return result;
     }
     if (parser.isSet(listPorts)) {
@@ -164,10 +188,42 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
     for (const QString &text : byteParser.values(send))
         chosen.sends.push_back(text.toLatin1().toStdString());
     chosen.json = parser.isSet(json);
+    if (parser.isSet(script)) {
+        if (!chosen.sends.empty())
+            return refuse(QStringLiteral("--send and --script are two ways to give the commands; give one"));
+        if (parser.value(script).isEmpty())
+            return refuse(QStringLiteral("--script needs a file name, or - for standard input"));
+        chosen.script = parser.value(script);
+    }
+    if (parser.isSet(watch)) {
+        if (chosen.commandLineMode())
+            return refuse(
+                QStringLiteral("--watch asks the status queries itself; not with --send or --script"));
+        bool isNumber = false;
+        const int seconds = parser.value(watch).toInt(&isNumber);
+        if (!isNumber || !digitsOnly(parser.value(watch)) || seconds < 1)
+            return refuse(QStringLiteral("--watch takes a whole number of seconds, 1 or more, not '%1'")
+                              .arg(parser.value(watch)));
+        chosen.watch = std::chrono::seconds(seconds);
+        for (const QString &code : parser.values(query)) {
+            const std::string text = code.toStdString();
+            if (std::find(StatusQueries.begin(), StatusQueries.end(), text) == StatusQueries.end())
+                return refuse(
+                    QStringLiteral("--query takes a status query (CR0, CR1, CR3, CR4, CR6, CR7, CR9, CRA, "
+                                   "CR PRESSURE), not '%1'")
+                        .arg(code));
+            chosen.queries.push_back(text);
+        }
+        if (chosen.queries.empty())
+            chosen.queries.assign(StatusQueries.begin(), StatusQueries.end());
+    } else if (parser.isSet(query)) {
+        return refuse(QStringLiteral("--query belongs to the status watch; give --watch too"));
+    }
     for (const QCommandLineOption *own : {&speed, &wait}) {
-        if (parser.isSet(*own) && chosen.sends.empty())
-            return refuse(QStringLiteral("--%1 belongs to the command-line mode; give --send too")
-                              .arg(own->names().first()));
+        if (parser.isSet(*own) && !chosen.commandLineMode())
+            return refuse(
+                QStringLiteral("--%1 belongs to the command-line mode; give --send, --script or --watch too")
+                    .arg(own->names().first()));
     }
     if (parser.isSet(speed)) {
         const auto settings = settingsForSpeed(parser.value(speed));

@@ -27,10 +27,21 @@ struct ConsoleOptions
     // The command-line mode: these texts are sent in order, each byte as given, and no window opens.
     // Empty runs the window.
     std::vector<std::string> sends;
+    // The command-line mode with its commands read from this file, one a line; "-" reads standard input.
+    // Empty reads none.
+    QString script;
     std::string settings = Settings19200;
     // How long a reply may take to reach its CR; a free-form SEND's reply period unless given.
     std::chrono::milliseconds wait = FreeFormPeriods.reply;
     bool json = false;
+    // A status watch asks its queries every this often; zero runs none.
+    std::chrono::seconds watch{0};
+    // The status queries a watch asks, in order.
+    std::vector<std::string> queries;
+
+    // Whether the command-line mode runs instead of the window, and whether as a status watch.
+    bool commandLineMode() const { return !sends.empty() || !script.isEmpty() || statusWatch(); }
+    bool statusWatch() const { return watch.count() > 0; }
 };
 
 // The outcome of reading the command line: run with options, or print and exit.

@@ -6,3 +6,7 @@
 // Runs the command-line mode to its end: no window, COM1 only, one line per command on stdout.
 // Returns the exit code.
 int runCommandLineMode(int argc, char *argv[], const ConsoleOptions &options, TrafficLog *log);
+
+// Runs a status watch until SIGINT or SIGTERM: no window, COM1 only, one line per change on stdout.
+// Returns the exit code.
+int runStatusWatch(int argc, char *argv[], const ConsoleOptions &options, TrafficLog *log);

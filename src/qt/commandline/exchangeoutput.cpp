@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -28,30 +29,72 @@ QString latin1(const std::string &bytes)
 {
     return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
+
+QJsonValue valueJson(const StatusValue &value)
+{
+    struct ToJson
+    {
+        QJsonValue operator()(std::monostate) const { return QJsonValue::Null; }
+        QJsonValue operator()(const std::string &text) const { return latin1(text); }
+        QJsonValue operator()(double number) const { return number; }
+        QJsonValue operator()(const std::vector<double> &numbers) const
+        {
+            QJsonArray array;
+            for (const double number : numbers)
+                array.append(number);
+            return array;
+        }
+    };
+    return std::visit(ToJson{}, value);
+}
+
+QByteArray compact(const QJsonObject &object)
+{
+    return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+}
 } // namespace
 
-QByteArray exchangeText(const Exchange &exchange)
+QByteArray exchangeText(const Exchange &exchange, const std::string &time)
 {
     QByteArray line = quoted(exchange.sent) + ' ' + quoted(exchange.trace);
+    if (!time.empty())
+        line.prepend(QByteArray::fromStdString(time) + ' ');
     if (exchange.status)
         line += ' ' + quoted(*exchange.status);
     if (exchange.cut > 0)
         line += " (" + QByteArray::number(qulonglong(exchange.cut)) + " bytes cut)";
+    if (exchange.refused)
+        line += " refused";
     return line + '\n';
 }
 
-QByteArray exchangeJson(const Exchange &exchange)
+QByteArray exchangeJson(const Exchange &exchange, const std::string &time)
 {
     QJsonObject object{
         {QStringLiteral("sent"), latin1(exchange.sent)},
         {QStringLiteral("reply"), latin1(exchange.reply)},
         {QStringLiteral("trace"), latin1(exchange.trace)},
         {QStringLiteral("answered"), exchange.answered},
+        {QStringLiteral("refused"), exchange.refused},
+        {QStringLiteral("port"), latin1(exchange.port)},
         {QStringLiteral("cut"), qint64(exchange.cut)},
         {QStringLiteral("ms"),
          std::round(exchange.time.count() * TenthsPerMillisecond) / TenthsPerMillisecond},
     };
     if (exchange.status)
         object.insert(QStringLiteral("status"), latin1(*exchange.status));
-    return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+    if (exchange.value)
+        object.insert(QStringLiteral("value"), valueJson(*exchange.value));
+    if (!time.empty())
+        object.insert(QStringLiteral("time"), latin1(time));
+    return compact(object);
+}
+
+QByteArray failureJson(const std::string &error, const std::string &port, int exitCode)
+{
+    return compact(QJsonObject{
+        {QStringLiteral("error"), latin1(error)},
+        {QStringLiteral("port"), latin1(port)},
+        {QStringLiteral("exit"), exitCode},
+    });
 }

@@ -2,12 +2,17 @@
 
 #include "console/exchange.h"
 
+#include <string>
+
 #include <QByteArray>
 
 // One line of the command-line mode's text output, with its newline: the text sent, the reply's trace
 // and, for a status query, the decoded text, each in double quotes so every blank shows; then how many
-// bytes of the reply were cut, when any were.
-QByteArray exchangeText(const Exchange &exchange);
+// bytes of the reply were cut, when any were. A time given (a status watch's) goes first.
+QByteArray exchangeText(const Exchange &exchange, const std::string &time = {});
 
-// The same exchange as one compact JSON object and a newline.
-QByteArray exchangeJson(const Exchange &exchange);
+// The same exchange as one compact JSON object and a newline; a time given is its `time`.
+QByteArray exchangeJson(const Exchange &exchange, const std::string &time = {});
+
+// Why the run ended early, as one compact JSON object and a newline: the error, the port and the exit code.
+QByteArray failureJson(const std::string &error, const std::string &port, int exitCode);

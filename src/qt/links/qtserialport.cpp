@@ -50,6 +50,8 @@ void QtSerialPort::setSettings(const std::string &settings)
 {
     const LineSettings line = parseLineSettings(settings);
     m_settings = settings;
+    // Kept for the next open even when the open link refuses them.
+    tellChanged();
     if (PortOpen())
         callLink([&] { m_link->setLineSettings(line); });
 }
@@ -107,6 +109,7 @@ void QtSerialPort::replaceLink(std::unique_ptr<ByteLink> link)
         m_lossWaiting = true;
         tellLater(generation, [this, told] {
             m_lossWaiting = false;
+            tellChanged();
             raiseLost(told);
         });
     });
@@ -117,17 +120,24 @@ void QtSerialPort::setPortOpen(bool open)
     if (open == PortOpen())
         return;
     const LineSettings line = parseLineSettings(m_settings);
-    callLink([&] {
-        if (!open) {
-            m_link->close();
-            return;
-        }
-        std::unique_ptr<ByteLink> link = makeLink(linkEndpoint());
-        if (m_log)
-            link = std::make_unique<LoggedLink>(std::move(link), *m_log, portName());
-        replaceLink(std::move(link));
-        m_link->open(line);
-    });
+    try {
+        callLink([&] {
+            if (!open) {
+                m_link->close();
+                return;
+            }
+            std::unique_ptr<ByteLink> link = makeLink(linkEndpoint());
+            if (m_log)
+                link = std::make_unique<LoggedLink>(std::move(link), *m_log, portName());
+            replaceLink(std::move(link));
+            m_link->open(line);
+        });
+    } catch (const SerialError &) {
+        // A failed open leaves the port closed, and an auto port perhaps with a new device.
+        tellChanged();
+        throw;
+    }
+    tellChanged();
 }
 
 void QtSerialPort::Output(const std::string &bytes)

@@ -6,6 +6,7 @@
 #include "link/serialport.h"
 #include "link/trafficlog.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -29,13 +30,18 @@ public:
     void Output(const std::string &bytes) override;
     std::string Input() override;
     int CommEvent() const override { return m_event; }
+    std::string portName() const override;
 
     // Every link opened from now on writes its traffic to the log; nullptr keeps none.
     void setTrafficLog(TrafficLog *log) { m_log = log; }
+    // Told after an open, a close, a loss or a new speed, for whoever shows the port's state.
+    void setOnChanged(std::function<void()> onChanged) { m_onChanged = std::move(onChanged); }
+    // port is 1 or 2: the endpoint named, and what it is shown as (for auto, the device last chosen).
+    const Endpoint &endpoint(int port) const { return m_endpoints[port - 1]; }
+    const std::string &shownName(int port) const { return m_shownNames[port - 1]; }
+    const std::string &settings() const { return m_settings; }
 
 private:
-    // The port's name in messages: "COM1 (/dev/ttyUSB0)"; for auto, the device it was chosen as.
-    std::string portName() const;
     [[noreturn]] void fail(const SerialError &error) const;
     Endpoint linkEndpoint();
     void replaceLink(std::unique_ptr<ByteLink> link);
@@ -44,6 +50,11 @@ private:
     template <class Notify> void tellLater(unsigned generation, Notify &&notify);
     // A call into the link whose failure is told with the port's name in front.
     template <class Call> auto callLink(Call &&call);
+    void tellChanged() const
+    {
+        if (m_onChanged)
+            m_onChanged();
+    }
 
     Endpoint m_endpoints[2];
     std::string m_shownNames[2];
@@ -51,6 +62,7 @@ private:
     int m_event = 0;
     std::string m_settings = Settings19200;
     TrafficLog *m_log = nullptr;
+    std::function<void()> m_onChanged;
     std::unique_ptr<ByteLink> m_link;
     // Counts the links made, one per open.
     unsigned m_generation = 0;

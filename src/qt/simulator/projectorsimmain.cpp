@@ -36,7 +36,7 @@ void announce(const QString &endpoint)
 int main(int argc, char *argv[])
 {
     const SimulatorCommandLine commandLine = parseSimulatorCommandLine(
-        std::vector<std::string>(argv + 1, argv + argc), std::string(ProgramVersion));
+        std::vector<std::string>(argv + 1, argv + argc), "tavo-projector-sim " + std::string(ProgramVersion));
     if (!commandLine.run) {
         if (!commandLine.error.empty())
             std::fprintf(stderr, "%s\n", commandLine.error.c_str());

@@ -8,6 +8,12 @@
 
 #include <QApplication>
 
+namespace {
+// The "COM" button, which shows the port panel, and the panel's options for COM1 and COM2.
+constexpr std::string_view PortButton = "Command33";
+constexpr std::string_view PortOptions[] = {"Option1", "Option2"};
+} // namespace
+
 ConsoleApp::ConsoleApp(const ConsoleOptions &options, TrafficLog *log)
     : m_endpoints(options), m_port(m_endpoints.endpoint(1), m_endpoints.endpoint(2)),
       m_timer1(Timer1Interval), m_timer2(Timer2Interval), m_timer3(Timer3Interval), m_timer4(Timer4Interval),
@@ -15,6 +21,7 @@ ConsoleApp::ConsoleApp(const ConsoleOptions &options, TrafficLog *log)
       m_form(Platform{m_port, m_timer1, m_timer2, m_timer3, m_timer4, m_window, m_messages}), m_log(log)
 {
     m_port.setTrafficLog(log);
+    m_port.setOnChanged([this] { showPortState(); });
     if (m_log) {
         // Seen on the log's writer thread; the box opens on the UI thread, and the window goes on.
         m_log->setOnFailure([this](const std::string &message) {
@@ -28,6 +35,8 @@ ConsoleApp::ConsoleApp(const ConsoleOptions &options, TrafficLog *log)
 
 ConsoleApp::~ConsoleApp()
 {
+    // The window the port's state is shown in goes before the port.
+    m_port.setOnChanged(nullptr);
     // No box is asked for once the window is gone; a failure after that goes to stderr.
     if (m_log)
         m_log->setOnFailure(nullptr);
@@ -38,11 +47,36 @@ bool ConsoleApp::start()
     try {
         m_form.Form_Load();
     } catch (const SerialError &error) {
-        QtMessageBox(nullptr).error(error.number(), error.description());
+        QtMessageBox(nullptr).error(error.number(), error.description() + '\n' + StartupHint);
         return false;
     }
     m_window.show();
     return true;
+}
+
+QString ConsoleApp::portState(int port) const
+{
+    const bool open = m_port.PortOpen() && m_port.CommPort() == port;
+    const bool serversSpeed = m_port.endpoint(port).kind == Endpoint::Kind::Tcp;
+    const QString settings =
+        serversSpeed ? QStringLiteral("the server's own speed") : QString::fromStdString(m_port.settings());
+    QString state = QStringLiteral("COM%1: %2").arg(port).arg(QString::fromStdString(m_port.shownName(port)));
+    if (!simulators().empty())
+        state += QStringLiteral(", simulated projector");
+    state += open ? QStringLiteral("\nopen, %1").arg(settings)
+                  : QStringLiteral("\nclosed; opens at %1").arg(settings);
+    if (m_log)
+        state += QStringLiteral("\ntraffic log: %1").arg(QString::fromStdString(m_log->name()));
+    return state;
+}
+
+void ConsoleApp::showPortState()
+{
+    const QString com1 = portState(1);
+    const QString com2 = portState(2);
+    m_window.control(PortOptions[0])->setToolTip(com1);
+    m_window.control(PortOptions[1])->setToolTip(com2);
+    m_window.control(PortButton)->setToolTip(com1 + QStringLiteral("\n\n") + com2);
 }
 
 int runWindow(int argc, char *argv[], const ConsoleOptions &options, TrafficLog *log)

@@ -28,7 +28,16 @@ public:
         return m_endpoints.simulators();
     }
 
+    // Added to the message of a start-up that failed: where to go from there.
+    static constexpr const char *StartupHint =
+        "Find the adapter with tavo-console --list-ports; try the console without a projector with "
+        "tavo-console --simulate, or the menu's \"Start with Simulated Projectors\".";
+
 private:
+    // The port's state in the tooltips of "COM" and of the port options, written anew at every change.
+    void showPortState();
+    QString portState(int port) const;
+
     // Before the port, which opens their devices.
     PortEndpoints m_endpoints;
     QtSerialPort m_port;

@@ -1,0 +1,77 @@
+#include "console/commandsource.h"
+
+namespace {
+constexpr char CommentMark = '#';
+} // namespace
+
+void CommandSource::add(std::string text)
+{
+    m_ready.push_back(std::move(text));
+}
+
+void CommandSource::feed(std::string_view bytes)
+{
+    while (!m_ended && !bytes.empty()) {
+        const std::size_t end = bytes.find('\n');
+        m_partial.append(bytes.substr(0, end));
+        if (m_partial.size() > LineLimitBytes) {
+            m_partial.clear();
+            fail("line " + std::to_string(m_lines + 1) + " of the script is longer than " +
+                 std::to_string(LineLimitBytes) + " bytes");
+            return;
+        }
+        if (end == std::string_view::npos)
+            return;
+        line(m_partial);
+        m_partial.clear();
+        bytes.remove_prefix(end + 1);
+    }
+}
+
+void CommandSource::end()
+{
+    if (m_ended)
+        return;
+    if (!m_partial.empty())
+        line(m_partial);
+    m_partial.clear();
+    m_ended = true;
+    ready();
+}
+
+void CommandSource::fail(std::string text)
+{
+    if (m_ended)
+        return;
+    m_failure = std::move(text);
+    m_ended = true;
+    ready();
+}
+
+std::optional<std::string> CommandSource::take()
+{
+    if (m_ready.empty())
+        return std::nullopt;
+    std::string text = std::move(m_ready.front());
+    m_ready.pop_front();
+    if (m_onTaken)
+        m_onTaken();
+    return text;
+}
+
+void CommandSource::line(std::string_view text)
+{
+    ++m_lines;
+    if (!text.empty() && text.back() == '\r')
+        text.remove_suffix(1);
+    if (text.empty() || text.front() == CommentMark)
+        return;
+    m_ready.emplace_back(text);
+    ready();
+}
+
+void CommandSource::ready()
+{
+    if (m_onReady)
+        m_onReady();
+}
