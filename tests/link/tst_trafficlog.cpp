@@ -128,6 +128,18 @@ void writeFile(const QString &path, const QByteArray &content)
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(content);
 }
+
+// A log of a small queue whose writer is held on its first line, "0", until the sink is released.
+std::unique_ptr<TrafficLog> heldOnItsFirstLine(const std::shared_ptr<HeldSink::State> &sink,
+                                               std::size_t queueLimit)
+{
+    sink->held = true;
+    auto log = std::make_unique<TrafficLog>(std::make_unique<HeldSink>(sink), "memory",
+                                            TrafficLog::DefaultFileLimit, FixedClock, queueLimit);
+    log->write("TX", "COM1", "0");
+    sink->waitUntil([&] { return sink->writing; });
+    return log;
+}
 } // namespace
 
 // The traffic log's lines, and the link that writes them.
@@ -273,17 +285,13 @@ private slots:
         constexpr std::size_t QueueLimit = 3;
         constexpr int Dropped = 5;
         auto sink = std::make_shared<HeldSink::State>();
-        sink->held = true;
-        TrafficLog log(std::make_unique<HeldSink>(sink), "memory", TrafficLog::DefaultFileLimit, FixedClock,
-                       QueueLimit);
-        log.write("TX", "COM1", "0");
-        sink->waitUntil([&] { return sink->writing; });
+        const auto log = heldOnItsFirstLine(sink, QueueLimit);
         for (std::size_t i = 1; i <= QueueLimit + Dropped; ++i)
-            log.write("TX", "COM1", std::to_string(i));
+            log->write("TX", "COM1", std::to_string(i));
         sink->release();
         sink->waitUntil([&] { return sink->written.find("DROPPED") != std::string::npos; });
-        log.write("TX", "COM1", "after");
-        QCOMPARE(log.close(), std::size_t(0));
+        log->write("TX", "COM1", "after");
+        QCOMPARE(log->close(), std::size_t(0));
         const QString time = QStringLiteral("2024-05-01T14:03:07.123+00:00");
         QCOMPARE(QString::fromStdString(sink->written), time + " TX COM1 0\n" + time + " TX COM1 1\n" + time +
                                                             " TX COM1 2\n" + time + " TX COM1 3\n" + time +
@@ -295,15 +303,11 @@ private slots:
     {
         constexpr std::size_t QueueLimit = 3;
         auto sink = std::make_shared<HeldSink::State>();
-        sink->held = true;
-        TrafficLog log(std::make_unique<HeldSink>(sink), "memory", TrafficLog::DefaultFileLimit, FixedClock,
-                       QueueLimit);
-        log.write("TX", "COM1", "0");
-        sink->waitUntil([&] { return sink->writing; });
+        const auto log = heldOnItsFirstLine(sink, QueueLimit);
         for (int i = 1; i <= 5; ++i)
-            log.write("TX", "COM1", std::to_string(i));
+            log->write("TX", "COM1", std::to_string(i));
         // The held line, the three queued and the two dropped.
-        QCOMPARE(log.close(0ms), std::size_t(6));
+        QCOMPARE(log->close(0ms), std::size_t(6));
         QCOMPARE(sink->written, std::string());
     }
 
