@@ -154,6 +154,8 @@ private slots:
         QFETCH(QByteArray, path);
         QFETCH(QByteArray, status);
         Served served;
+        QCOMPARE(served.server.url(),
+                 "http://127.0.0.1:" + std::to_string(served.server.port()) + "/metrics");
         const Scrape scrape(served.server.port(), path);
         QCOMPARE(scrape.statusLine(), status);
         if (!path.startsWith("/metrics?") && path != "/metrics")

@@ -1,8 +1,14 @@
 #include "qt/metrics/metricsserver.h"
 
 #include <algorithm>
+#include <arpa/inet.h>
+#include <atomic>
+#include <netinet/in.h>
 #include <stdexcept>
 #include <string>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include <QHostAddress>
@@ -13,6 +19,39 @@ namespace {
 constexpr std::uint16_t LowestMetricsPort = 0;
 constexpr std::string_view Loopback = "127.0.0.1";
 constexpr std::string_view LocalHostName = "localhost";
+
+// A connection opened and closed at once: the listening thread wakes from its wait and sees it is to stop.
+void knock(const HostPort &address)
+{
+    const bool ipv6 = address.host.find(':') != std::string::npos;
+    // An address of every interface is reached on loopback.
+    const std::string host = address.host == "0.0.0.0" ? "127.0.0.1"
+                             : address.host == "::"    ? "::1"
+                                                       : address.host;
+    const int family = ipv6 ? AF_INET6 : AF_INET;
+    sockaddr_storage peer{};
+    socklen_t length = 0;
+    if (ipv6) {
+        auto *in6 = reinterpret_cast<sockaddr_in6 *>(&peer);
+        in6->sin6_family = AF_INET6;
+        in6->sin6_port = htons(address.port);
+        length = sizeof(sockaddr_in6);
+        if (inet_pton(AF_INET6, host.c_str(), &in6->sin6_addr) != 1)
+            return;
+    } else {
+        auto *in4 = reinterpret_cast<sockaddr_in *>(&peer);
+        in4->sin_family = AF_INET;
+        in4->sin_port = htons(address.port);
+        length = sizeof(sockaddr_in);
+        if (inet_pton(AF_INET, host.c_str(), &in4->sin_addr) != 1)
+            return;
+    }
+    const int socket = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (socket < 0)
+        return;
+    (void)::connect(socket, reinterpret_cast<const sockaddr *>(&peer), length);
+    ::close(socket);
+}
 
 // HOST:PORT as the HTTP server's listening_ports takes it: an IPv6 address in brackets.
 std::string listeningPort(const HostPort &address)
@@ -37,6 +76,7 @@ HostPort parseMetricsAddress(std::string_view text)
 }
 
 MetricsServer::MetricsServer(const HostPort &address, const std::shared_ptr<prometheus::Registry> &registry)
+    : m_address(address)
 {
     const std::vector<std::string> options{
         "listening_ports",    listeningPort(address),
@@ -54,8 +94,28 @@ MetricsServer::MetricsServer(const HostPort &address, const std::shared_ptr<prom
     m_exposer->RegisterCollectable(registry, std::string(Path) + "$");
 }
 
+MetricsServer::~MetricsServer()
+{
+    const HostPort taken{m_address.host, port()};
+    std::atomic<bool> stopped = false;
+    std::thread knocker([&] {
+        while (!stopped) {
+            knock(taken);
+            std::this_thread::sleep_for(KnockPause);
+        }
+    });
+    m_exposer.reset();
+    stopped = true;
+    knocker.join();
+}
+
 std::uint16_t MetricsServer::port() const
 {
     const std::vector<int> ports = m_exposer->GetListeningPorts();
     return ports.empty() ? 0 : std::uint16_t(ports.front());
+}
+
+std::string MetricsServer::url() const
+{
+    return "http://" + listeningPort({m_address.host, port()}) + std::string(Path);
 }

@@ -8,6 +8,7 @@
 #include <memory>
 #include <prometheus/exposer.h>
 #include <prometheus/registry.h>
+#include <string>
 #include <string_view>
 
 // The fleet's metrics served over HTTP at /metrics by prometheus-cpp's own server, on threads of its
@@ -20,15 +21,24 @@ public:
     static constexpr std::size_t ServerThreads = 4;
     static constexpr std::chrono::milliseconds RequestTimeout{2000};
     static constexpr std::string_view Path = "/metrics";
+    // How often the server is knocked at while it stops.
+    static constexpr std::chrono::milliseconds KnockPause{20};
 
     // Serves the registry at once; throws std::runtime_error with one line in the console's words when
     // the address cannot be bound.
     MetricsServer(const HostPort &address, const std::shared_ptr<prometheus::Registry> &registry);
+    // Stops serving at once, not when the server's listening thread next looks (up to 2 s).
+    ~MetricsServer();
+    MetricsServer(const MetricsServer &) = delete;
+    MetricsServer &operator=(const MetricsServer &) = delete;
 
     // The port taken.
     std::uint16_t port() const;
+    // Where a scraper finds the metrics: http://HOST:PORT/metrics, with the port taken.
+    std::string url() const;
 
 private:
+    HostPort m_address;
     std::unique_ptr<prometheus::Exposer> m_exposer;
 };
 
