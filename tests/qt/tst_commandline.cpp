@@ -181,6 +181,12 @@ private slots:
         QTest::newRow("unknown query") << QStringList{"--watch", "1", "--query", "CR5"} << "not 'CR5'";
         QTest::newRow("query without watch") << QStringList{"--query", "CR0"} << "give --watch too";
         QTest::newRow("log-max without log") << QStringList{"--log-max", "1000"} << "--log-max belongs";
+        QTest::newRow("metrics without a watch")
+            << QStringList{"--metrics", "9877"} << "give --fleet and --watch";
+        QTest::newRow("metrics on a host name")
+            << QStringList{"--watch", "1", "--metrics", "metrics.example:9877"} << "no IP address";
+        QTest::newRow("metrics past the last port")
+            << QStringList{"--watch", "1", "--metrics", "65536"} << "65535";
         for (const char *bytes : {"0", "64MiB", "-1", "1e6", "99999999999999999999"})
             QTest::newRow(qPrintable(QStringLiteral("log-max %1").arg(bytes)))
                 << QStringList{"--log", "/tmp/t.log", "--log-max", bytes} << "positive whole number of bytes";

@@ -2,6 +2,7 @@
 
 #include "program.h"
 #include "qt/links/portlist.h"
+#include "qt/metrics/metricsserver.h"
 #include "wire/statusqueries.h"
 
 #include <algorithm>
@@ -112,6 +113,12 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
     const QCommandLineOption json(
         QStringLiteral("json"),
         QStringLiteral("With --send, --script or --watch: one JSON object per command instead of text."));
+    const QCommandLineOption metrics(
+        QStringLiteral("metrics"),
+        QStringLiteral("With --fleet and --watch: serve the projectors' metrics for Prometheus at "
+                       "http://HOST:PORT/metrics. PORT alone binds 127.0.0.1 only; HOST:PORT binds that "
+                       "address (0.0.0.0 every IPv4 one). PORT 0 takes a free port; stderr says which."),
+        QStringLiteral("[HOST:]PORT"));
     const QCommandLineOption log(
         QStringLiteral("log"),
         QStringLiteral(
@@ -129,8 +136,8 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
     const QCommandLineOption helpAll(
         QStringLiteral("help-all"),
         QStringLiteral("Displays help; the console takes no Qt options (set QT_QPA_PLATFORM instead)."));
-    const QList<QCommandLineOption> options{com1,  com2,  simulate, listPorts, send, script, watch,
-                                            query, speed, wait,     json,      log,  logMax};
+    const QList<QCommandLineOption> options{com1,  com2,  simulate, listPorts, send,    script, watch,
+                                            query, speed, wait,     json,      metrics, log,    logMax};
     parser.addOptions({help, helpAll});
     const QCommandLineOption version = parser.addVersionOption();
     parser.addOptions(options);
@@ -237,6 +244,17 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
             return refuse(QStringLiteral("--wait takes a positive number of milliseconds, not '%1'")
                               .arg(parser.value(wait)));
         chosen.wait = *milliseconds;
+    }
+    if (parser.isSet(metrics)) {
+        if (!chosen.statusWatch())
+            return refuse(
+                QStringLiteral("--metrics serves a fleet watch's values; give --fleet and --watch too"));
+        try {
+            chosen.metrics = parseMetricsAddress(parser.value(metrics).toStdString());
+        } catch (const std::invalid_argument &error) {
+            return refuse(QStringLiteral("--metrics takes [HOST:]PORT, not '%1': %2")
+                              .arg(parser.value(metrics), QString::fromStdString(error.what())));
+        }
     }
     result.run = true;
     result.options = chosen;

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "link/endpoint.h"
+#include "link/hostport.h"
 #include "link/linesettings.h"
 #include "link/trafficlog.h"
 #include "wire/replyperiods.h"
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,6 +40,8 @@ struct ConsoleOptions
     std::chrono::seconds watch{0};
     // The status queries a watch asks, in order.
     std::vector<std::string> queries;
+    // Where a fleet watch serves its metrics; none serves none.
+    std::optional<HostPort> metrics;
 
     // Whether the command-line mode runs instead of the window, and whether as a status watch.
     bool commandLineMode() const { return !sends.empty() || !script.isEmpty() || statusWatch(); }
