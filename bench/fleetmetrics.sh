@@ -3,7 +3,7 @@
 # every 5 s and serving --metrics, scraped every second for 60 s. Prints for each N the console's CPU
 # as a share of one core, its largest RSS, how late rounds started (the latest round of any projector,
 # and the worst of the run; measured where the simulator receives each round's first query), and the
-# scrape time (median and max, through curl).
+# scrape time (median and max, through curl asking for gzip as Prometheus does).
 # Usage: bench/fleetmetrics.sh [BUILD_DIR [N ...]]      (default: build 10 100 500)
 set -euo pipefail
 build=${1:-build}
@@ -49,7 +49,7 @@ for n in "${counts[@]}"; do
     start_ticks=$(cpu_ticks "$console")
     start=$(now)
     for second in $(seq "$duration"); do
-        curl -s -o /dev/null -w '%{time_total}\n' "http://127.0.0.1:$metrics_port/metrics" >> "$work/scrapes"
+        curl -s --compressed -o /dev/null -w '%{time_total}\n' "http://127.0.0.1:$metrics_port/metrics" >> "$work/scrapes"
         rss=$(rss_kib "$console")
         [ "$rss" -gt "$max_rss" ] && max_rss=$rss
         # The next scrape a second after this one was due.
