@@ -1,8 +1,8 @@
+#include "httpget.h"
 #include "loopbacklistener.h"
 
 #include <memory>
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -10,7 +10,6 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
@@ -47,20 +46,11 @@ struct Simulators
     QStringList endpoints;
 };
 
-// One HTTP GET on a plain socket; the body, or empty when no whole answer came.
-QByteArray httpGet(quint16 port, const QByteArray &pathAndQuery)
+// The body of a whole answer of 200 OK, or empty.
+QByteArray bodyOf(quint16 port, const QByteArray &pathAndQuery)
 {
-    QTcpSocket socket;
-    socket.connectToHost(QHostAddress::LocalHost, port);
-    if (!socket.waitForConnected(StopMs))
-        return {};
-    socket.write("GET " + pathAndQuery + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
-    QByteArray answer;
-    while (socket.state() == QAbstractSocket::ConnectedState && socket.waitForReadyRead(StopMs))
-        answer += socket.readAll();
-    answer += socket.readAll();
-    const qsizetype body = answer.indexOf("\r\n\r\n");
-    return answer.startsWith("HTTP/1.1 200") && body >= 0 ? answer.mid(body + 4) : QByteArray();
+    const HttpAnswer answer = httpGet(port, pathAndQuery);
+    return answer.statusLine.startsWith("HTTP/1.1 200") ? answer.body : QByteArray();
 }
 
 // The real console watching a fleet file of these projectors ("NAME ENDPOINT" lines), serving metrics on
@@ -94,7 +84,7 @@ struct Console
     // A sample's value in a scrape of the console, or -1 when it has no such series.
     double sample(const QByteArray &series) const
     {
-        const QByteArray body = httpGet(metricsPort, "/metrics");
+        const QByteArray body = bodyOf(metricsPort, "/metrics");
         const qsizetype at = body.indexOf('\n' + series + ' ');
         return at < 0 ? -1
                       : body.mid(at + series.size() + 2, body.indexOf('\n', at + 1) - at - series.size() - 2)
@@ -140,7 +130,7 @@ struct Prometheus
     // An instant query's result, each series' labels and value.
     QJsonArray query(const QString &expression) const
     {
-        const QByteArray body = httpGet(port, "/api/v1/query?query=" + QUrl::toPercentEncoding(expression));
+        const QByteArray body = bodyOf(port, "/api/v1/query?query=" + QUrl::toPercentEncoding(expression));
         return QJsonDocument::fromJson(body).object().value("data").toObject().value("result").toArray();
     }
     // Waits until the query gives `series` series, each with this value.
@@ -216,7 +206,7 @@ private slots:
         QVERIFY(console.waitFor("tavo_projector_up{projector=\"room-2\"}", 1));
         QProcess check;
         check.start(promtool, {"check", "metrics"});
-        check.write(httpGet(console.metricsPort, "/metrics"));
+        check.write(bodyOf(console.metricsPort, "/metrics"));
         check.closeWriteChannel();
         QVERIFY(check.waitForFinished(StopMs));
         const QByteArray findings = check.readAllStandardOutput() + check.readAllStandardError();
@@ -232,8 +222,6 @@ private slots:
         Simulators simulators(2);
         Console console(dir, QStringList{QStringLiteral("hole tcp://127.0.0.1:%1").arg(hole.port())}
                                  << fleetLines(simulators.endpoints, "hall-"));
-        QElapsedTimer sinceStart;
-        sinceStart.start();
         QVERIFY(console.waitFor("tavo_projector_up{projector=\"hall-1\"}", 1));
         QVERIFY(console.waitFor("tavo_projector_up{projector=\"hall-2\"}", 1));
         // Both answered while the hole's connection is still pending: nothing about it was told yet.

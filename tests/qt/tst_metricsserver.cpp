@@ -1,11 +1,11 @@
 #include "console/fleetmetrics.h"
+#include "httpget.h"
 #include "qt/metrics/metricsserver.h"
 #include "qt/metrics/prometheussink.h"
 
 #include <memory>
 #include <vector>
 
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTcpServer>
@@ -16,29 +16,6 @@ using namespace std::chrono_literals;
 
 namespace {
 constexpr int WaitMs = 10000;
-
-// One HTTP request on a plain socket, as a scraper sends it, and the whole answer.
-struct Scrape
-{
-    Scrape(quint16 port, const QByteArray &path)
-    {
-        QElapsedTimer timer;
-        timer.start();
-        QTcpSocket socket;
-        socket.connectToHost(QHostAddress::LocalHost, port);
-        if (!socket.waitForConnected(WaitMs))
-            return;
-        socket.write("GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
-        while (socket.state() == QAbstractSocket::ConnectedState && socket.waitForReadyRead(WaitMs))
-            answer += socket.readAll();
-        answer += socket.readAll();
-        elapsedMs = timer.elapsed();
-    }
-    QByteArray statusLine() const { return answer.left(answer.indexOf("\r\n")); }
-    QByteArray body() const { return answer.mid(answer.indexOf("\r\n\r\n") + 4); }
-    QByteArray answer;
-    qint64 elapsedMs = -1;
-};
 
 Exchange exchange(const std::string &query, const std::string &bytes)
 {
@@ -156,11 +133,11 @@ private slots:
         Served served;
         QCOMPARE(served.server.url(),
                  "http://127.0.0.1:" + std::to_string(served.server.port()) + "/metrics");
-        const Scrape scrape(served.server.port(), path);
-        QCOMPARE(scrape.statusLine(), status);
+        const HttpAnswer scrape = httpGet(served.server.port(), path);
+        QCOMPARE(scrape.statusLine, status);
         if (!path.startsWith("/metrics?") && path != "/metrics")
             return;
-        const QByteArray body = scrape.body();
+        const QByteArray body = scrape.body;
         QVERIFY2(body.contains("\ntavo_projector_up{projector=\"hall-a\"} 1\n"), body.constData());
         QVERIFY(body.contains("\ntavo_projector_up{projector=\"hall-b\"} 0\n"));
         QVERIFY(body.contains("\ntavo_projector_lamp_time_seconds{projector=\"hall-a\"} 4442400\n"));
@@ -182,8 +159,8 @@ private slots:
         QVERIFY(slow.waitForConnected(WaitMs));
         slow.write("GET /metr");
         slow.flush();
-        const Scrape scrape(served.server.port(), "/metrics");
-        QCOMPARE(scrape.statusLine(), QByteArray("HTTP/1.1 200 OK"));
+        const HttpAnswer scrape = httpGet(served.server.port(), "/metrics");
+        QCOMPARE(scrape.statusLine, QByteArray("HTTP/1.1 200 OK"));
         QVERIFY2(scrape.elapsedMs < MetricsServer::RequestTimeout.count(),
                  qPrintable(QString::number(scrape.elapsedMs)));
     }
@@ -199,8 +176,8 @@ private slots:
             slow.back()->write("GET /metrics HTTP/1.1\r\n");
             slow.back()->flush();
         }
-        const Scrape scrape(served.server.port(), "/metrics");
-        QCOMPARE(scrape.statusLine(), QByteArray("HTTP/1.1 200 OK"));
+        const HttpAnswer scrape = httpGet(served.server.port(), "/metrics");
+        QCOMPARE(scrape.statusLine, QByteArray("HTTP/1.1 200 OK"));
         QVERIFY2(scrape.elapsedMs < 3 * MetricsServer::RequestTimeout.count(),
                  qPrintable(QString::number(scrape.elapsedMs)));
     }
@@ -211,10 +188,10 @@ private slots:
         if (promtool.isEmpty())
             QSKIP("promtool is not installed (apt-get install prometheus)");
         Served served;
-        const Scrape scrape(served.server.port(), "/metrics");
+        const HttpAnswer scrape = httpGet(served.server.port(), "/metrics");
         QProcess check;
         check.start(promtool, {"check", "metrics"});
-        check.write(scrape.body());
+        check.write(scrape.body);
         check.closeWriteChannel();
         QVERIFY(check.waitForFinished(WaitMs));
         const QByteArray findings = check.readAllStandardOutput() + check.readAllStandardError();
