@@ -1,18 +1,15 @@
 #include "qt/metrics/metricsserver.h"
 
 #include <algorithm>
-#include <arpa/inet.h>
 #include <atomic>
-#include <netinet/in.h>
 #include <stdexcept>
 #include <string>
-#include <sys/socket.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 #include <QHostAddress>
 #include <QString>
+#include <QTcpSocket>
 
 namespace {
 // Port 0 takes a free port, which port() tells.
@@ -23,34 +20,14 @@ constexpr std::string_view LocalHostName = "localhost";
 // A connection opened and closed at once: the listening thread wakes from its wait and sees it is to stop.
 void knock(const HostPort &address)
 {
-    const bool ipv6 = address.host.find(':') != std::string::npos;
     // An address of every interface is reached on loopback.
-    const std::string host = address.host == "0.0.0.0" ? "127.0.0.1"
-                             : address.host == "::"    ? "::1"
-                                                       : address.host;
-    const int family = ipv6 ? AF_INET6 : AF_INET;
-    sockaddr_storage peer{};
-    socklen_t length = 0;
-    if (ipv6) {
-        auto *in6 = reinterpret_cast<sockaddr_in6 *>(&peer);
-        in6->sin6_family = AF_INET6;
-        in6->sin6_port = htons(address.port);
-        length = sizeof(sockaddr_in6);
-        if (inet_pton(AF_INET6, host.c_str(), &in6->sin6_addr) != 1)
-            return;
-    } else {
-        auto *in4 = reinterpret_cast<sockaddr_in *>(&peer);
-        in4->sin_family = AF_INET;
-        in4->sin_port = htons(address.port);
-        length = sizeof(sockaddr_in);
-        if (inet_pton(AF_INET, host.c_str(), &in4->sin_addr) != 1)
-            return;
-    }
-    const int socket = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (socket < 0)
-        return;
-    (void)::connect(socket, reinterpret_cast<const sockaddr *>(&peer), length);
-    ::close(socket);
+    const QHostAddress any(QString::fromStdString(address.host));
+    const QHostAddress host = any == QHostAddress::AnyIPv4   ? QHostAddress(QHostAddress::LocalHost)
+                              : any == QHostAddress::AnyIPv6 ? QHostAddress(QHostAddress::LocalHostIPv6)
+                                                             : any;
+    QTcpSocket socket;
+    socket.connectToHost(host, address.port);
+    (void)socket.waitForConnected(int(MetricsServer::KnockPause.count()));
 }
 
 // HOST:PORT as the HTTP server's listening_ports takes it: an IPv6 address in brackets.
