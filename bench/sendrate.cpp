@@ -1,7 +1,7 @@
 // The command-line mode sends status queries one after another to a simulated projector that answers at
 // once, and measures how fast the pace that follows the replies goes.
 #include "console/commandlinemode.h"
-#include "qt/links/qtserialport.h"
+#include "qt/platform/qtserialport.h"
 #include "qt/simulator/simulatedprojector.h"
 #include "qt/window/qttimer.h"
 

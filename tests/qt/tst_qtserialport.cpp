@@ -4,7 +4,7 @@
 #include "fakemessagebox.h"
 #include "loopbacklistener.h"
 #include "pty.h"
-#include "qt/links/qtserialport.h"
+#include "qt/platform/qtserialport.h"
 #include "qt/window/qttimer.h"
 
 #include <fstream>

@@ -7,7 +7,7 @@
 #include "qt/commandline/exchangeoutput.h"
 #include "qt/commandline/portendpoints.h"
 #include "qt/commandline/scriptreader.h"
-#include "qt/links/qtserialport.h"
+#include "qt/platform/qtserialport.h"
 #include "qt/window/qttimer.h"
 
 #include <array>

@@ -3,7 +3,7 @@
 #include "console/form1.h"
 #include "qt/commandline/commandline.h"
 #include "qt/commandline/portendpoints.h"
-#include "qt/links/qtserialport.h"
+#include "qt/platform/qtserialport.h"
 #include "qt/window/consolewindow.h"
 #include "qt/window/qtmessagebox.h"
 #include "qt/window/qttimer.h"
