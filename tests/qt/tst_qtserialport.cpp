@@ -5,7 +5,7 @@
 #include "loopbacklistener.h"
 #include "pty.h"
 #include "qt/platform/qtserialport.h"
-#include "qt/window/qttimer.h"
+#include "qt/platform/qttimer.h"
 
 #include <fstream>
 #include <map>
