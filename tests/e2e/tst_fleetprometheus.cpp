@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
@@ -212,6 +213,27 @@ private slots:
         const QByteArray findings = check.readAllStandardOutput() + check.readAllStandardError();
         QVERIFY2(findings.isEmpty(), findings.constData());
         QCOMPARE(check.exitCode(), 0);
+    }
+
+    void aMetricsPortInUseEndsTheRunAtStart()
+    {
+        QTemporaryDir dir;
+        QFile fleet(dir.filePath("fleet"));
+        QVERIFY(fleet.open(QIODevice::WriteOnly));
+        const LoopbackListener projector;
+        fleet.write(QStringLiteral("hall-a tcp://127.0.0.1:%1\n").arg(projector.port()).toUtf8());
+        fleet.close();
+        QTcpServer holder;
+        QVERIFY(holder.listen(QHostAddress::LocalHost, 0));
+        QProcess console;
+        console.start(QStringLiteral(TAVO_CONSOLE), {"--fleet", fleet.fileName(), "--watch", "1", "--metrics",
+                                                     QString::number(holder.serverPort())});
+        QVERIFY(console.waitForFinished(StopMs));
+        QCOMPARE(console.exitCode(), 2);
+        const QByteArray err = console.readAllStandardError();
+        QCOMPARE(err.count('\n'), 1);
+        QVERIFY2(err.startsWith("tavo-console: cannot serve metrics on 127.0.0.1:"), err.constData());
+        QVERIFY(console.readAllStandardOutput().isEmpty());
     }
 
     void aBlackHoleDelaysNoOthersFirstRound()

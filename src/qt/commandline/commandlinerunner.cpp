@@ -8,6 +8,7 @@
 #include "qt/commandline/portendpoints.h"
 #include "qt/commandline/scriptreader.h"
 #include "qt/commandline/watchprinter.h"
+#include "qt/metrics/metricsexporter.h"
 #include "qt/platform/qtserialport.h"
 #include "qt/platform/qttimer.h"
 #include "qt/platform/standardoutput.h"
@@ -137,6 +138,17 @@ int runStatusWatch(int argc, char *argv[], const ConsoleOptions &options, Traffi
         const std::size_t first = timers.size() - 3;
         return WatchParts{*ports.back(), *timers[first], *timers[first + 1], *timers[first + 2]};
     };
+    // Bound before any line opens, and gone only after the fleet.
+    std::unique_ptr<MetricsExporter> exporter;
+    if (options.metrics) {
+        try {
+            exporter = std::make_unique<MetricsExporter>(*options.metrics);
+        } catch (const std::runtime_error &error) {
+            tell(error.what());
+            return exitStatus(ExitCode::BadInput);
+        }
+        tell("metrics on " + exporter->server().url());
+    }
     ExitCode ended = ExitCode::AllAnswered;
     std::optional<std::chrono::milliseconds> outputWait;
     std::unique_ptr<FleetWatch> fleet;
@@ -144,8 +156,10 @@ int runStatusWatch(int argc, char *argv[], const ConsoleOptions &options, Traffi
         fleet->stop();
         endRun(ended, exitCode, error, *out, options.json, ports.front()->portName());
     });
-    fleet = std::make_unique<FleetWatch>(projectors, plan, makeParts, steadyNow,
-                                         std::vector<FleetObserver *>{&printer});
+    std::vector<FleetObserver *> observers{&printer};
+    if (exporter)
+        observers.push_back(&exporter->observer());
+    fleet = std::make_unique<FleetWatch>(projectors, plan, makeParts, steadyNow, observers);
     watching = fleet.get();
     try {
         const StopSignals stopSignals([&] {
