@@ -53,7 +53,7 @@ for n in "${counts[@]}"; do
         rss=$(rss_kib "$console")
         [ "$rss" -gt "$max_rss" ] && max_rss=$rss
         # The next scrape a second after this one was due.
-        sleep "$(awk -v s="$start" -v n="$second" -v t="$(now)" 'BEGIN { d = s + n - t; print d > 0 ? d : 0 }')"
+        sleep "$(awk -v s="$start" -v n="$second" -v t="$(now)" 'BEGIN { d = s + n - t; print (d > 0 ? d : 0) }')"
     done
     ticks=$(( $(cpu_ticks "$console") - start_ticks ))
     elapsed=$(awk -v s="$start" -v t="$(now)" 'BEGIN { print t - s }')
