@@ -105,8 +105,9 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
         QStringLiteral("FILE"));
     const QCommandLineOption watch(
         QStringLiteral("watch"),
-        QStringLiteral("Command-line mode: ask the status queries every SECONDS (a whole number, 1 or more) "
-                       "over one connection; print the first answers, then each change, until stopped."),
+        QStringLiteral("Command-line mode: ask the status queries every SECONDS (a whole number, 1 to %1) "
+                       "over one connection; print the first answers, then each change, until stopped.")
+            .arg(LongestWatchPeriod.count()),
         QStringLiteral("SECONDS"));
     const QCommandLineOption fleet(
         QStringLiteral("fleet"),
