@@ -4,19 +4,20 @@
 #include "qt/metrics/metricsserver.h"
 #include "qt/metrics/prometheussink.h"
 
-// What --metrics adds to a fleet watch: the fleet's metrics, kept as its observer tells them and
-// served over HTTP from the moment it is made.
-class MetricsExporter
+// What --metrics adds to a fleet watch: an observer that keeps the fleet's metrics in a registry,
+// served over HTTP from the moment it is made. The registry comes first, so the metrics and the server
+// built on it find it made, and the server goes first.
+class MetricsExporter : private PrometheusSink, public FleetMetrics
 {
 public:
     // Binds at once; throws std::runtime_error with one line in the console's words when it cannot.
-    explicit MetricsExporter(const HostPort &address) : m_server(address, m_sink.registry()) {}
+    explicit MetricsExporter(const HostPort &address)
+        : FleetMetrics(static_cast<PrometheusSink &>(*this)), m_server(address, registry())
+    {
+    }
 
-    FleetObserver &observer() { return m_metrics; }
     const MetricsServer &server() const { return m_server; }
 
 private:
-    PrometheusSink m_sink;
-    FleetMetrics m_metrics{m_sink};
     MetricsServer m_server;
 };
