@@ -80,5 +80,5 @@ for n in "${counts[@]}"; do
         split(late, l, " "); split(scrape, s, " ")
         printf "%-10d %9.1f%% %9.1f %14s %14s %13s %11s\n", n, 100 * ticks / hz / elapsed, rss / 1024, l[1], l[2], s[1], s[2]
     }'
-    [ -s "$work/console.err" ] && sed 's/^/  console: /' "$work/console.err" | head -5
+    grep -v 'metrics on http' "$work/console.err" | sed 's/^/  console: /' | head -5 || true
 done
