@@ -57,9 +57,9 @@ const QueryMetric *findQueryMetric(std::string_view query)
     return findRow(std::span<const QueryMetric>(QueryMetrics), &QueryMetric::query, query);
 }
 
-std::string labelValue(std::string_view bytes)
+std::string labelValue(std::string_view bytes, std::size_t limit)
 {
-    std::string value(bytes.substr(0, LabelValueLimit));
+    std::string value(bytes.substr(0, limit));
     std::replace_if(
         value.begin(), value.end(), [](char c) { return c < FirstPrintable || c > LastPrintable; },
         Unprintable);

@@ -83,10 +83,10 @@ const QueryMetric *findQueryMetric(std::string_view query);
 // CR6's three sensors, in the order of its reading.
 constexpr std::array<std::string_view, 3> TemperatureSensors = {"s1", "s2", "s3"};
 
-// The most characters of a label value taken from outside (a reply's text, an endpoint as written): a
-// projector that changes its text every round must not grow a scrape without end.
+// The most characters of a label value taken from a projector's reply: one that sends its longest text
+// every round must not grow a scrape without end.
 constexpr std::size_t LabelValueLimit = 80;
 
-// A label value from bytes of any kind: printable ASCII kept, every other byte '?', cut at
-// LabelValueLimit characters, so that it is valid UTF-8 of bounded size whatever the peer sent.
-std::string labelValue(std::string_view bytes);
+// A label value from bytes of any kind: printable ASCII kept, every other byte '?', cut at limit
+// characters, so that it is valid UTF-8 of bounded size whatever the peer or the file held.
+std::string labelValue(std::string_view bytes, std::size_t limit = LabelValueLimit);
