@@ -142,8 +142,8 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
         QStringLiteral("With --send, --script or --watch: one JSON object per command instead of text."));
     const QCommandLineOption metrics(
         QStringLiteral("metrics"),
-        QStringLiteral("With --fleet and --watch: serve the projectors' metrics for Prometheus at "
-                       "http://HOST:PORT/metrics. PORT alone binds 127.0.0.1 only; HOST:PORT binds that "
+        QStringLiteral("With --fleet and --watch: serve the projectors' metrics for Prometheus over HTTP "
+                       "at /metrics. PORT alone binds 127.0.0.1 only; HOST:PORT binds that "
                        "address (0.0.0.0 every IPv4 one). PORT 0 takes a free port; stderr says which."),
         QStringLiteral("[HOST:]PORT"));
     const QCommandLineOption log(
