@@ -28,6 +28,7 @@ rss_kib() { awk '/^VmRSS:/ { print $2 }' "/proc/$1/status"; }
 
 printf "%-10s %10s %9s %14s %14s %13s %11s\n" projectors "CPU/core" "RSS MB" "latest late s" "worst late s" "scrape med ms" "scrape max ms"
 for n in "${counts[@]}"; do
+    : > "$work/endpoints"
     "$build/src/tavo-projector-sim" --listen 127.0.0.1:0 --count "$n" --verbose \
         > "$work/endpoints" 2> "$work/simulator.log" &
     simulator=$!
