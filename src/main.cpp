@@ -61,8 +61,14 @@ int main(int argc, char *argv[])
         }
     }
     if (options.commandLineMode()) {
-        const int exitCode = options.statusWatch() ? runStatusWatch(argc, argv, options, log.get())
-                                                   : runCommandLineMode(argc, argv, options, log.get());
+        int exitCode = CommandLineMode::PortFailed;
+        try {
+            exitCode = options.statusWatch() ? runStatusWatch(argc, argv, options, log.get())
+                                             : runCommandLineMode(argc, argv, options, log.get());
+        } catch (const std::runtime_error &error) {
+            // --simulate without a pseudo-terminal to put the projectors on: COM1 cannot be opened.
+            std::fprintf(stderr, "tavo-console: %s\n", error.what());
+        }
         return closeLog(log.get()) ? exitCode : CommandLineMode::withWriteFailure(exitCode);
     }
     if (!displayAvailable(QProcessEnvironment::systemEnvironment())) {
