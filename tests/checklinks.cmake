@@ -49,6 +49,7 @@ foreach(page IN LISTS pages)
     endforeach()
 endforeach()
 
+list(REMOVE_DUPLICATES broken)
 if(broken)
     list(JOIN broken "\n" broken)
     message(FATAL_ERROR "links that lead nowhere:\n${broken}")
