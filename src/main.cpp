@@ -1,4 +1,4 @@
-#include "console/commandlinemode.h"
+#include "console/exitcode.h"
 #include "link/trafficlog.h"
 #include "program.h"
 #include "qt/commandline/commandline.h"
@@ -61,15 +61,15 @@ int main(int argc, char *argv[])
         }
     }
     if (options.commandLineMode()) {
-        int exitCode = CommandLineMode::PortFailed;
+        ExitCode exitCode = ExitCode::PortFailed;
         try {
-            exitCode = options.statusWatch() ? runStatusWatch(argc, argv, options, log.get())
-                                             : runCommandLineMode(argc, argv, options, log.get());
+            exitCode = ExitCode(options.statusWatch() ? runStatusWatch(argc, argv, options, log.get())
+                                                      : runCommandLineMode(argc, argv, options, log.get()));
         } catch (const std::runtime_error &error) {
             // --simulate without a pseudo-terminal to put the projectors on: COM1 cannot be opened.
             std::fprintf(stderr, "tavo-console: %s\n", error.what());
         }
-        return closeLog(log.get()) ? exitCode : CommandLineMode::withWriteFailure(exitCode);
+        return exitStatus(closeLog(log.get()) ? exitCode : withWriteFailure(exitCode));
     }
     if (!displayAvailable(QProcessEnvironment::systemEnvironment())) {
         std::fputs("tavo-console: no display; set DISPLAY, or use the command-line mode (--send)\n", stderr);

@@ -1,30 +1,43 @@
 #include "qt/commandline/commandline.h"
 
+#include "console/fleetfile.h"
 #include "program.h"
 #include "qt/links/portlist.h"
 #include "wire/statusqueries.h"
 
 #include <algorithm>
+#include <limits>
 #include <optional>
 #include <stdexcept>
 
 #include <QCommandLineParser>
+#include <QFile>
 
 namespace {
 const QString DefaultEndpoint = QStringLiteral("auto");
+// A watch's longest period: a day is plenty, and the platform's timers count milliseconds in an int.
+constexpr auto LongestWatchPeriod = std::chrono::seconds(24 * 60 * 60);
+// The longest rest after a reply.
+constexpr auto LongestGap = std::chrono::milliseconds(60 * 1000);
 
 QString usageError(const QString &text)
 {
     return QStringLiteral("tavo-console: %1 (see --help)").arg(text);
 }
 
-std::optional<std::string> settingsForSpeed(const QString &speed)
+// The projectors of a fleet file, read whole up to its limit; throws std::runtime_error with the reason.
+std::vector<FleetProjector> readFleetFile(const QString &name)
 {
-    if (speed == QLatin1String("19200"))
-        return Settings19200;
-    if (speed == QLatin1String("9600"))
-        return Settings9600;
-    return std::nullopt;
+    QFile file(name);
+    if (!file.open(QIODevice::ReadOnly))
+        throw std::runtime_error(QStringLiteral("the fleet file %1 cannot be read (%2)")
+                                     .arg(name, file.errorString())
+                                     .toLocal8Bit()
+                                     .toStdString());
+    // One byte past the limit is enough to refuse a longer file.
+    const QByteArray text = file.read(qint64(FleetFile::FileLimitBytes) + 1);
+    return parseFleetFile(std::string_view(text.constData(), std::size_t(text.size())),
+                          name.toLocal8Bit().toStdString());
 }
 
 bool digitsOnly(const QString &text)
@@ -34,14 +47,15 @@ bool digitsOnly(const QString &text)
     });
 }
 
-// A whole number of milliseconds above 0, written in digits only.
-std::optional<std::chrono::milliseconds> positiveMilliseconds(const QString &text)
+// A whole number written in digits only, from `least` to `most`.
+template <class Duration>
+std::optional<Duration> durationIn(const QString &text, Duration least, Duration most)
 {
     bool isNumber = false;
-    const int value = text.toInt(&isNumber);
-    if (!isNumber || !digitsOnly(text) || value <= 0)
+    const qlonglong value = text.toLongLong(&isNumber);
+    if (!isNumber || !digitsOnly(text) || value < least.count() || value > most.count())
         return std::nullopt;
-    return std::chrono::milliseconds(value);
+    return Duration(value);
 }
 
 // A whole number of bytes above 0, written in digits only.
@@ -91,9 +105,16 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
         QStringLiteral("FILE"));
     const QCommandLineOption watch(
         QStringLiteral("watch"),
-        QStringLiteral("Command-line mode: ask the status queries every SECONDS (a whole number, 1 or more) "
-                       "over one connection; print the first answers, then each change, until stopped."),
+        QStringLiteral("Command-line mode: ask the status queries every SECONDS (a whole number, 1 to %1) "
+                       "over one connection; print the first answers, then each change, until stopped.")
+            .arg(LongestWatchPeriod.count()),
         QStringLiteral("SECONDS"));
+    const QCommandLineOption fleet(
+        QStringLiteral("fleet"),
+        QStringLiteral(
+            "With --watch: watch every projector of FILE at once, each over its own line: one a "
+            "line, NAME ENDPOINT [SPEED], # starts a comment. Each output line names its projector."),
+        QStringLiteral("FILE"));
     const QCommandLineOption query(
         QStringLiteral("query"),
         QStringLiteral("With --watch: ask only this status query (CR0, CR1, CR3, CR4, CR6, CR7, CR9, CRA or "
@@ -108,6 +129,12 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
         QStringLiteral(
             "With --send, --script or --watch: how long a reply may take to reach its CR (default %1).")
             .arg(FreeFormPeriods.reply.count()),
+        QStringLiteral("MS"));
+    const QCommandLineOption gap(
+        QStringLiteral("gap"),
+        QStringLiteral("With --send, --script or --watch: wait MS after each reply before the next command "
+                       "(default 0, at most %1).")
+            .arg(LongestGap.count()),
         QStringLiteral("MS"));
     const QCommandLineOption json(
         QStringLiteral("json"),
@@ -129,8 +156,8 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
     const QCommandLineOption helpAll(
         QStringLiteral("help-all"),
         QStringLiteral("Displays help; the console takes no Qt options (set QT_QPA_PLATFORM instead)."));
-    const QList<QCommandLineOption> options{com1,  com2,  simulate, listPorts, send, script, watch,
-                                            query, speed, wait,     json,      log,  logMax};
+    const QList<QCommandLineOption> options{com1,  com2,  simulate, listPorts, send, script, watch, fleet,
+                                            query, speed, wait,     gap,       json, log,    logMax};
     parser.addOptions({help, helpAll});
     const QCommandLineOption version = parser.addVersionOption();
     parser.addOptions(options);
@@ -199,12 +226,12 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
         if (chosen.commandLineMode())
             return refuse(
                 QStringLiteral("--watch asks the status queries itself; not with --send or --script"));
-        bool isNumber = false;
-        const int seconds = parser.value(watch).toInt(&isNumber);
-        if (!isNumber || !digitsOnly(parser.value(watch)) || seconds < 1)
-            return refuse(QStringLiteral("--watch takes a whole number of seconds, 1 or more, not '%1'")
+        const auto seconds = durationIn(parser.value(watch), std::chrono::seconds(1), LongestWatchPeriod);
+        if (!seconds)
+            return refuse(QStringLiteral("--watch takes a whole number of seconds, 1 to %1, not '%2'")
+                              .arg(LongestWatchPeriod.count())
                               .arg(parser.value(watch)));
-        chosen.watch = std::chrono::seconds(seconds);
+        chosen.watch = *seconds;
         for (const QString &code : parser.values(query)) {
             const std::string text = code.toStdString();
             if (std::find(StatusQueries.begin(), StatusQueries.end(), text) == StatusQueries.end())
@@ -219,24 +246,51 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
     } else if (parser.isSet(query)) {
         return refuse(QStringLiteral("--query belongs to the status watch; give --watch too"));
     }
-    for (const QCommandLineOption *own : {&speed, &wait}) {
+    if (parser.isSet(fleet)) {
+        if (!chosen.sends.empty() || !chosen.script.isEmpty())
+            return refuse(QStringLiteral("--fleet watches its projectors; not with --send or --script"));
+        if (!chosen.statusWatch())
+            return refuse(QStringLiteral("--fleet watches its projectors; give --watch too"));
+        for (const QCommandLineOption *named : {&com1, &com2, &simulate, &speed}) {
+            if (parser.isSet(*named))
+                return refuse(QStringLiteral("--%1 is the fleet file's to give, for each projector")
+                                  .arg(named->names().first()));
+        }
+        try {
+            chosen.fleet = readFleetFile(parser.value(fleet));
+        } catch (const std::runtime_error &error) {
+            result.exitCode = UsageExitCode;
+            result.error = QStringLiteral("tavo-console: %1").arg(QString::fromLocal8Bit(error.what()));
+            return result;
+        }
+    }
+    for (const QCommandLineOption *own : {&speed, &wait, &gap}) {
         if (parser.isSet(*own) && !chosen.commandLineMode())
             return refuse(
                 QStringLiteral("--%1 belongs to the command-line mode; give --send, --script or --watch too")
                     .arg(own->names().first()));
     }
     if (parser.isSet(speed)) {
-        const auto settings = settingsForSpeed(parser.value(speed));
+        const auto settings = settingsForSpeed(parser.value(speed).toStdString());
         if (!settings)
             return refuse(QStringLiteral("--speed is 9600 or 19200, not '%1'").arg(parser.value(speed)));
         chosen.settings = *settings;
     }
     if (parser.isSet(wait)) {
-        const auto milliseconds = positiveMilliseconds(parser.value(wait));
+        const auto milliseconds = durationIn(parser.value(wait), std::chrono::milliseconds(1),
+                                             std::chrono::milliseconds(std::numeric_limits<int>::max()));
         if (!milliseconds)
             return refuse(QStringLiteral("--wait takes a positive number of milliseconds, not '%1'")
                               .arg(parser.value(wait)));
         chosen.wait = *milliseconds;
+    }
+    if (parser.isSet(gap)) {
+        const auto milliseconds = durationIn(parser.value(gap), std::chrono::milliseconds(0), LongestGap);
+        if (!milliseconds)
+            return refuse(QStringLiteral("--gap takes a whole number of milliseconds, 0 to %1, not '%2'")
+                              .arg(LongestGap.count())
+                              .arg(parser.value(gap)));
+        chosen.gap = *milliseconds;
     }
     result.run = true;
     result.options = chosen;

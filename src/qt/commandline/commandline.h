@@ -1,5 +1,6 @@
 #pragma once
 
+#include "console/fleetobserver.h"
 #include "link/endpoint.h"
 #include "link/linesettings.h"
 #include "link/trafficlog.h"
@@ -33,9 +34,13 @@ struct ConsoleOptions
     std::string settings = Settings19200;
     // How long a reply may take to reach its CR; a free-form SEND's reply period unless given.
     std::chrono::milliseconds wait = FreeFormPeriods.reply;
+    // How long the line rests after each reply before the next command.
+    std::chrono::milliseconds gap{0};
     bool json = false;
     // A status watch asks its queries every this often; zero runs none.
     std::chrono::seconds watch{0};
+    // The projectors a fleet watch watches, from its fleet file; empty watches COM1 alone.
+    std::vector<FleetProjector> fleet;
     // The status queries a watch asks, in order.
     std::vector<std::string> queries;
 
