@@ -61,9 +61,15 @@ int main(int argc, char *argv[])
         }
     }
     if (options.commandLineMode()) {
-        const int exitCode = options.statusWatch() ? runStatusWatch(argc, argv, options, log.get())
-                                                   : runCommandLineMode(argc, argv, options, log.get());
-        return closeLog(log.get()) ? exitCode : exitStatus(withWriteFailure(ExitCode(exitCode)));
+        ExitCode exitCode = ExitCode::PortFailed;
+        try {
+            exitCode = ExitCode(options.statusWatch() ? runStatusWatch(argc, argv, options, log.get())
+                                                      : runCommandLineMode(argc, argv, options, log.get()));
+        } catch (const std::runtime_error &error) {
+            // --simulate without a pseudo-terminal to put the projectors on: COM1 cannot be opened.
+            std::fprintf(stderr, "tavo-console: %s\n", error.what());
+        }
+        return exitStatus(closeLog(log.get()) ? exitCode : withWriteFailure(exitCode));
     }
     if (!displayAvailable(QProcessEnvironment::systemEnvironment())) {
         std::fputs("tavo-console: no display; set DISPLAY, or use the command-line mode (--send)\n", stderr);
