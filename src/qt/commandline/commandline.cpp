@@ -1,5 +1,6 @@
 #include "qt/commandline/commandline.h"
 
+#include "console/commandsource.h"
 #include "program.h"
 #include "qt/links/portlist.h"
 #include "wire/statusqueries.h"
@@ -42,6 +43,34 @@ std::optional<std::chrono::milliseconds> positiveMilliseconds(const QString &tex
     if (!isNumber || !digitsOnly(text) || value <= 0)
         return std::nullopt;
     return std::chrono::milliseconds(value);
+}
+
+// An argument's bytes, from its Latin-1 reading.
+std::string bytesOf(const QString &latin1)
+{
+    return latin1.toLatin1().toStdString();
+}
+
+// The first argument that is a word after a single dash ("-platform"): Qt would read it as the short
+// options p, l, a ... and name each. Values of options that take one are no such word.
+std::optional<QString> singleDashWord(const QStringList &arguments, const QList<QCommandLineOption> &options)
+{
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &argument = arguments[i];
+        if (argument == QLatin1String("--"))
+            return std::nullopt;
+        if (argument.startsWith(QLatin1String("--"))) {
+            const QString name = argument.mid(2);
+            const bool takesNext =
+                std::any_of(options.begin(), options.end(), [&](const QCommandLineOption &option) {
+                    return !option.valueName().isEmpty() && option.names().contains(name);
+                });
+            i += takesNext ? 1 : 0;
+        } else if (argument.startsWith(QLatin1Char('-')) && argument.size() > 2) {
+            return argument;
+        }
+    }
+    return std::nullopt;
 }
 
 // A whole number of bytes above 0, written in digits only.
@@ -145,8 +174,13 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
         result.error = usageError(text);
         return result;
     };
-    if (!parser.parse(texts) || !byteParser.parse(bytes))
+    if (!parser.parse(texts) || !byteParser.parse(bytes)) {
+        if (const std::optional<QString> word = singleDashWord(texts, options))
+            return refuse(QStringLiteral("unknown option '%1'; the console takes no Qt options: set "
+                                         "QT_QPA_PLATFORM (QT_QPA_PLATFORM=offscreen) instead of -platform")
+                              .arg(*word));
         return refuse(parser.errorText());
+    }
     if (!parser.positionalArguments().isEmpty())
         return refuse(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
     if (parser.isSet(help) || parser.isSet(helpAll)) {
@@ -158,6 +192,10 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
         return result;
     }
     if (parser.isSet(listPorts)) {
+        if (parser.isSet(send) || parser.isSet(script) || parser.isSet(watch))
+            return refuse(
+                QStringLiteral("--list-ports lists the ports and exits; not with --send, --script or "
+                               "--watch"));
         result.output = QString::fromStdString(portListing(availablePorts()));
         return result;
     }
@@ -165,8 +203,8 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
         return refuse(QStringLiteral("--simulate names its own devices"));
     ConsoleOptions chosen;
     try {
-        chosen.com1 = parseEndpoint(parser.value(com1).toStdString());
-        chosen.com2 = parseEndpoint(parser.value(com2).toStdString());
+        chosen.com1 = parseEndpoint(bytesOf(byteParser.value(com1)));
+        chosen.com2 = parseEndpoint(bytesOf(byteParser.value(com2)));
     } catch (const std::invalid_argument &error) {
         result.exitCode = UsageExitCode;
         result.error = QStringLiteral("tavo-console: %1").arg(QString::fromStdString(error.what()));
@@ -175,7 +213,7 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
     chosen.simulate = parser.isSet(simulate);
     if (parser.isSet(log) && parser.value(log).isEmpty())
         return refuse(QStringLiteral("--log needs a file name"));
-    chosen.logFile = parser.value(log);
+    chosen.logFile = bytesOf(byteParser.value(log));
     if (parser.isSet(logMax)) {
         if (!parser.isSet(log))
             return refuse(QStringLiteral("--log-max belongs to the traffic log; give --log too"));
@@ -185,15 +223,20 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
                               .arg(parser.value(logMax)));
         chosen.logMax = *bytes;
     }
-    for (const QString &text : byteParser.values(send))
-        chosen.sends.push_back(text.toLatin1().toStdString());
+    for (const QString &text : byteParser.values(send)) {
+        if (std::size_t(text.size()) > CommandSource::LineLimitBytes)
+            return refuse(QStringLiteral("--send takes a command of at most %1 bytes, not %2")
+                              .arg(CommandSource::LineLimitBytes)
+                              .arg(text.size()));
+        chosen.sends.push_back(bytesOf(text));
+    }
     chosen.json = parser.isSet(json);
     if (parser.isSet(script)) {
         if (!chosen.sends.empty())
             return refuse(QStringLiteral("--send and --script are two ways to give the commands; give one"));
         if (parser.value(script).isEmpty())
             return refuse(QStringLiteral("--script needs a file name, or - for standard input"));
-        chosen.script = parser.value(script);
+        chosen.script = bytesOf(byteParser.value(script));
     }
     if (parser.isSet(watch)) {
         if (chosen.commandLineMode())
@@ -219,7 +262,7 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
     } else if (parser.isSet(query)) {
         return refuse(QStringLiteral("--query belongs to the status watch; give --watch too"));
     }
-    for (const QCommandLineOption *own : {&speed, &wait}) {
+    for (const QCommandLineOption *own : {&speed, &wait, &json}) {
         if (parser.isSet(*own) && !chosen.commandLineMode())
             return refuse(
                 QStringLiteral("--%1 belongs to the command-line mode; give --send, --script or --watch too")
@@ -241,4 +284,18 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
     result.run = true;
     result.options = chosen;
     return result;
+}
+
+std::string runDescription(const ConsoleOptions &options)
+{
+    std::string mode = "window";
+    if (!options.sends.empty())
+        mode = "--send";
+    else if (!options.script.empty())
+        mode = "--script " + options.script;
+    else if (options.statusWatch())
+        mode = "--watch " + std::to_string(options.watch.count());
+    if (options.simulate)
+        return mode + ", COM1 and COM2 simulated";
+    return mode + ", COM1 " + options.com1.text + ", COM2 " + options.com2.text;
 }

@@ -1,5 +1,7 @@
 #include "qt/commandline/exchangeoutput.h"
 
+#include "wire/oneline.h"
+
 #include <cmath>
 
 #include <QJsonArray>
@@ -28,6 +30,12 @@ QByteArray quoted(const std::string &bytes)
 QString latin1(const std::string &bytes)
 {
     return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+// Names and messages (a path among them) as the file system has them, in valid UTF-8.
+QString utf8(const std::string &bytes)
+{
+    return QString::fromStdString(utf8Text(bytes));
 }
 
 QJsonValue valueJson(const StatusValue &value)
@@ -76,7 +84,7 @@ QByteArray exchangeJson(const Exchange &exchange, const std::string &time)
         {QStringLiteral("trace"), latin1(exchange.trace)},
         {QStringLiteral("answered"), exchange.answered},
         {QStringLiteral("refused"), exchange.refused},
-        {QStringLiteral("port"), latin1(exchange.port)},
+        {QStringLiteral("port"), utf8(exchange.port)},
         {QStringLiteral("cut"), qint64(exchange.cut)},
         {QStringLiteral("ms"),
          std::round(exchange.time.count() * TenthsPerMillisecond) / TenthsPerMillisecond},
@@ -93,8 +101,8 @@ QByteArray exchangeJson(const Exchange &exchange, const std::string &time)
 QByteArray failureJson(const std::string &error, const std::string &port, int exitCode)
 {
     return compact(QJsonObject{
-        {QStringLiteral("error"), latin1(error)},
-        {QStringLiteral("port"), latin1(port)},
+        {QStringLiteral("error"), utf8(error)},
+        {QStringLiteral("port"), utf8(port)},
         {QStringLiteral("exit"), exitCode},
     });
 }
