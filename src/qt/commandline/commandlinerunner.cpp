@@ -3,7 +3,6 @@
 #include "console/commandlinemode.h"
 #include "console/statuswatch.h"
 #include "link/trafficline.h"
-#include "program.h"
 #include "qt/commandline/exchangeoutput.h"
 #include "qt/commandline/portendpoints.h"
 #include "qt/commandline/scriptreader.h"
@@ -106,17 +105,12 @@ int runCommandLineMode(int argc, char *argv[], const ConsoleOptions &options, Tr
     QCoreApplication app(argc, argv);
     CommandSource texts;
     std::unique_ptr<ScriptReader> script;
-    if (options.script.isEmpty()) {
+    if (options.script.empty()) {
         for (const std::string &text : options.sends)
             texts.add(text);
         texts.end();
     } else {
-        try {
-            script = std::make_unique<ScriptReader>(options.script.toLocal8Bit().toStdString(), texts);
-        } catch (const std::runtime_error &error) {
-            std::fprintf(stderr, "tavo-console: %s\n", error.what());
-            return UsageExitCode;
-        }
+        script = std::make_unique<ScriptReader>(options.script, texts);
     }
     const PortEndpoints endpoints(options);
     QtSerialPort port(endpoints.endpoint(1), endpoints.endpoint(2));
