@@ -28,6 +28,7 @@ public:
     void lose();
 
     std::set<int> failingPorts; // opening these fails with "no such device"
+    bool refusesWrites = false; // every write fails, the port staying open, as a line that takes no data
     std::string written;        // every byte that reached the line, in order
     std::vector<std::string> writes;
     std::vector<std::string> log; // "CommPort 1", "Settings 19200,N,8,1", "PortOpen 1", "Output ..."

@@ -1,5 +1,7 @@
 #include "console/exchange.h"
+#include "consoleprocess.h"
 #include "link/bytelink.h"
+#include "program.h"
 #include "pty.h"
 #include "qt/simulator/simulatedprojector.h"
 #include "ser2net.h"
@@ -8,7 +10,6 @@
 #include <functional>
 #include <memory>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <utility>
@@ -25,76 +26,21 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-extern char **environ;
-
 namespace {
-constexpr int RunLimitMs = 20000;
-constexpr int ExitPollMs = 10;
 // A server that never ends its reply: what it keeps queued for the console to read.
 constexpr qint64 FloodChunkBytes = 64 * 1024;
 // How long past its --wait a run may take on a loaded machine; the flood once took minutes.
 constexpr qint64 RunMarginMs = 5000;
 
-struct Outcome
-{
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-// The real tavo-console, with no display of any kind in its environment. The event loop runs while it
-// does, so a simulated projector of this process answers it.
 Outcome runConsole(const QStringList &arguments)
 {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY", "XDG_SESSION_TYPE"})
-        environment.remove(QString::fromLatin1(name));
-    QProcess console;
-    console.setProcessEnvironment(environment);
-    QSignalSpy finished(&console, &QProcess::finished);
-    console.start(QStringLiteral(TAVO_CONSOLE), arguments);
-    if (!finished.wait(RunLimitMs))
-        qFatal("tavo-console %s did not end", qPrintable(arguments.join(' ')));
-    Outcome outcome;
-    outcome.exitCode = console.exitStatus() == QProcess::NormalExit ? console.exitCode() : -1;
-    outcome.out = console.readAllStandardOutput();
-    outcome.err = console.readAllStandardError();
-    return outcome;
+    return runConsole(QStringLiteral(TAVO_CONSOLE), arguments);
 }
 
-// The real tavo-console with arguments as raw bytes, which QProcess would pass as UTF-8; stdout into a
-// file. Ends it if it has not ended by RunLimitMs, and gives its exit code.
 int runConsoleWithBytes(const std::vector<std::string> &arguments, const QString &outputFile,
                         const std::function<void()> &whileRunning)
 {
-    std::vector<std::string> all{TAVO_CONSOLE};
-    all.insert(all.end(), arguments.begin(), arguments.end());
-    std::vector<char *> argv;
-    for (std::string &argument : all)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, QFile::encodeName(outputFile).constData(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0)
-        qFatal("tavo-console could not be started");
-    whileRunning();
-    int status = 0;
-    QElapsedTimer waited;
-    waited.start();
-    while (::waitpid(pid, &status, WNOHANG) == 0) {
-        if (waited.elapsed() > RunLimitMs) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, &status, 0);
-            return -1;
-        }
-        QTest::qWait(ExitPollMs);
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return runConsoleWithBytes(QStringLiteral(TAVO_CONSOLE), arguments, outputFile, whileRunning);
 }
 
 QStringList onSimulator(const SimulatedProjector &projector, const QStringList &arguments)
@@ -221,18 +167,46 @@ private slots:
         QVERIFY(line.value("cut").toInteger() > 0);
     }
 
-    void aCommandLongerThanTheQueueIsRefusedWhole()
+    // A command is bad input when it cannot fit the line's queue with its CR, given as an argument or as
+    // a script's line; one that fits goes out whole.
+    void aCommandLongerThanTheQueueIsBadInput_data()
     {
+        QTest::addColumn<bool>("asScript");
+        QTest::addColumn<int>("length");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QByteArray>("err");
+        const int limit = int(ByteLink::WriteQueueLimit) - 1;
+        QTest::newRow("argument past the queue")
+            << false << limit + 1 << 2
+            << QByteArray(
+                   "tavo-console: --send takes a command of at most 65535 bytes, not 65536 (see --help)\n");
+        QTest::newRow("script line past the queue")
+            << true << limit + 1 << 2
+            << QByteArray("tavo-console: line 1 of the script is longer than 65535 bytes\n");
+        QTest::newRow("script line that fills it") << true << limit << 1 << QByteArray();
+    }
+    void aCommandLongerThanTheQueueIsBadInput()
+    {
+        QFETCH(bool, asScript);
+        QFETCH(int, length);
+        QFETCH(int, exitCode);
+        QFETCH(QByteArray, err);
         Pty pty;
-        const std::string text(ByteLink::WriteQueueLimit + 4464, 'A');
+        QTemporaryDir dir;
+        const QString script = dir.filePath("long");
+        QFile file(script);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(length, 'A') + '\n');
+        file.close();
+        const QStringList command = asScript ? QStringList{"--script", script}
+                                             : QStringList{"--send", QString(qsizetype(length), 'A')};
         const Outcome outcome = runConsole(
-            {"--com1", QString::fromStdString(pty.slavePath()), "--send", QString::fromStdString(text)});
-        QCOMPARE(outcome.exitCode, 3);
-        QCOMPARE(outcome.out, QByteArray());
-        QCOMPARE(outcome.err.toStdString(), "tavo-console: COM1 (" + pty.slavePath() +
-                                                "): the command is longer than the line can queue (70001 "
-                                                "bytes, at most 65536) (error 11)\n");
-        QCOMPARE(pty.readAvailable(), std::string());
+            QStringList{"--com1", QString::fromStdString(pty.slavePath()), "--wait", "200"} + command);
+        QCOMPARE(outcome.exitCode, exitCode);
+        QCOMPARE(outcome.err, err);
+        // One that fits went out and had no reply (1), rather than failing at the port (3).
+        if (exitCode != 1)
+            QCOMPARE(pty.readAvailable(), std::string());
     }
 
     void anOutputThatCannotBeWrittenEndsWithFive()
@@ -371,9 +345,11 @@ private slots:
         const QStringList lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
         const QString port = QStringLiteral("COM1 (%1)").arg(QString::fromStdString(projector.slavePath()));
         const QStringList expected{
+            "START tavo-console " TAVO_VERSION " --send, COM1 " +
+                QString::fromStdString(projector.slavePath()) + ", COM2 auto",
             "OPEN " + port + " 19200,N,8,1",
             "TX " + port + " \" C R 0 CR \" 43 52 30 0D",
-            "RX " + port + " \" 8 0 CR \" 38 30 0D",
+            "RX " + port + " \" 8 0 CR \" 38 30 0D = standby",
             "CLOSE " + port,
         };
         QCOMPARE(lines.size(), expected.size());
@@ -464,7 +440,6 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::newRow("plain start") << QStringList{};
         QTest::newRow("simulated") << QStringList{"--simulate"};
-        QTest::newRow("json without send") << QStringList{"--json", "--com1", "/dev/tavo-no-such-device"};
     }
     void noDisplayGivesOneLine()
     {
