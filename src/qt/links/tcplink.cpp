@@ -50,6 +50,7 @@ void TcpLink::open(const LineSettings &line)
         return;
     m_received.clear();
     m_firstData.clear();
+    m_commandSent = false;
     m_heardFrom = false;
     m_held.clear();
     m_holding = false;
@@ -129,6 +130,7 @@ void TcpLink::write(const std::string &bytes)
         throw SerialError(SerialError::PortNotOpen, "port is not open");
     const std::string wire = encode(bytes);
     checkQueueRoom(bytesWaiting(), wire.size());
+    m_commandSent = true;
     if (m_holding) {
         m_held += wire;
         return;
@@ -206,6 +208,10 @@ void TcpLink::receive()
     if (data.empty() || !m_open)
         return;
     m_heardFrom = true;
+    // Text before any command may still be the server's words, should it close.
+    if (!m_commandSent && m_firstData.size() < ReasonLimit &&
+        std::chrono::steady_clock::now() - m_openedAt < ReasonWindow)
+        m_firstData += data.substr(0, ReasonLimit - m_firstData.size());
     m_received += data;
     raiseArrived();
 }

@@ -82,4 +82,5 @@ private:
     std::chrono::steady_clock::time_point m_openedAt;
     // What the server said before any command, while it might still be a reason for closing.
     std::string m_firstData;
+    bool m_commandSent = false;
 };
