@@ -9,6 +9,7 @@
 #include "wire/oneline.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <fcntl.h>
 #include <memory>
@@ -56,6 +57,8 @@ bool closeLog(TrafficLog *log)
 
 int main(int argc, char *argv[])
 {
+    // A reader that went away is a failed write, told and ended with its exit code, not a silent death.
+    std::signal(SIGPIPE, SIG_IGN);
     const bool inputOpen = holdClosedStandardDescriptors();
     CommandLine commandLine;
     {

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -77,6 +78,42 @@ private slots:
         const QByteArray logged = contentsOf(log);
         QVERIFY2(logged.contains(" START tavo-console "), logged.constData());
         QVERIFY2(logged.contains("38 30 0D = standby\n"), logged.constData());
+    }
+
+    // A reader that goes away ends the run with 5 and one line, as any output that cannot be written.
+    void aClosedOutputEndsWithFive()
+    {
+        QTemporaryDir dir;
+        QProcess shell;
+        shell.start(QStringLiteral("bash"),
+                    {"-c",
+                     "yes CR0 | \"$0\" --simulate --script - 2>\"$1\" | head -n1 >/dev/null; "
+                     "echo \"${PIPESTATUS[1]}\"",
+                     Console, dir.filePath("err")});
+        QVERIFY(shell.waitForFinished(RunLimitMs));
+        QCOMPARE(shell.readAllStandardOutput(), QByteArray("5\n"));
+        QFile err(dir.filePath("err"));
+        QVERIFY(err.open(QIODevice::ReadOnly));
+        const QByteArray told = err.readAll();
+        QVERIFY2(told.startsWith("tavo-console: the output could not be written") && told.count('\n') == 1,
+                 told.constData());
+    }
+
+    // A hang-up stops a watch as SIGTERM does: exit 0, the port closed and the log whole.
+    void aHangUpEndsAWatchInOrder()
+    {
+        QTemporaryDir dir;
+        const QString output = dir.filePath("out");
+        const QString log = dir.filePath("log");
+        const int pid = spawnConsole(
+            Console, {"--simulate", "--watch", "1", "--query", "CR0", "--log", log.toStdString()}, output);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile(output).size() > 0, RunLimitMs);
+        ::kill(pid, SIGHUP);
+        QCOMPARE(waitForConsole(pid), 0);
+        QFile logged(log);
+        QVERIFY(logged.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = logged.readAll().trimmed().split('\n');
+        QVERIFY2(lines.last().contains(" CLOSE COM1 "), lines.last().constData());
     }
 
     // A script that is not there fails as one that cannot be read: exit 2, and with --json an object.

@@ -48,7 +48,7 @@ void stopSignalled(int)
     errno = saved;
 }
 
-// SIGINT and SIGTERM call `stop` on the event loop, for as long as this lives.
+// SIGINT, SIGTERM and SIGHUP call `stop` on the event loop, for as long as this lives.
 class StopSignals
 {
 public:
@@ -84,7 +84,8 @@ public:
     StopSignals &operator=(const StopSignals &) = delete;
 
 private:
-    static constexpr std::array<int, 2> StopSignalNumbers = {SIGINT, SIGTERM};
+    // A terminal that hangs up stops the watch as SIGTERM does: the port is closed and the log drained.
+    static constexpr std::array<int, 3> StopSignalNumbers = {SIGINT, SIGTERM, SIGHUP};
     int m_pipe[2] = {-1, -1};
     std::unique_ptr<QSocketNotifier> m_notifier;
 };
