@@ -112,6 +112,27 @@ private:
     bool m_open = false;
 };
 
+// A scripted link under a logging link, its log in memory.
+struct LoggedLine
+{
+    explicit LoggedLine(const std::string &portName)
+        : log(std::make_unique<HeldSink>(sink), "memory"), line(*new ScriptedLink),
+          link(std::unique_ptr<ScriptedLink>(&line), log, portName)
+    {
+    }
+    // The lines written, once the log has closed.
+    QStringList lines()
+    {
+        log.close();
+        return QString::fromStdString(sink->written).split('\n', Qt::SkipEmptyParts);
+    }
+
+    std::shared_ptr<HeldSink::State> sink = std::make_shared<HeldSink::State>();
+    TrafficLog log;
+    ScriptedLink &line;
+    LoggedLink link;
+};
+
 QStringList linesOf(const QString &path)
 {
     QFile file(path);
@@ -246,25 +267,21 @@ private slots:
         QFETCH(bool, rawTcp);
         QFETCH(QString, opened);
         QFETCH(QString, changed);
-        auto sink = std::make_shared<HeldSink::State>();
-        TrafficLog log(std::make_unique<HeldSink>(sink), "memory");
-        auto inner = std::make_unique<ScriptedLink>();
-        ScriptedLink &line = *inner;
-        line.rawTcp = rawTcp;
-        LoggedLink link(std::move(inner), log, "COM2 (tcp://127.0.0.1:7000)");
+        LoggedLine logged("COM2 (tcp://127.0.0.1:7000)");
+        logged.line.rawTcp = rawTcp;
         QString lost;
-        link.setOnLost([&](const SerialError &error) { lost = QString::fromStdString(error.description()); });
+        logged.link.setOnLost(
+            [&](const SerialError &error) { lost = QString::fromStdString(error.description()); });
 
-        line.openFailure = "no such device";
-        QVERIFY_THROWS_EXCEPTION(SerialError, link.open(LineSettings{9600}));
-        line.openFailure.clear();
-        link.open(LineSettings{9600});
-        link.setLineSettings(LineSettings{19200});
-        line.lose("the connection was lost");
-        QCOMPARE(log.close(), std::size_t(0));
+        logged.line.openFailure = "no such device";
+        QVERIFY_THROWS_EXCEPTION(SerialError, logged.link.open(LineSettings{9600}));
+        logged.line.openFailure.clear();
+        logged.link.open(LineSettings{9600});
+        logged.link.setLineSettings(LineSettings{19200});
+        logged.line.lose("the connection was lost");
 
         QCOMPARE(lost, QString("the connection was lost"));
-        const QStringList lines = QString::fromStdString(sink->written).split('\n', Qt::SkipEmptyParts);
+        const QStringList lines = logged.lines();
         QCOMPARE(lines.size(), 4);
         QVERIFY(lines[0].endsWith(" FAIL COM2 (tcp://127.0.0.1:7000) no such device"));
         QCOMPARE(lines[1].section(' ', 4), opened);
@@ -298,24 +315,18 @@ private slots:
         QFETCH(QByteArray, sent);
         QFETCH(QByteArrayList, pieces);
         QFETCH(QStringList, values);
-        auto sink = std::make_shared<HeldSink::State>();
-        TrafficLog log(std::make_unique<HeldSink>(sink), "memory");
-        auto inner = std::make_unique<ScriptedLink>();
-        ScriptedLink &line = *inner;
-        LoggedLink link(std::move(inner), log, "COM1");
-        link.open(LineSettings{19200});
-        link.write(sent.toStdString());
+        LoggedLine logged("COM1");
+        logged.link.open(LineSettings{19200});
+        logged.link.write(sent.toStdString());
         for (const QByteArray &piece : pieces) {
-            line.arriving = piece.toStdString();
-            link.readAll();
+            logged.line.arriving = piece.toStdString();
+            logged.link.readAll();
         }
-        QCOMPARE(log.close(), std::size_t(0));
-        const QStringList lines = QString::fromStdString(sink->written).split('\n', Qt::SkipEmptyParts);
+        const QStringList lines = logged.lines();
         QCOMPARE(lines.size(), 2 + pieces.size());
-        for (qsizetype i = 0; i < pieces.size(); ++i) {
-            const std::string piece = pieces[i].toStdString();
-            QCOMPARE(lines[2 + i].section(' ', 3), QString::fromStdString(trafficBytes(piece)) + values[i]);
-        }
+        for (qsizetype i = 0; i < pieces.size(); ++i)
+            QCOMPARE(lines[2 + i].section(' ', 3),
+                     QString::fromStdString(trafficBytes(pieces[i].toStdString())) + values[i]);
     }
 
     // A name or a server's words cannot break a line of the log or forge another.
