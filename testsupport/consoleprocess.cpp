@@ -38,8 +38,8 @@ Outcome runConsole(const QString &program, const QStringList &arguments)
     return outcome;
 }
 
-int spawnConsole(const QString &program, const std::vector<std::string> &arguments, const QString &outputFile,
-                 StandardInput input, const QString &errorFile)
+int spawnConsole(const QString &program, const std::vector<std::string> &arguments,
+                 const Redirections &redirections)
 {
     std::vector<std::string> all{program.toStdString()};
     all.insert(all.end(), arguments.begin(), arguments.end());
@@ -47,17 +47,22 @@ int spawnConsole(const QString &program, const std::vector<std::string> &argumen
     for (std::string &argument : all)
         argv.push_back(argument.data());
     argv.push_back(nullptr);
+    constexpr int Flags = O_WRONLY | O_CREAT | O_TRUNC;
+    constexpr mode_t Mode = 0600;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, QFile::encodeName(outputFile).constData(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (!errorFile.isEmpty())
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, QFile::encodeName(errorFile).constData(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (input.kind == StandardInput::Kind::Closed)
+    if (!redirections.outputFile.isEmpty())
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO,
+                                         QFile::encodeName(redirections.outputFile).constData(), Flags, Mode);
+    else if (redirections.outputDescriptor >= 0)
+        posix_spawn_file_actions_adddup2(&actions, redirections.outputDescriptor, STDOUT_FILENO);
+    if (!redirections.errorFile.isEmpty())
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO,
+                                         QFile::encodeName(redirections.errorFile).constData(), Flags, Mode);
+    if (redirections.inputClosed)
         posix_spawn_file_actions_addclose(&actions, STDIN_FILENO);
-    else if (input.kind == StandardInput::Kind::Descriptor)
-        posix_spawn_file_actions_adddup2(&actions, input.descriptor, STDIN_FILENO);
+    else if (redirections.inputDescriptor >= 0)
+        posix_spawn_file_actions_adddup2(&actions, redirections.inputDescriptor, STDIN_FILENO);
     pid_t pid = -1;
     const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
@@ -87,7 +92,7 @@ int waitForConsole(int pid, int *signal)
 int runConsoleWithBytes(const QString &program, const std::vector<std::string> &arguments,
                         const QString &outputFile, const std::function<void()> &whileRunning)
 {
-    const int pid = spawnConsole(program, arguments, outputFile);
+    const int pid = spawnConsole(program, arguments, {.outputFile = outputFile});
     whileRunning();
     return waitForConsole(pid);
 }

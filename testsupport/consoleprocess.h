@@ -24,18 +24,21 @@ struct Outcome
 // Runs it to its end, the event loop running meanwhile so a simulated projector of this process answers.
 Outcome runConsole(const QString &program, const QStringList &arguments);
 
-// How a run started with spawnConsole gets its standard input.
-struct StandardInput
+// Where a run started with spawnConsole reads and writes. Standard input is inherited unless closed or
+// given; standard output goes to the file, or else to the descriptor; standard error to the file when
+// one is named.
+struct Redirections
 {
-    enum class Kind { Inherited, Closed, Descriptor };
-    Kind kind = Kind::Inherited;
-    int descriptor = -1;
+    bool inputClosed = false;
+    int inputDescriptor = -1;
+    QString outputFile{};
+    int outputDescriptor = -1;
+    QString errorFile{};
 };
 
-// Starts it with arguments as raw bytes, which QProcess would pass as UTF-8, stdout into outputFile and
-// stderr into errorFile (when given); returns its process id.
-int spawnConsole(const QString &program, const std::vector<std::string> &arguments, const QString &outputFile,
-                 StandardInput input = {}, const QString &errorFile = {});
+// Starts it with arguments as raw bytes, which QProcess would pass as UTF-8; returns its process id.
+int spawnConsole(const QString &program, const std::vector<std::string> &arguments,
+                 const Redirections &redirections);
 
 // Waits for it, running the event loop, and kills it past RunLimitMs. Its exit code; -1 when a signal
 // ended it, the signal in `signal` when given.

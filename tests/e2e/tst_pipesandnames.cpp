@@ -106,7 +106,8 @@ private slots:
         const QString output = dir.filePath("out");
         const QString log = dir.filePath("log");
         const int pid = spawnConsole(
-            Console, {"--simulate", "--watch", "1", "--query", "CR0", "--log", log.toStdString()}, output);
+            Console, {"--simulate", "--watch", "1", "--query", "CR0", "--log", log.toStdString()},
+            {.outputFile = output});
         QTRY_VERIFY_WITH_TIMEOUT(QFile(output).size() > 0, RunLimitMs);
         ::kill(pid, SIGHUP);
         QCOMPARE(waitForConsole(pid), 0);
@@ -135,8 +136,9 @@ private slots:
     void aClosedStandardInputIsRefused()
     {
         QTemporaryDir dir;
-        const int pid = spawnConsole(Console, {"--simulate", "--script", "-"}, dir.filePath("out"),
-                                     {StandardInput::Kind::Closed}, dir.filePath("err"));
+        const int pid = spawnConsole(
+            Console, {"--simulate", "--script", "-"},
+            {.inputClosed = true, .outputFile = dir.filePath("out"), .errorFile = dir.filePath("err")});
         QCOMPARE(waitForConsole(pid), 2);
         QFile err(dir.filePath("err"));
         QVERIFY(err.open(QIODevice::ReadOnly));
@@ -160,8 +162,8 @@ private slots:
         const int flags = ::fcntl(input, F_GETFL);
         QTemporaryDir dir;
         const QString output = dir.filePath("out");
-        const int pid = spawnConsole(Console, {"--simulate", "--script", "-"}, output,
-                                     {StandardInput::Kind::Descriptor, input});
+        const int pid = spawnConsole(Console, {"--simulate", "--script", "-"},
+                                     {.inputDescriptor = input, .outputFile = output});
         terminal.write("CR0\n");
         // Its first reply shows it reads the terminal.
         QTRY_VERIFY_WITH_TIMEOUT(QFile(output).size() > 0, RunLimitMs);

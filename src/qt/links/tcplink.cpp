@@ -242,13 +242,15 @@ std::string TcpLink::closingReason() const
 
 std::string TcpLink::serverWords() const
 {
-    // Only a line of plain text, sent right after the connection began and before any command, is taken
-    // for the server's words.
+    // Only a line of plain text, ended as a line, sent right after the connection began and before any
+    // command, is taken for the server's words.
     if (std::chrono::steady_clock::now() - m_openedAt >= ReasonWindow)
         return {};
     std::string text = m_firstData;
-    while (!text.empty() && (text.back() == '\r' || text.back() == '\n'))
-        text.pop_back();
+    const std::size_t lineEnd = text.find_last_not_of("\r\n") + 1;
+    if (lineEnd == 0 || lineEnd == text.size())
+        return {};
+    text.resize(lineEnd);
     const bool plain = std::all_of(text.begin(), text.end(), [](char c) { return c >= ' ' && c <= '~'; });
     return plain ? text : std::string();
 }
