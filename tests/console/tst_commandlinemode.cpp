@@ -108,6 +108,9 @@ private slots:
         QCOMPARE(run.exchanges[0].status, std::optional<std::string>(""));
         run.clock.advance(2 * Wait);
         QCOMPARE(run.exitCode, int(ExitCode::NotAllAnswered));
+        // The traffic log hears of each, with the command as it went out.
+        const std::string waited = " " + std::to_string(Wait.count());
+        QCOMPARE(run.port.noReplies, (std::vector<std::string>{"CR0\r" + waited, "CR1\r" + waited}));
     }
 
     // A reply after its wait belongs to the command that timed out: the next goes out once the late reply

@@ -385,13 +385,15 @@ private slots:
         QVERIFY(!command.contains("status"));
     }
 
-    void theLogOfOneExchange()
+    // What ran, each byte each way, a status reply's value, and a reply that never came.
+    void theLogOfTheWholeExchange()
     {
         QTemporaryDir dir;
         const QString path = dir.filePath("traffic.log");
         SimulatedProjector projector;
-        const Outcome outcome = runConsole(onSimulator(projector, {"--log", path, "--send", "CR0"}));
-        QCOMPARE(outcome.exitCode, 0);
+        const Outcome outcome = runConsole(
+            onSimulator(projector, {"--log", path, "--wait", "300", "--send", "CR0", "--send", ""}));
+        QCOMPARE(outcome.exitCode, 1);
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QStringList lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
@@ -402,6 +404,8 @@ private slots:
             "OPEN " + port + " 19200,N,8,1",
             "TX " + port + " \" C R 0 CR \" 43 52 30 0D",
             "RX " + port + " \" 8 0 CR \" 38 30 0D = standby",
+            "TX " + port + " \" CR \" 0D",
+            "NOREPLY " + port + " to \" CR \" within 300 ms",
             "CLOSE " + port,
         };
         QCOMPARE(lines.size(), expected.size());
