@@ -3,6 +3,7 @@
 #include "link/bytelink.h"
 #include "program.h"
 #include "pty.h"
+#include "qt/simulator/projectorserver.h"
 #include "qt/simulator/simulatedprojector.h"
 #include "ser2net.h"
 
@@ -289,6 +290,58 @@ private slots:
             sent.append(object.value("sent").toString());
         }
         QCOMPARE(sent, (QStringList{"CR0", "CR1", "CR3", "CR4", "CR6", "CR7", "CR9", "CRA", "CR PRESSURE"}));
+    }
+
+    // A server gone and back: with --json the collector reads the loss, each open again that failed and
+    // the return in the same stream; stderr tells the loss and the return, each with its time.
+    void aWatchTellsTheWholeOutage()
+    {
+        auto server = std::make_unique<ProjectorServer>();
+        QVERIFY(server->listen(QHostAddress::LocalHost, 0));
+        const quint16 port = server->endpoint().section(':', -1).toUShort();
+        const QString endpoint = server->endpoint();
+        QProcess console;
+        QSignalSpy finished(&console, &QProcess::finished);
+        console.start(QStringLiteral(TAVO_CONSOLE),
+                      {"--com1", endpoint, "--watch", "1", "--query", "CR0", "--json"});
+        QByteArray out;
+        const auto objectWithLine = [&](const QString &line) {
+            return QTest::qWaitFor(
+                [&] {
+                    out += console.readAllStandardOutput();
+                    return out.contains("\"line\":\"" + line.toUtf8() + "\"");
+                },
+                RunLimitMs);
+        };
+        QTRY_VERIFY_WITH_TIMEOUT((out += console.readAllStandardOutput()).count('\n') >= 1, RunLimitMs);
+        server.reset();
+        QVERIFY(objectWithLine("lost"));
+        QVERIFY(objectWithLine("still_lost"));
+        server = std::make_unique<ProjectorServer>();
+        QVERIFY(server->listen(QHostAddress::LocalHost, port));
+        QVERIFY(objectWithLine("back"));
+        ::kill(pid_t(console.processId()), SIGTERM);
+        QVERIFY(finished.wait(RunLimitMs));
+        QCOMPARE(console.exitCode(), 0);
+        QStringList lines;
+        for (const QByteArray &text : out.trimmed().split('\n')) {
+            const QJsonObject object = QJsonDocument::fromJson(text).object();
+            if (!object.contains("line"))
+                continue;
+            lines.append(object.value("line").toString());
+            QCOMPARE(object.value("port").toString(), "COM1 (" + endpoint + ")");
+            QVERIFY(QDateTime::fromString(object.value("time").toString(), Qt::ISODateWithMs).isValid());
+            QVERIFY(!object.value("reason").toString().isEmpty());
+        }
+        QCOMPARE(lines.first(), QString("lost"));
+        QCOMPARE(lines.last(), QString("back"));
+        QVERIFY(lines.count("still_lost") >= 1);
+        const QList<QByteArray> told = console.readAllStandardError().trimmed().split('\n');
+        QCOMPARE(told.size(), 2);
+        for (const QByteArray &line : told)
+            QVERIFY2(QDateTime::fromString(QString::fromUtf8(line.split(' ').value(1)), Qt::ISODateWithMs)
+                         .isValid(),
+                     line.constData());
     }
 
     // A projector slower than the wait: each reply is dropped as late, never taken as the next command's.

@@ -12,6 +12,7 @@
 #include "qt/platform/qttimer.h"
 #include "qt/platform/standardoutput.h"
 #include "qt/platform/stopsignals.h"
+#include "wire/oneline.h"
 
 #include <cstdio>
 #include <memory>
@@ -27,7 +28,7 @@ constexpr auto StoppedOutputWait = std::chrono::milliseconds(500);
 
 void tell(const std::string &text)
 {
-    std::fprintf(stderr, "tavo-console: %s\n", text.c_str());
+    std::fprintf(stderr, "tavo-console: %s\n", oneLine(text).c_str());
 }
 
 std::chrono::nanoseconds steadyNow()
@@ -135,7 +136,8 @@ int runStatusWatch(int argc, char *argv[], const ConsoleOptions &options, Traffi
     ExitCode ended = ExitCode::AllAnswered;
     std::optional<std::chrono::milliseconds> outputWait;
     std::unique_ptr<FleetWatch> fleet;
-    WatchPrinter printer(*out, options.json, lone, [&](ExitCode exitCode, const std::string &error) {
+    const auto portOf = [&ports](const std::string &) { return ports.front()->portName(); };
+    WatchPrinter printer(*out, options.json, lone, portOf, [&](ExitCode exitCode, const std::string &error) {
         fleet->stop();
         endRun(ended, exitCode, error, *out, options.json, ports.front()->portName());
     });

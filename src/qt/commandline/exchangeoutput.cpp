@@ -102,6 +102,20 @@ QByteArray exchangeJson(const Exchange &exchange, const std::string &time, const
     return compact(object);
 }
 
+QByteArray lineJson(const std::string &time, const std::string &port, const std::string &line,
+                    const std::string &reason, const std::string &projector)
+{
+    QJsonObject object{
+        {QStringLiteral("time"), latin1(time)},
+        {QStringLiteral("port"), utf8(port)},
+        {QStringLiteral("line"), latin1(line)},
+        {QStringLiteral("reason"), utf8(reason)},
+    };
+    if (!projector.empty())
+        object.insert(QStringLiteral("projector"), latin1(projector));
+    return compact(object);
+}
+
 QByteArray failureJson(const std::string &error, const std::string &port, int exitCode)
 {
     return compact(QJsonObject{
