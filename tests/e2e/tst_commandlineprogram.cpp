@@ -1,6 +1,7 @@
 #include "console/exchange.h"
 #include "consoleprocess.h"
 #include "link/bytelink.h"
+#include "loopbacklistener.h"
 #include "program.h"
 #include "pty.h"
 #include "qt/simulator/projectorserver.h"
@@ -393,6 +394,74 @@ private slots:
         QCOMPARE(outcome.exitCode, 3);
         QCOMPARE(outcome.err,
                  QByteArray("tavo-console: COM1 (/dev/tavo-no-such-device): no such device (error 1)\n"));
+    }
+
+    // Every projector of a fleet over its own line: those that answer have their rounds, each line names
+    // its projector, those that cannot be reached are told once each, and SIGTERM ends it with 0.
+    void aFleetWatchesEachProjector()
+    {
+        SimulatedProjector hallA;
+        SimulatedProjector hallB;
+        QTemporaryDir directory;
+        QFile fleet(directory.filePath(QStringLiteral("fleet")));
+        QVERIFY(fleet.open(QIODevice::WriteOnly));
+        fleet.write(QByteArray("# name endpoint speed\nhall-a ") + hallA.slavePath().c_str() + "\nhall-b " +
+                    hallB.slavePath().c_str() + " 9600\ngone tcp://127.0.0.1:" +
+                    QByteArray::number(freeLoopbackPort()) + "\nlost /dev/tavo-no-such-device\n");
+        fleet.close();
+        QProcess console;
+        QSignalSpy finished(&console, &QProcess::finished);
+        console.start(QStringLiteral(TAVO_CONSOLE),
+                      {"--fleet", fleet.fileName(), "--watch", "1", "--query", "CR0", "--json"});
+        QTRY_VERIFY_WITH_TIMEOUT(hallA.projector().timesReceived("CR0") >= 2 &&
+                                     hallB.projector().timesReceived("CR0") >= 2,
+                                 RunLimitMs);
+        ::kill(pid_t(console.processId()), SIGTERM);
+        QVERIFY(finished.wait(RunLimitMs));
+        QCOMPARE(console.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(console.exitCode(), 0);
+        QStringList projectors;
+        QStringList unreachable;
+        for (const QByteArray &line : console.readAllStandardOutput().trimmed().split('\n')) {
+            const QJsonObject object = QJsonDocument::fromJson(line).object();
+            // An outage's object, in the same stream.
+            if (object.contains("line")) {
+                unreachable.append(object.value("projector").toString());
+                continue;
+            }
+            QCOMPARE(object.value("status").toString(), QString(" Stand by"));
+            QVERIFY2(object.value("port").toString().contains("/dev/"), line.constData());
+            projectors.append(object.value("projector").toString());
+        }
+        projectors.sort();
+        QCOMPARE(projectors, (QStringList{"hall-a", "hall-b"}));
+        unreachable.removeDuplicates();
+        unreachable.sort();
+        QCOMPARE(unreachable, (QStringList{"gone", "lost"}));
+        const QList<QByteArray> told = console.readAllStandardError().trimmed().split('\n');
+        QCOMPARE(told.size(), 2);
+        for (const QByteArray &line : told) {
+            // After the time: the projector and why.
+            const QByteArray why = line.mid(line.indexOf(' ', line.indexOf(' ') + 1) + 1);
+            QVERIFY2(why.startsWith("gone: COM1 (tcp://127.0.0.1:") ||
+                         why.startsWith("lost: COM1 (/dev/tavo-no-such-device): no such device"),
+                     line.constData());
+        }
+    }
+
+    void aFleetFileWithAMistakeOpensNothing()
+    {
+        SimulatedProjector hallA;
+        QTemporaryDir directory;
+        QFile fleet(directory.filePath(QStringLiteral("fleet")));
+        QVERIFY(fleet.open(QIODevice::WriteOnly));
+        fleet.write(QByteArray("hall-a ") + hallA.slavePath().c_str() + "\nhall-b auto\n");
+        fleet.close();
+        const Outcome outcome = runConsole({"--fleet", fleet.fileName(), "--watch", "1"});
+        QCOMPARE(outcome.exitCode, 2);
+        QVERIFY2(outcome.err.startsWith("tavo-console: " + QFile::encodeName(fleet.fileName()) + ":2: auto "),
+                 outcome.err.constData());
+        QCOMPARE(hallA.projector().timesReceived("CR0"), 0);
     }
 
     void aLineLostMidwayEndsWithThree()
