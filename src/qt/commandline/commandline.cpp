@@ -135,9 +135,9 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
         QStringLiteral("TEXT"));
     const QCommandLineOption script(
         QStringLiteral("script"),
-        QStringLiteral(
-            "Command-line mode: send each line of FILE as --send sends its TEXT, as the lines "
-            "arrive; '-' reads standard input. Blank lines and lines starting with # are skipped."),
+        QStringLiteral("Command-line mode: send each line of FILE as --send sends its TEXT, as the lines "
+                       "arrive; '-' reads standard input. Blank lines and lines whose first non-blank is # "
+                       "are skipped."),
         QStringLiteral("FILE"));
     const QCommandLineOption watch(
         QStringLiteral("watch"),
