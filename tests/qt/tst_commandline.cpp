@@ -191,8 +191,8 @@ private slots:
         QTest::newRow("list-ports with watch")
             << QStringList{"--watch", "1", "--list-ports"} << "not with --send";
         QTest::newRow("a Qt option") << QStringList{"-platform", "offscreen"}
-                                     << "unknown option '-platform'; the console takes no Qt options: set "
-                                        "QT_QPA_PLATFORM";
+                                     << "unknown option '-platform'; the console takes no Qt options (for "
+                                        "-platform, set QT_QPA_PLATFORM";
         QTest::newRow("a Qt option after a value")
             << QStringList{"--send", "-x", "-style=fusion"} << "unknown option '-style=fusion'";
         QTest::newRow("a command longer than the line can queue")

@@ -210,9 +210,10 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
     };
     if (!parser.parse(texts) || !byteParser.parse(bytes)) {
         if (const std::optional<QString> word = singleDashWord(texts, options))
-            return refuse(QStringLiteral("unknown option '%1'; the console takes no Qt options: set "
-                                         "QT_QPA_PLATFORM (QT_QPA_PLATFORM=offscreen) instead of -platform")
-                              .arg(*word));
+            return refuse(
+                QStringLiteral("unknown option '%1'; the console takes no Qt options (for -platform, "
+                               "set QT_QPA_PLATFORM, such as QT_QPA_PLATFORM=offscreen)")
+                    .arg(*word));
         return refuse(parser.errorText());
     }
     if (!parser.positionalArguments().isEmpty())
