@@ -1,3 +1,4 @@
+#include "consoleprocess.h"
 #include "httpget.h"
 #include "loopbacklistener.h"
 
@@ -227,15 +228,13 @@ private slots:
         fleet.close();
         QTcpServer holder;
         QVERIFY(holder.listen(QHostAddress::LocalHost, 0));
-        QProcess console;
-        console.start(QStringLiteral(TAVO_CONSOLE), {"--fleet", fleet.fileName(), "--watch", "1", "--metrics",
-                                                     QString::number(holder.serverPort())});
-        QVERIFY(console.waitForFinished(StopMs));
-        QCOMPARE(console.exitCode(), 2);
-        const QByteArray err = console.readAllStandardError();
-        QCOMPARE(err.count('\n'), 1);
-        QVERIFY2(err.startsWith("tavo-console: cannot serve metrics on 127.0.0.1:"), err.constData());
-        QVERIFY(console.readAllStandardOutput().isEmpty());
+        const Outcome run =
+            runConsole(QStringLiteral(TAVO_CONSOLE), {"--fleet", fleet.fileName(), "--watch", "1",
+                                                      "--metrics", QString::number(holder.serverPort())});
+        QCOMPARE(run.exitCode, 2);
+        QCOMPARE(run.err.count('\n'), 1);
+        QVERIFY2(run.err.startsWith("tavo-console: cannot serve metrics on 127.0.0.1:"), run.err.constData());
+        QVERIFY(run.out.isEmpty());
     }
 
     void aBlackHoleDelaysNoOthersFirstRound()
