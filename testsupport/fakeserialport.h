@@ -15,6 +15,7 @@ public:
     void setSettings(const std::string &settings) override;
     bool PortOpen() const override { return m_open; }
     void setPortOpen(bool open) override;
+    bool connecting() const override { return m_connecting; }
     void Output(const std::string &bytes) override;
     std::string Input() override;
     int CommEvent() const override { return m_event; }
@@ -26,15 +27,23 @@ public:
     void raiseEvent(int code);
     // The far end goes away: the port closes and reports it.
     void lose();
+    // The server of a port left connecting answers: what was written meanwhile reaches the line.
+    void connect();
+    // ... or does not: the port closes and reports why, and what was written meanwhile is dropped.
+    void failConnecting(const std::string &reason);
 
-    std::set<int> failingPorts; // opening these fails with "no such device"
-    std::string written;        // every byte that reached the line, in order
+    std::set<int> failingPorts;    // opening these fails with "no such device"
+    std::set<int> connectingPorts; // opening these waits for connect() or failConnecting()
+    std::string written;           // every byte that reached the line, in order
     std::vector<std::string> writes;
     std::vector<std::string> log; // "CommPort 1", "Settings 19200,N,8,1", "PortOpen 1", "Output ..."
 
 private:
     int m_commPort = 1;
     bool m_open = false;
+    bool m_connecting = false;
+    // Written while connecting.
+    std::string m_queued;
     int m_event = 0;
     std::string m_settings;
     std::string m_pending;

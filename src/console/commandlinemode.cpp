@@ -25,6 +25,8 @@ CommandLineMode::CommandLineMode(SerialPort &port, Timer &wait, Clock clock, Com
     m_wait.setOnTick([this] { moveOn(); });
     m_texts.setOnReady([this] { textReady(); });
     m_port.setOnComm([this] { received(); });
+    m_port.setOnOpened([this] { sendNext(); });
+    m_port.setOnOpenFailed([this](const SerialError &error) { finish(PortFailed, failureText(error)); });
     m_port.setOnLost([this](const SerialError &error) {
         if (m_awaiting)
             complete();
@@ -40,7 +42,9 @@ void CommandLineMode::start()
         finish(PortFailed, failureText(error));
         return;
     }
-    sendNext();
+    // The first text, and its wait, start once a server has answered.
+    if (!m_port.connecting())
+        sendNext();
 }
 
 void CommandLineMode::sendNext()

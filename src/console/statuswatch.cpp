@@ -28,6 +28,8 @@ StatusWatch::StatusWatch(SerialPort &port, Timer &round, Timer &wait, Timer &reo
     m_wait.setOnTick([this] { answered(); });
     m_reopen.setOnTick([this] { tryReopen(); });
     m_port.setOnComm([this] { received(); });
+    m_port.setOnOpened([this] { opened(); });
+    m_port.setOnOpenFailed([this](const SerialError &error) { openFailed(error); });
     m_port.setOnLost([this](const SerialError &error) { lost(CommandLineMode::failureText(error)); });
 }
 
@@ -39,8 +41,33 @@ void StatusWatch::start()
         finish(CommandLineMode::PortFailed, CommandLineMode::failureText(error));
         return;
     }
+    if (!m_port.connecting())
+        opened();
+}
+
+void StatusWatch::opened()
+{
+    // Reopening after a loss: the line is back.
+    if (m_reopen.enabled()) {
+        m_reopen.setEnabled(false);
+        m_notice(m_port.portName() + " is back");
+    }
     m_round.setEnabled(true);
     beginRound();
+}
+
+void StatusWatch::openFailed(const SerialError &error)
+{
+    if (m_reopen.enabled())
+        growPause();
+    else
+        finish(CommandLineMode::PortFailed, CommandLineMode::failureText(error));
+}
+
+void StatusWatch::growPause()
+{
+    m_pause = std::min<std::chrono::milliseconds>(m_pause * PauseGrowth, LongestReopenPause);
+    m_reopen.setInterval(m_pause);
 }
 
 void StatusWatch::stop()
@@ -118,17 +145,17 @@ void StatusWatch::lost(const std::string &why)
 
 void StatusWatch::tryReopen()
 {
+    // The attempt before is still waiting for its server.
+    if (m_port.connecting())
+        return;
     try {
         openStartPort(m_port, m_settings);
     } catch (const SerialError &) {
-        m_pause = std::min<std::chrono::milliseconds>(m_pause * PauseGrowth, LongestReopenPause);
-        m_reopen.setInterval(m_pause);
+        growPause();
         return;
     }
-    m_reopen.setEnabled(false);
-    m_notice(m_port.portName() + " is back");
-    m_round.setEnabled(true);
-    beginRound();
+    if (!m_port.connecting())
+        opened();
 }
 
 void StatusWatch::finish(int exitCode, const std::string &error)

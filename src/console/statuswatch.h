@@ -47,6 +47,10 @@ private:
     void answered();
     void lost(const std::string &why);
     void tryReopen();
+    // The line is open, at start or back after a loss.
+    void opened();
+    void openFailed(const SerialError &error);
+    void growPause();
     void finish(int exitCode, const std::string &error);
 
     SerialPort &m_port;

@@ -7,7 +7,7 @@
 #include <string>
 
 // A byte link that writes everything it carries, and every open, close, loss and failed open, to the
-// traffic log under its port's name.
+// traffic log under its port's name, each when it happens on the line.
 class LoggedLink : public ByteLink
 {
 public:
@@ -16,6 +16,7 @@ public:
     void open(const LineSettings &line) override;
     void close() override;
     bool isOpen() const override { return m_inner->isOpen(); }
+    bool connecting() const override { return m_inner->connecting(); }
     void setLineSettings(const LineSettings &line) override;
     void write(const std::string &bytes) override;
     std::string readAll() override;
@@ -23,7 +24,10 @@ public:
     bool appliesLineSettings() const override { return m_inner->appliesLineSettings(); }
 
 private:
+    void logOpened();
+
     std::unique_ptr<ByteLink> m_inner;
+    LineSettings m_line;
     TrafficLog &m_log;
     std::string m_portName;
 };

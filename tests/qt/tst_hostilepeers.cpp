@@ -103,9 +103,11 @@ private slots:
             << "the server does not take the line's settings; the line runs at the server's "
                "own speed";
         QTest::newRow("never answered")
-            << std::string()
+            << bytes({Iac, Do, Binary})
             << "the server did not answer for the line's settings; the line runs at "
                "the server's own speed";
+        QTest::newRow("no telnet at all")
+            << std::string() << "the server does not speak telnet; use tcp://127.0.0.1:%1";
     }
     void aLineAtTheServersOwnSpeedIsToldOnce()
     {
@@ -118,7 +120,7 @@ private slots:
         QVERIFY(peer.serverReads("CR0\r"));
         peer.link->write("CR1\r");
         QVERIFY(peer.serverReads("CR1\r"));
-        QCOMPARE(peer.notices, std::vector<std::string>{notice.toStdString()});
+        QCOMPARE(peer.notices, std::vector<std::string>{notice.arg(peer.server.port()).toStdString()});
         QVERIFY(peer.losses.empty());
     }
 

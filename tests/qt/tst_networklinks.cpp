@@ -5,6 +5,7 @@
 #include "ser2net.h"
 
 #include <memory>
+#include <optional>
 
 #include <QElapsedTimer>
 #include <QTest>
@@ -25,14 +26,19 @@ std::string allBytes()
     return bytes;
 }
 
+// The failure an open tells, at once or once the server has had its time.
 SerialError openingFails(ByteLink &link)
 {
+    std::optional<SerialError> failure;
+    link.setOnOpenFailed([&](const SerialError &error) { failure = error; });
     try {
         link.open(Line19200);
     } catch (const SerialError &error) {
         return error;
     }
-    return SerialError(SerialError::Number(0), "opened");
+    if (!QTest::qWaitFor([&] { return failure.has_value(); }, int(2 * TcpLink::ConnectWait.count())))
+        return SerialError(SerialError::Number(0), link.isOpen() ? "opened" : "closed, nothing told");
+    return *failure;
 }
 
 // ser2net in front of a pseudo-terminal, and a link of either kind to it.

@@ -8,8 +8,11 @@ Rfc2217Link::Rfc2217Link(std::string host, std::uint16_t port) : TcpLink(std::mo
 {
     m_settingsWait.setSingleShot(true);
     m_settingsWait.setInterval(SettingsWait);
-    QObject::connect(&m_settingsWait, &QTimer::timeout, &m_settingsWait,
-                     [this] { settled("the server did not answer for the line's settings" + OwnSpeed); });
+    QObject::connect(&m_settingsWait, &QTimer::timeout, &m_settingsWait, [this] {
+        // Not a word of telnet: a raw TCP port, where the opening offers went to the projector as data.
+        settled(m_codec.negotiated() ? "the server did not answer for the line's settings" + OwnSpeed
+                                     : "the server does not speak telnet; use " + endpointText("tcp"));
+    });
 }
 
 void Rfc2217Link::started(const LineSettings &line)
