@@ -105,6 +105,30 @@ private slots:
         QCOMPARE(run.exitCode, -1);
     }
 
+    // An attempt whose server is slow to answer is one attempt however long it waits, and one that gets
+    // no answer makes the pause grow as a failed open does.
+    void aReopenWaitingForItsServerIsOneAttempt()
+    {
+        Watch run;
+        run.watch.start();
+        run.answer("80\r");
+        run.answer("01234\r");
+        run.port.connectingPorts = {1};
+        run.port.lose();
+        run.clock.advance(1s);
+        QCOMPARE(run.opens(), 2);
+        run.clock.advance(5s);
+        QCOMPARE(run.opens(), 2);
+        run.port.failConnecting("no answer from 127.0.0.1");
+        QCOMPARE(run.notices.size(), std::size_t(1));
+        run.clock.advance(2s);
+        QCOMPARE(run.opens(), 3);
+        run.port.connect();
+        QCOMPARE(run.notices.back(), std::string("COM1 (fake) is back"));
+        QCOMPARE(run.port.writes.back(), std::string("CR0\r"));
+        QCOMPARE(run.exitCode, -1);
+    }
+
     void aPortThatCannotBeOpenedAtStartEndsTheWatch()
     {
         Watch run;

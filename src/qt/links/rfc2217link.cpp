@@ -6,6 +6,7 @@ const std::string OwnSpeed = "; the line runs at the server's own speed";
 
 Rfc2217Link::Rfc2217Link(std::string host, std::uint16_t port) : TcpLink(std::move(host), port)
 {
+    m_settingsWait.setTimerType(Qt::PreciseTimer);
     m_settingsWait.setSingleShot(true);
     m_settingsWait.setInterval(SettingsWait);
     QObject::connect(&m_settingsWait, &QTimer::timeout, &m_settingsWait, [this] {

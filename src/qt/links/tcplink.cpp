@@ -12,6 +12,7 @@ constexpr unsigned char FirstTelnetOpening = 250;
 TcpLink::TcpLink(std::string host, std::uint16_t port) : m_host(std::move(host)), m_port(port)
 {
     m_socket.setReadBufferSize(ReadBufferBytes);
+    m_connectWait.setTimerType(Qt::PreciseTimer);
     m_connectWait.setSingleShot(true);
     m_connectWait.setInterval(ConnectWait);
     m_telnetOpeningWait.setSingleShot(true);

@@ -50,6 +50,7 @@ bool ConsoleApp::start()
     } catch (const SerialError &error) {
         started(&error);
     }
+    m_startReturned = true;
     return !m_startFailed;
 }
 
@@ -61,9 +62,10 @@ void ConsoleApp::started(const SerialError *failure)
     }
     m_startFailed = true;
     QtMessageBox(nullptr).error(failure->number(), failure->description() + '\n' + StartupHint);
-    // A server that did not answer ends the event loop that waited for it; before that loop runs, start()
-    // says so itself.
-    QCoreApplication::exit(1);
+    // A server that did not answer ends the event loop that waited for it; a failure at once is start()'s
+    // to say, before any loop runs.
+    if (m_startReturned)
+        QCoreApplication::exit(1);
 }
 
 QString ConsoleApp::portState(int port) const

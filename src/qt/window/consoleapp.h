@@ -52,6 +52,7 @@ private:
     Form1 m_form;
     TrafficLog *m_log;
     bool m_startFailed = false;
+    bool m_startReturned = false;
 };
 
 // Runs the window to its end and returns the exit code.
