@@ -394,6 +394,39 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(SerialError, port.Output("C00\r"));
     }
 
+    // The server refuses the line's settings and sends a reply in the same piece: the notice and the
+    // arrival are both on their way when the notice's handler moves to COM2. The arrival belonged to the
+    // link that was replaced, and is not told.
+    void aReplacedLinksLateEventsAreNotTold()
+    {
+        LoopbackListener server;
+        Pty com2;
+        QtSerialPort port(parseEndpoint("rfc2217://127.0.0.1:" + std::to_string(server.port())), path(com2));
+        int onComm = 0;
+        std::vector<std::string> notices;
+        port.setOnComm([&] { ++onComm; });
+        port.setOnNotice([&](const std::string &text) {
+            notices.push_back(text);
+            port.setPortOpen(false);
+            port.setCommPort(2);
+            port.setPortOpen(true);
+        });
+        port.setPortOpen(true);
+        QVERIFY(server.accept(std::chrono::seconds(2)));
+        QTRY_VERIFY(!port.connecting());
+        const std::string refusalAndReply = "\xff\xfe\x2c"
+                                            "80\r";
+        QCOMPARE(server.send(refusalAndReply), refusalAndReply.size());
+        QTRY_COMPARE(notices.size(), std::size_t(1));
+        QTest::qWait(AfterLossMs);
+        QCOMPARE(onComm, 0);
+        QCOMPARE(port.CommPort(), 2);
+        QCOMPARE(port.Input(), std::string());
+        com2.write("00\r");
+        QTRY_COMPARE(onComm, 1);
+        QCOMPARE(port.Input(), std::string("00\r"));
+    }
+
     // The console on COM2 loses its line, found by a command on a pseudo-terminal and by the socket when a
     // TCP server hangs up, and the operator chooses COM1 from inside the message that says so: the lost
     // link gives way to the new one, which carries both ways.

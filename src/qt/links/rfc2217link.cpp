@@ -52,7 +52,8 @@ void Rfc2217Link::settled(const std::string &notice)
     m_settingsWait.stop();
     if (!isOpen())
         return;
-    release();
+    // Told before the held bytes go, so that a log reads in the order things happened on the line.
     if (!notice.empty())
         raiseNotice(notice);
+    release();
 }
