@@ -62,9 +62,7 @@ void StatusWatch::open()
         return;
     }
     m_opening = false;
-    // An open that completes later is told by portChanged(); the round timer looks too, in case the
-    // platform does not tell.
-    m_round.setEnabled(true);
+    // An open that waits for its server is told later, by OnOpened or OnOpenFailed.
     portChanged();
 }
 
@@ -121,10 +119,6 @@ std::optional<std::string> StatusWatch::command(std::string text)
 
 void StatusWatch::beginRound()
 {
-    if (m_state == State::Opening) {
-        portChanged();
-        return;
-    }
     // A round still asking when the next is due lets it go: the line sets the pace.
     if (m_state != State::Open || m_inRound)
         return;
