@@ -111,19 +111,19 @@ void QtSerialPort::replaceLink(std::unique_ptr<ByteLink> link)
         });
     });
     // A failed connection and a loss alike close the line before the handlers hear of it.
-    const auto failure = [this, generation](void (QtSerialPort::*raise)(const SerialError &)) {
+    const auto failure = [this, generation](auto raise) {
         return [this, generation, raise](const SerialError &error) {
             const SerialError told(error.number(), portName() + ": " + error.description());
             m_lossWaiting = true;
             tellLater(generation, [this, told, raise] {
                 m_lossWaiting = false;
                 tellChanged();
-                (this->*raise)(told);
+                raise(told);
             });
         };
     };
-    raising.setOnOpenFailed(failure(&QtSerialPort::raiseOpenFailed));
-    raising.setOnLost(failure(&QtSerialPort::raiseLost));
+    raising.setOnOpenFailed(failure([this](const SerialError &told) { raiseOpenFailed(told); }));
+    raising.setOnLost(failure([this](const SerialError &told) { raiseLost(told); }));
 }
 
 void QtSerialPort::setPortOpen(bool open)
