@@ -17,16 +17,26 @@ TcpLink::TcpLink(std::string host, std::uint16_t port) : m_host(std::move(host))
     m_connectWait.setInterval(ConnectWait);
     m_telnetOpeningWait.setSingleShot(true);
     m_telnetOpeningWait.setInterval(TelnetOpeningWait);
+    m_wordsWait.setSingleShot(true);
+    m_wordsWait.setInterval(WordsWait);
     QObject::connect(&m_socket, &QTcpSocket::connected, &m_socket, [this] { connected(); });
     QObject::connect(&m_socket, &QTcpSocket::readyRead, &m_socket, [this] { receive(); });
-    QObject::connect(&m_socket, &QTcpSocket::disconnected, &m_socket, [this] { lose(); });
+    QObject::connect(&m_socket, &QTcpSocket::disconnected, &m_socket, [this] {
+        if (m_listening)
+            closedWhileListening();
+        else
+            lose();
+    });
     QObject::connect(&m_socket, &QTcpSocket::errorOccurred, &m_socket,
                      [this](QAbstractSocket::SocketError error) {
-                         if (m_connecting)
+                         if (m_listening)
+                             closedWhileListening();
+                         else if (m_connecting)
                              failConnecting(error);
                          else
                              lose();
                      });
+    QObject::connect(&m_wordsWait, &QTimer::timeout, &m_wordsWait, [this] { wordsHeard(); });
     QObject::connect(&m_connectWait, &QTimer::timeout, &m_connectWait,
                      [this] { failConnecting(QAbstractSocket::SocketTimeoutError); });
     QObject::connect(&m_telnetOpeningWait, &QTimer::timeout, &m_telnetOpeningWait,
@@ -47,6 +57,7 @@ void TcpLink::open(const LineSettings &line)
     m_received.clear();
     m_firstData.clear();
     m_opening.clear();
+    m_commandSent = false;
     m_heardFrom = false;
     m_held.clear();
     m_heldWrites.clear();
@@ -59,12 +70,38 @@ void TcpLink::open(const LineSettings &line)
 
 void TcpLink::connected()
 {
-    m_connecting = false;
     m_connectWait.stop();
     // Commands are a few bytes each and a held button sends one every few milliseconds: none may wait
     // for the one before it to be acknowledged.
     m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
     m_openedAt = std::chrono::steady_clock::now();
+    m_listening = true;
+    m_wordsWait.start();
+    listen();
+}
+
+void TcpLink::listen()
+{
+    while (m_listening && m_socket.bytesAvailable() > 0) {
+        char first = 0;
+        // Telnet's first words are the protocol's, left for decode() to judge.
+        if (m_socket.peek(&first, 1) == 1 && static_cast<unsigned char>(first) == Iac) {
+            wordsHeard();
+            return;
+        }
+        m_firstData += m_socket.read(qint64(ReasonLimit - m_firstData.size())).toStdString();
+        if (m_firstData.size() >= ReasonLimit)
+            wordsHeard();
+    }
+}
+
+void TcpLink::wordsHeard()
+{
+    m_listening = false;
+    m_wordsWait.stop();
+    m_connecting = false;
+    if (const std::string words = serverWords(); !words.empty())
+        raiseNotice("the server said: " + words);
     raiseOpened();
     if (!m_open)
         return;
@@ -72,6 +109,21 @@ void TcpLink::connected()
     started(m_line);
     if (!m_holding)
         release();
+    // What came after the words: telnet's first words, for decode().
+    receive();
+}
+
+void TcpLink::closedWhileListening()
+{
+    // The words that came with the close are still its reason.
+    listen();
+    if (!m_listening) {
+        lose();
+        return;
+    }
+    close();
+    raiseOpenFailed(
+        SerialError(SerialError::OpenFailed, "the server closed the connection" + closingReason()));
 }
 
 void TcpLink::failConnecting(QAbstractSocket::SocketError error)
@@ -106,6 +158,8 @@ void TcpLink::stop()
 {
     m_open = false;
     m_connecting = false;
+    m_listening = false;
+    m_wordsWait.stop();
     m_connectWait.stop();
     m_telnetOpeningWait.stop();
     m_held.clear();
@@ -127,6 +181,7 @@ void TcpLink::write(const std::string &bytes)
         throw SerialError(SerialError::PortNotOpen, "port is not open");
     const std::string wire = encode(bytes);
     checkQueueRoom(bytesWaiting(), wire.size());
+    m_commandSent = true;
     if (m_holding) {
         m_held += wire;
         m_heldWrites.push_back(bytes);
@@ -211,9 +266,12 @@ std::string TcpLink::readAll()
 
 void TcpLink::receive()
 {
-    if (!m_open || m_connecting || m_socket.bytesAvailable() == 0)
+    if (!m_open || m_socket.bytesAvailable() == 0)
         return;
-    deliver(decode(m_socket.readAll()));
+    if (m_listening)
+        listen();
+    else if (!m_connecting)
+        deliver(decode(m_socket.readAll()));
 }
 
 void TcpLink::deliver(const std::string &data)
@@ -221,7 +279,9 @@ void TcpLink::deliver(const std::string &data)
     if (data.empty() || !m_open)
         return;
     m_heardFrom = true;
-    if (m_firstData.size() < ReasonLimit && std::chrono::steady_clock::now() - m_openedAt < ReasonWindow)
+    // Text before any command may still be the server's words, should it close.
+    if (!m_commandSent && m_firstData.size() < ReasonLimit &&
+        std::chrono::steady_clock::now() - m_openedAt < ReasonWindow)
         m_firstData += data.substr(0, ReasonLimit - m_firstData.size());
     m_received += data;
     raiseArrived();
@@ -247,12 +307,21 @@ void TcpLink::lose()
 
 std::string TcpLink::closingReason() const
 {
-    // Only a line of plain text, sent right after the connection began, is taken for the server's words.
+    const std::string words = serverWords();
+    return words.empty() ? std::string() : " (" + words + ")";
+}
+
+std::string TcpLink::serverWords() const
+{
+    // Only a line of plain text, ended as a line, sent right after the connection began and before any
+    // command, is taken for the server's words.
     if (std::chrono::steady_clock::now() - m_openedAt >= ReasonWindow)
         return {};
     std::string text = m_firstData;
-    while (!text.empty() && (text.back() == '\r' || text.back() == '\n'))
-        text.pop_back();
+    const std::size_t lineEnd = text.find_last_not_of("\r\n") + 1;
+    if (lineEnd == 0 || lineEnd == text.size())
+        return {};
+    text.resize(lineEnd);
     const bool plain = std::all_of(text.begin(), text.end(), [](char c) { return c >= ' ' && c <= '~'; });
-    return plain && !text.empty() ? " (" + text + ")" : std::string();
+    return plain ? text : std::string();
 }

@@ -28,6 +28,9 @@ public:
     // A first byte 255 alone may be the start of telnet's first words: the next byte decides, if it
     // comes this soon; otherwise the 255 is data.
     static constexpr std::chrono::milliseconds TelnetOpeningWait{250};
+    // How long a new connection listens for the server's first words before the open is told and any
+    // command goes out: ser2net's refusal comes within a millisecond, and a projector never speaks unasked.
+    static constexpr std::chrono::milliseconds WordsWait{50};
 
     TcpLink(std::string host, std::uint16_t port);
     ~TcpLink() override;
@@ -65,6 +68,11 @@ protected:
 
 private:
     void connected();
+    // Text the server sends on its own right after the connection is its words, never a reply: kept for
+    // the reason it may close with, and told, before the open is.
+    void listen();
+    void wordsHeard();
+    void closedWhileListening();
     // Ends the connection, keeping what arrived for readAll().
     void stop();
     void failConnecting(QAbstractSocket::SocketError error);
@@ -74,16 +82,20 @@ private:
     void deliver(const std::string &data);
     void lose();
     std::string closingReason() const;
+    std::string serverWords() const;
 
     QTcpSocket m_socket;
     QTimer m_connectWait;
     QTimer m_telnetOpeningWait;
+    QTimer m_wordsWait;
     std::string m_host;
     std::uint16_t m_port = 0;
     LineSettings m_line;
     std::string m_received;
     bool m_open = false;
+    // From open() until the open is told, the server's first words included.
     bool m_connecting = false;
+    bool m_listening = false;
     bool m_heardFrom = false;
     // Set while connecting too: nothing goes out before the server has answered.
     bool m_holding = false;
@@ -93,6 +105,7 @@ private:
     // A first byte 255 that waits for the next to say whether it is telnet.
     std::string m_opening;
     std::chrono::steady_clock::time_point m_openedAt;
-    // The first data the server sent, while it might still be a reason for closing.
+    // What the server said before any command, while it might still be a reason for closing.
     std::string m_firstData;
+    bool m_commandSent = false;
 };
