@@ -30,7 +30,7 @@ QString latin1(const std::string &bytes)
     return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
-QJsonValue valueJson(const StatusValue &value)
+QJsonValue jsonValue(const StatusValue &value)
 {
     struct ToJson
     {
@@ -84,10 +84,17 @@ QByteArray exchangeJson(const Exchange &exchange, const std::string &time)
     if (exchange.status)
         object.insert(QStringLiteral("status"), latin1(*exchange.status));
     if (exchange.value)
-        object.insert(QStringLiteral("value"), valueJson(*exchange.value));
+        object.insert(QStringLiteral("value"), jsonValue(*exchange.value));
     if (!time.empty())
         object.insert(QStringLiteral("time"), latin1(time));
     return compact(object);
+}
+
+QByteArray valueJson(const StatusValue &value)
+{
+    // A document holds an object or an array: the value is written as an array's one element.
+    const QByteArray array = QJsonDocument(QJsonArray{jsonValue(value)}).toJson(QJsonDocument::Compact);
+    return array.mid(1, array.size() - 2);
 }
 
 QByteArray failureJson(const std::string &error, const std::string &port, int exitCode)

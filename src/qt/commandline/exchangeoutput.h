@@ -14,5 +14,9 @@ QByteArray exchangeText(const Exchange &exchange, const std::string &time = {});
 // The same exchange as one compact JSON object and a newline; a time given is its `time`.
 QByteArray exchangeJson(const Exchange &exchange, const std::string &time = {});
 
+// A status value as --json gives it, without a newline: a key or text in quotes, a number, an array of
+// numbers, or null.
+QByteArray valueJson(const StatusValue &value);
+
 // Why the run ended early, as one compact JSON object and a newline: the error, the port and the exit code.
 QByteArray failureJson(const std::string &error, const std::string &port, int exitCode);
