@@ -29,23 +29,6 @@ QByteArray connection(const char *name, const QString &accepter, const std::stri
         .toUtf8();
 }
 
-// Whether something listens on the loopback port, seen in the kernel's table rather than by connecting:
-// ser2net refuses a client that comes while it is still ending a session with the one before.
-bool listening(std::uint16_t port)
-{
-    constexpr char Listen[] = "0A";
-    QFile table(QStringLiteral("/proc/net/tcp"));
-    if (!table.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray local =
-        QStringLiteral("0100007F:%1").arg(port, 4, 16, QLatin1Char('0')).toUpper().toLatin1();
-    for (const QByteArray &row : table.readAll().split('\n')) {
-        const QList<QByteArray> fields = row.simplified().split(' ');
-        if (fields.size() > 3 && fields[1] == local && fields[3] == Listen)
-            return true;
-    }
-    return false;
-}
 } // namespace
 
 QString Ser2net::program()
@@ -85,7 +68,7 @@ bool Ser2net::start()
     for (QDeadlineTimer deadline(StartWait); !deadline.hasExpired(); QThread::msleep(ProbeGap.count())) {
         if (m_process->state() != QProcess::Running)
             return false;
-        if (listening(m_rfc2217Port) && listening(m_tcpPort))
+        if (loopbackListening(m_rfc2217Port) && loopbackListening(m_tcpPort))
             return true;
     }
     return false;
