@@ -3,6 +3,8 @@
 #include "loopbacklistener.h"
 
 #include <chrono>
+#include <pwd.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -16,6 +18,7 @@ constexpr std::chrono::milliseconds StopWait{2000};
 constexpr std::chrono::milliseconds ProbeGap{20};
 // mosquitto_sub: whether retained, the topic, the payload; one message a line.
 const QString WatchFormat = QStringLiteral("%r %t %p");
+const QString ReadyTopic = QStringLiteral("test/broker-watch/ready");
 } // namespace
 
 QString MosquittoBroker::program()
@@ -53,7 +56,11 @@ bool MosquittoBroker::start()
     stop();
     QFile config(m_dir.filePath(QStringLiteral("mosquitto.conf")));
     config.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    QString text = QStringLiteral("listener %1 127.0.0.1\npersistence false\n").arg(m_port);
+    // Run as root, it would change to its own user, who cannot read the test's folder.
+    const passwd *user = ::getpwuid(::getuid());
+    QString text = QStringLiteral("listener %1 127.0.0.1\npersistence false\nuser %2\n")
+                       .arg(m_port)
+                       .arg(QString::fromLocal8Bit(user ? user->pw_name : "root"));
     if (m_passwordFile.isEmpty())
         text += QStringLiteral("allow_anonymous true\n");
     else
@@ -100,8 +107,20 @@ BrokerWatch::BrokerWatch(std::uint16_t port, const QStringList &topics, const QS
                           QString::number(port), QStringLiteral("-F"),        WatchFormat};
     for (const QString &topic : topics)
         arguments << QStringLiteral("-t") << topic;
-    m_process.start(QStringLiteral("mosquitto_sub"), arguments + extra);
+    m_process.start(QStringLiteral("mosquitto_sub"), arguments + extra + QStringList{"-t", ReadyTopic});
     m_process.waitForStarted();
+    // Subscribed once a message of its own comes back; only then can a test miss nothing.
+    for (QDeadlineTimer deadline(StartWait); !deadline.hasExpired();) {
+        QProcess::execute(QStringLiteral("mosquitto_pub"),
+                          QStringList{QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
+                                      QString::number(port), QStringLiteral("-t"), ReadyTopic,
+                                      QStringLiteral("-n")} +
+                              extra);
+        m_process.waitForReadyRead(int(ProbeGap.count()) * 5);
+        read();
+        if (m_ready)
+            break;
+    }
 }
 
 BrokerWatch::~BrokerWatch()
@@ -115,13 +134,17 @@ void BrokerWatch::read()
     m_pending += m_process.readAllStandardOutput();
     for (qsizetype end = m_pending.indexOf('\n'); end >= 0; end = m_pending.indexOf('\n')) {
         const QByteArray line = m_pending.left(end);
+
         m_pending.remove(0, end + 1);
         const qsizetype topicEnd = line.indexOf(' ', 2);
         Message message;
         message.retained = line.startsWith('1');
         message.topic = QString::fromUtf8(line.mid(2, topicEnd < 0 ? -1 : topicEnd - 2));
         message.payload = topicEnd < 0 ? QByteArray() : line.mid(topicEnd + 1);
-        m_messages.append(message);
+        if (message.topic == ReadyTopic)
+            m_ready = true;
+        else
+            m_messages.append(message);
     }
 }
 

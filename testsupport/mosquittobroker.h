@@ -57,7 +57,7 @@ public:
         QByteArray payload;
     };
 
-    // Extra arguments for mosquitto_sub, such as --cafile.
+    // Extra arguments for mosquitto_sub and mosquitto_pub, such as --cafile. Returns once subscribed.
     BrokerWatch(std::uint16_t port, const QStringList &topics, const QStringList &extra = {});
     ~BrokerWatch();
     BrokerWatch(const BrokerWatch &) = delete;
@@ -78,6 +78,7 @@ private:
     QProcess m_process;
     QByteArray m_pending;
     QList<Message> m_messages;
+    bool m_ready = false;
 };
 
 // In a test function: skips it where mosquitto is not installed.

@@ -1,6 +1,7 @@
 #include "qt/mqtt/mqttclient.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <mosquitto.h>
@@ -28,8 +29,21 @@ std::string describe(int code, int error)
     if (code == MOSQ_ERR_ERRNO)
         return std::strerror(error);
     if (code == MOSQ_ERR_TLS)
-        return "the TLS handshake failed: the broker's certificate is not trusted, or it does not speak TLS";
+        return "the TLS handshake failed: its certificate is not trusted, or it does not speak TLS";
     return mosquitto_strerror(code);
+}
+
+// Why a broker refused the console, by its CONNACK code.
+std::string refusal(int code)
+{
+    constexpr std::array<std::string_view, 6> Reasons = {"",
+                                                         "it does not speak MQTT 3.1.1",
+                                                         "it refused the client's identifier",
+                                                         "it is unavailable",
+                                                         "bad user name or password",
+                                                         "not authorised"};
+    return std::size_t(code) < Reasons.size() ? std::string(Reasons[std::size_t(code)])
+                                              : "code " + std::to_string(code);
 }
 } // namespace
 
@@ -132,7 +146,7 @@ void MqttClient::connectReturned(int code, int error)
     if (m_state == State::Stopped)
         return;
     if (code != MOSQ_ERR_SUCCESS) {
-        lost(describe(code, error), code == MOSQ_ERR_TLS && !m_everConnected);
+        lost("cannot be reached (" + describe(code, error) + ")", code == MOSQ_ERR_TLS && !m_everConnected);
         return;
     }
     m_state = State::Handshaking;
@@ -183,11 +197,11 @@ void MqttClient::settle(int code)
         return;
     }
     if (m_refusal != 0) {
-        lost(std::string("the broker refused the console: ") + mosquitto_connack_string(m_refusal),
-             !m_everConnected);
+        lost("refused the console: " + refusal(m_refusal), !m_everConnected);
         return;
     }
-    lost(code == MOSQ_ERR_SUCCESS ? std::string("the connection closed") : describe(code, error),
+    const std::string why = code == MOSQ_ERR_SUCCESS ? "the connection closed" : describe(code, error);
+    lost((m_state == State::Connected ? "is gone (" : "cannot be reached (") + why + ")",
          code == MOSQ_ERR_TLS && !m_everConnected);
 }
 
@@ -199,14 +213,13 @@ void MqttClient::lost(const std::string &why, bool fatalAtStart)
     if (fatalAtStart) {
         m_state = State::Stopped;
         if (m_onFatal)
-            m_onFatal("the MQTT broker " + brokerName() + ": " + why);
+            m_onFatal("the MQTT broker " + brokerName() + " " + why);
         return;
     }
     m_state = State::Paused;
     if (!m_toldAway) {
         m_toldAway = true;
-        m_notice((m_everConnected ? "the MQTT broker " + brokerName() + " is gone (" + why + ")"
-                                  : "the MQTT broker " + brokerName() + " cannot be reached (" + why + ")") +
+        m_notice("the MQTT broker " + brokerName() + " " + why +
                  "; the watch goes on, and the console tries again");
     }
     m_pause.start(m_nextPause);

@@ -89,6 +89,7 @@ private:
     void writeReady();
     void housekeeping();
     void settle(int code);
+    // why: what the broker did, after its name ("cannot be reached (Connection refused)").
     void lost(const std::string &why, bool fatalAtStart);
     void pauseThenConnect();
     void flushSoon();
