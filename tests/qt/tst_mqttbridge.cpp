@@ -1,8 +1,7 @@
 #include "console/discovery.h"
 #include "console/presskeys.h"
 #include "mosquittobroker.h"
-#include "qt/mqtt/mqttbridge.h"
-#include "qt/mqtt/mqttclient.h"
+#include "qt/commandline/fleetmqtt.h"
 #include "wire/statusqueries.h"
 
 #include <memory>
@@ -38,10 +37,9 @@ Exchange answer(const std::string &query, const std::string &reply, StatusValue 
 struct Rig
 {
     MosquittoBroker broker;
-    MqttConnection connection;
-    MqttBridgeSettings settings;
-    std::unique_ptr<MqttClient> client;
-    std::unique_ptr<MqttBridge> bridge;
+    MqttOptions options;
+    std::vector<std::string> queries{StatusQueries.begin(), StatusQueries.end()};
+    std::unique_ptr<FleetMqtt> mqtt;
     std::vector<std::pair<std::string, std::string>> commands;
     std::optional<std::string> commandAnswer; // what the fleet says to a command
     QStringList notices;
@@ -49,41 +47,39 @@ struct Rig
 
     Rig()
     {
-        connection.url.host = "localhost";
-        connection.url.port = broker.port();
-        connection.willTopic = "tavo/bridge/availability";
-        connection.willPayload = "offline";
-        settings.discoveryPrefix = Discovery::DefaultPrefix;
-        settings.queries.assign(StatusQueries.begin(), StatusQueries.end());
+        options.enabled = true;
+        options.url.host = "localhost";
+        options.url.port = broker.port();
+        options.base = MqttTopics::DefaultBase;
+        options.discoveryPrefix = Discovery::DefaultPrefix;
     }
+
+    FleetObserver &bridge() { return mqtt->observer(); }
 
     void startBridge()
     {
-        client = std::make_unique<MqttClient>(
-            connection, [this](const std::string &text) { notices << QString::fromStdString(text); });
-        client->setOnFatal([this](const std::string &text) { fatal = QString::fromStdString(text); });
-        bridge = std::make_unique<MqttBridge>(*client, settings,
-                                              [this](const std::string &name, std::string text) {
-                                                  commands.emplace_back(name, text);
-                                                  return commandAnswer;
-                                              });
-        client->setOnMessage([this](const std::string &topic, const std::string &payload, bool retained) {
-            bridge->received(topic, payload, retained);
-        });
+        mqtt = std::make_unique<FleetMqtt>(
+            options, queries,
+            [this](const std::string &name, std::string text) {
+                commands.emplace_back(name, text);
+                return commandAnswer;
+            },
+            [this](const std::string &text) { notices << QString::fromStdString(text); },
+            [this](const std::string &text) { fatal = QString::fromStdString(text); });
         for (const QString &name : Projectors)
-            bridge->projectorAdded({name.toStdString(), {}, "19200,N,8,1"});
-        client->start();
+            bridge().projectorAdded({name.toStdString(), {}, "19200,N,8,1"});
+        mqtt->start();
     }
 
     void firstRound()
     {
         for (const QString &name : Projectors) {
-            bridge->lineChanged(name.toStdString(), true, {});
-            bridge->exchanged(name.toStdString(), answer("CR0", "00\r", std::string("power_on")), true);
-            bridge->exchanged(name.toStdString(), answer("CR3", "1234\r", 1234.0), true);
-            bridge->exchanged(name.toStdString(), answer("CR6", "x\r", std::vector<double>{31, 32.5, 40}),
-                              true);
-            bridge->roundEnded(name.toStdString(), true);
+            bridge().lineChanged(name.toStdString(), true, {});
+            bridge().exchanged(name.toStdString(), answer("CR0", "00\r", std::string("power_on")), true);
+            bridge().exchanged(name.toStdString(), answer("CR3", "1234\r", 1234.0), true);
+            bridge().exchanged(name.toStdString(), answer("CR6", "x\r", std::vector<double>{31, 32.5, 40}),
+                               true);
+            bridge().roundEnded(name.toStdString(), true);
         }
     }
 
@@ -119,10 +115,10 @@ private slots:
         Rig rig;
         QVERIFY2(rig.broker.start(), qPrintable(rig.broker.output()));
         // The queries the first round answers, so that every state topic a config names exists.
-        rig.settings.queries = {"CR0", "CR3", "CR6"};
+        rig.queries = {"CR0", "CR3", "CR6"};
         rig.startBridge();
         rig.firstRound();
-        QTRY_VERIFY(rig.client->connected());
+        QTRY_VERIFY(rig.mqtt->connected());
         BrokerWatch watch(rig.broker.port(), {"tavo/#", "homeassistant/#"});
         QVERIFY(watch.waitFor("tavo/bridge/availability", "online"));
         QVERIFY(watch.waitFor("tavo/hall-a/power_state", "\"power_on\""));
@@ -163,11 +159,11 @@ private slots:
 
         // Only a change goes out again.
         watch.clear();
-        rig.bridge->exchanged("hall-a", answer("CR3", "1234\r", 1234.0), false);
-        rig.bridge->exchanged("hall-a", answer("CR3", "1235\r", 1235.0), true);
+        rig.bridge().exchanged("hall-a", answer("CR3", "1234\r", 1234.0), false);
+        rig.bridge().exchanged("hall-a", answer("CR3", "1235\r", 1235.0), true);
         QVERIFY(watch.waitFor("tavo/hall-a/lamp_hours", "1235"));
         QCOMPARE(watch.messages().size(), 1);
-        rig.bridge->roundEnded("hall-a", false);
+        rig.bridge().roundEnded("hall-a", false);
         QVERIFY(watch.waitFor("tavo/hall-a/availability", "offline"));
     }
 
@@ -218,7 +214,7 @@ private slots:
         if (retain)
             QVERIFY(rig.publish(topic, payload, true));
         rig.startBridge();
-        QTRY_VERIFY(rig.client->connected());
+        QTRY_VERIFY(rig.mqtt->connected());
         if (!retain)
             QVERIFY(rig.publish(topic, payload));
         QTRY_VERIFY_WITH_TIMEOUT(!watch.latest("tavo/hall-a/error").isNull(), ReconnectWait);
@@ -232,7 +228,7 @@ private slots:
         Rig rig;
         QVERIFY(rig.broker.start());
         rig.startBridge();
-        QTRY_VERIFY(rig.client->connected());
+        QTRY_VERIFY(rig.mqtt->connected());
         BrokerWatch watch(rig.broker.port(), {"tavo/lab.2/reply"});
         QVERIFY(rig.publish("tavo/lab.2/press", "input_video"));
         QTRY_COMPARE(rig.commands.size(), 1U);
@@ -241,7 +237,7 @@ private slots:
         outcome.sent = "C07";
         outcome.reply = "\x06\r";
         outcome.answered = true;
-        rig.bridge->commanded("lab.2", outcome);
+        rig.bridge().commanded("lab.2", outcome);
         QTRY_VERIFY(!watch.latest("tavo/lab.2/reply").isNull());
         const QJsonObject reply = QJsonDocument::fromJson(watch.latest("tavo/lab.2/reply")).object();
         QCOMPARE(reply.value("sent").toString(), "C07");
@@ -256,13 +252,13 @@ private slots:
         QVERIFY(rig.broker.start());
         rig.startBridge();
         rig.firstRound();
-        QTRY_VERIFY(rig.client->connected());
+        QTRY_VERIFY(rig.mqtt->connected());
         rig.broker.stop();
-        QTRY_VERIFY(!rig.client->connected());
-        rig.bridge->exchanged("hall-a", answer("CR0", "20\r", std::string("cooling_down")), true);
+        QTRY_VERIFY(!rig.mqtt->connected());
+        rig.bridge().exchanged("hall-a", answer("CR0", "20\r", std::string("cooling_down")), true);
         for (std::size_t i = 0; i <= MqttClient::QueueLimit; ++i)
-            rig.bridge->commanded("hall-a", answer("C01", "\x06\r", {}));
-        QCOMPARE(rig.client->dropped(), 1U);
+            rig.bridge().commanded("hall-a", answer("C01", "\x06\r", {}));
+        QCOMPARE(rig.notices.filter("takes no more messages").size(), 1);
         QVERIFY(rig.broker.start());
         BrokerWatch watch(rig.broker.port(), {"tavo/#", "homeassistant/#"});
         QVERIFY(watch.waitFor("tavo/hall-a/power_state", "\"cooling_down\"", ReconnectWait));
@@ -282,7 +278,7 @@ private slots:
         QTRY_COMPARE(rig.notices.size(), 1);
         QVERIFY(rig.notices[0].contains("cannot be reached"));
         QVERIFY(rig.broker.start());
-        QTRY_VERIFY_WITH_TIMEOUT(rig.client->connected(), ReconnectWait);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.mqtt->connected(), ReconnectWait);
         QVERIFY(rig.fatal.isEmpty());
     }
 
@@ -291,14 +287,14 @@ private slots:
         Rig rig;
         rig.broker.requirePassword("ha", "right");
         QVERIFY(rig.broker.start());
-        rig.connection.url.user = "ha";
-        rig.connection.password = "wrong";
+        rig.options.url.user = "ha";
+        rig.options.password = "wrong";
         rig.startBridge();
         QTRY_VERIFY(!rig.fatal.isEmpty());
         QVERIFY2(rig.fatal.contains("refused the console: not authorised") ||
                      rig.fatal.contains("bad user name or password"),
                  qPrintable(rig.fatal));
-        QVERIFY(!rig.client->connected());
+        QVERIFY(!rig.mqtt->connected());
     }
 
     // TLS with a CA made here: trusted through --mqtt-ca, and fatal at start when the CA is not given.
@@ -340,16 +336,16 @@ private slots:
                  0);
         rig.broker.useTls(certificate, key);
         QVERIFY2(rig.broker.start(), qPrintable(rig.broker.output()));
-        rig.connection.url.tls = true;
+        rig.options.url.tls = true;
         if (trusted)
-            rig.connection.caFile = ca.toStdString();
+            rig.options.caFile = ca.toStdString();
         rig.startBridge();
         if (!trusted) {
             QTRY_VERIFY(!rig.fatal.isEmpty());
             QVERIFY2(rig.fatal.contains("TLS"), qPrintable(rig.fatal));
             return;
         }
-        QTRY_VERIFY(rig.client->connected());
+        QTRY_VERIFY(rig.mqtt->connected());
         BrokerWatch watch(rig.broker.port(), {"tavo/bridge/availability"}, {"--cafile", ca, "--insecure"});
         QVERIFY(watch.waitFor("tavo/bridge/availability", "online"));
         QVERIFY(rig.fatal.isEmpty());
@@ -361,9 +357,9 @@ private slots:
         Rig rig;
         QVERIFY(rig.broker.start());
         rig.startBridge();
-        QTRY_VERIFY(rig.client->connected());
+        QTRY_VERIFY(rig.mqtt->connected());
         bool stopped = false;
-        rig.client->stop([&stopped] { stopped = true; });
+        rig.mqtt->stop([&stopped] { stopped = true; });
         QTRY_VERIFY(stopped);
         BrokerWatch watch(rig.broker.port(), {"tavo/bridge/availability"});
         QVERIFY(watch.waitFor("tavo/bridge/availability", "offline"));

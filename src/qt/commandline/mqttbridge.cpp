@@ -1,8 +1,8 @@
-#include "qt/mqtt/mqttbridge.h"
+#include "qt/commandline/mqttbridge.h"
 
 #include "console/remotecommand.h"
+#include "qt/commandline/discoveryconfigs.h"
 #include "qt/commandline/exchangeoutput.h"
-#include "qt/mqtt/discoveryconfigs.h"
 #include "wire/valuekeys.h"
 
 #include <QJsonDocument>

@@ -1,4 +1,4 @@
-#include "qt/mqtt/discoveryconfigs.h"
+#include "qt/commandline/discoveryconfigs.h"
 
 #include "console/discovery.h"
 #include "console/mqtttopics.h"
