@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <mosquitto.h>
 #include <mutex>
@@ -17,6 +18,16 @@ constexpr bool Retain = true;
 constexpr bool CleanSession = true;
 constexpr int OsCertificates = 1;
 constexpr int OneMessage = 1;
+
+// A broker gone mid-write is told as a failed write, not by a signal that ends the program: OpenSSL
+// writes without MSG_NOSIGNAL.
+void keepPipeSignalFromThisThread()
+{
+    sigset_t pipe;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+}
 
 void initialiseLibrary()
 {
@@ -59,6 +70,7 @@ MqttClient::MqttClient(MqttConnection connection, Notice notice)
     : m_connection(std::move(connection)), m_notice(std::move(notice))
 {
     initialiseLibrary();
+    keepPipeSignalFromThisThread();
     m_mosq = mosquitto_new(nullptr, CleanSession, this);
     if (!m_mosq)
         throw std::runtime_error("the MQTT client could not be made (" + std::string(std::strerror(errno)) +
@@ -90,6 +102,12 @@ MqttClient::MqttClient(MqttConnection connection, Notice notice)
     connect(&m_pause, &QTimer::timeout, this, &MqttClient::connectNow);
     m_flush.setSingleShot(true);
     connect(&m_flush, &QTimer::timeout, this, &MqttClient::flush);
+    m_handshake.setSingleShot(true);
+    connect(&m_handshake, &QTimer::timeout, this, [this] {
+        if (m_state == State::Handshaking)
+            lost("cannot be reached (no answer within " + std::to_string(HandshakeWait.count()) + " s)",
+                 false);
+    });
     m_stopWait.setSingleShot(true);
     connect(&m_stopWait, &QTimer::timeout, this, &MqttClient::finishStop);
 }
@@ -123,6 +141,7 @@ void MqttClient::connectNow()
     // event loop. Nothing else touches the connection until it returns.
     std::thread([attempt = m_attempt, mosq = m_mosq, host = m_connection.url.host,
                  port = int(m_connection.url.port)] {
+        keepPipeSignalFromThisThread();
         const int code = mosquitto_connect_async(mosq, host.c_str(), port, KeepAliveSeconds);
         const int error = errno;
         QCoreApplication *app = QCoreApplication::instance();
@@ -152,6 +171,7 @@ void MqttClient::connectReturned(int code, int error)
     m_state = State::Handshaking;
     watchSocket();
     m_housekeeping.start();
+    m_handshake.start(HandshakeWait);
 }
 
 void MqttClient::watchSocket()
@@ -210,6 +230,7 @@ void MqttClient::lost(const std::string &why, bool fatalAtStart)
     m_readNotifier.reset();
     m_writeNotifier.reset();
     m_housekeeping.stop();
+    m_handshake.stop();
     if (fatalAtStart) {
         m_state = State::Stopped;
         if (m_onFatal)

@@ -42,6 +42,8 @@ public:
     static constexpr auto FirstPause = std::chrono::seconds(1);
     static constexpr auto LongestPause = std::chrono::seconds(30);
     static constexpr int KeepAliveSeconds = 30;
+    // How long a broker may take from the connect to its CONNACK; one that does not answer is tried again.
+    static constexpr auto HandshakeWait = std::chrono::seconds(10);
     static constexpr auto HousekeepingPeriod = std::chrono::milliseconds(500);
     // How long a stop waits for the broker to take the last messages and the disconnect.
     static constexpr auto StopWait = std::chrono::seconds(1);
@@ -111,6 +113,7 @@ private:
     QTimer m_pause;
     QTimer m_flush;
     QTimer m_stopWait;
+    QTimer m_handshake;
     std::chrono::seconds m_nextPause = FirstPause;
     bool m_everConnected = false;
     bool m_toldAway = false;
