@@ -1,6 +1,7 @@
 #include "mosquittobroker.h"
 
 #include "loopbacklistener.h"
+#include "systemprogram.h"
 
 #include <chrono>
 #include <pwd.h>
@@ -9,7 +10,6 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
-#include <QStandardPaths>
 #include <QThread>
 
 namespace {
@@ -23,11 +23,7 @@ const QString ReadyTopic = QStringLiteral("test/broker-watch/ready");
 
 QString MosquittoBroker::program()
 {
-    // Debian puts it in /usr/sbin, which a user's PATH may leave out.
-    const QString onPath = QStandardPaths::findExecutable(QStringLiteral("mosquitto"));
-    return onPath.isEmpty()
-               ? QStandardPaths::findExecutable(QStringLiteral("mosquitto"), {QStringLiteral("/usr/sbin")})
-               : onPath;
+    return systemProgram(QStringLiteral("mosquitto"));
 }
 
 MosquittoBroker::MosquittoBroker() : m_port(freeLoopbackPort()) {}

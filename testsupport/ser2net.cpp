@@ -1,12 +1,12 @@
 #include "ser2net.h"
 
 #include "loopbacklistener.h"
+#include "systemprogram.h"
 
 #include <chrono>
 
 #include <QDeadlineTimer>
 #include <QFile>
-#include <QStandardPaths>
 #include <QThread>
 
 namespace {
@@ -33,11 +33,7 @@ QByteArray connection(const char *name, const QString &accepter, const std::stri
 
 QString Ser2net::program()
 {
-    // Debian puts it in /usr/sbin, which a user's PATH may leave out.
-    const QString onPath = QStandardPaths::findExecutable(QStringLiteral("ser2net"));
-    return onPath.isEmpty()
-               ? QStandardPaths::findExecutable(QStringLiteral("ser2net"), {QStringLiteral("/usr/sbin")})
-               : onPath;
+    return systemProgram(QStringLiteral("ser2net"));
 }
 
 Ser2net::Ser2net(const std::string &device, bool kickOldUser)
