@@ -29,7 +29,6 @@ MqttBridge::MqttBridge(MqttClient &client, MqttBridgeSettings settings, Command 
 
 void MqttBridge::projectorAdded(const FleetProjector &projector)
 {
-    m_projectors.insert(projector.name);
     m_client.setRetained(m_topics.availability(projector.name), Offline);
     if (!m_settings.discoveryPrefix.empty())
         publishDiscovery(projector.name);

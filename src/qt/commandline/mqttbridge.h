@@ -6,7 +6,6 @@
 
 #include <functional>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -47,5 +46,4 @@ private:
     MqttBridgeSettings m_settings;
     MqttTopics m_topics;
     Command m_command;
-    std::set<std::string> m_projectors;
 };
