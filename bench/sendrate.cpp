@@ -1,9 +1,9 @@
 // The command-line mode sends status queries one after another to a simulated projector that answers at
 // once, and measures how fast the pace that follows the replies goes.
 #include "console/commandlinemode.h"
-#include "qt/links/qtserialport.h"
+#include "qt/platform/qtserialport.h"
+#include "qt/platform/qttimer.h"
 #include "qt/simulator/simulatedprojector.h"
-#include "qt/window/qttimer.h"
 
 #include <algorithm>
 #include <chrono>
@@ -38,18 +38,19 @@ int main(int argc, char *argv[])
     for (int i = 0; i < Queries; ++i)
         texts.add("CR0");
     texts.end();
+    ExchangeEngine engine(
+        port, wait, [] { return std::chrono::steady_clock::now().time_since_epoch(); }, Wait);
     CommandLineMode mode(
-        port, wait, [] { return std::chrono::steady_clock::now().time_since_epoch(); }, texts, Settings19200,
-        Wait,
+        port, engine, texts, Settings19200,
         [&](const Exchange &exchange) {
             times.push_back(exchange.time.count());
             answered += exchange.answered ? 1 : 0;
             return true;
         },
-        [&](int code, const std::string &error) {
+        [&](ExitCode code, const std::string &error) {
             if (!error.empty())
                 std::fprintf(stderr, "bench_sendrate: %s\n", error.c_str());
-            exitCode = code;
+            exitCode = exitStatus(code);
             loop.quit();
         });
     const auto start = std::chrono::steady_clock::now();

@@ -1,4 +1,4 @@
-#include "console/commandlinemode.h"
+#include "console/exitcode.h"
 #include "link/trafficlog.h"
 #include "program.h"
 #include "qt/commandline/commandline.h"
@@ -63,7 +63,7 @@ int main(int argc, char *argv[])
     if (options.commandLineMode()) {
         const int exitCode = options.statusWatch() ? runStatusWatch(argc, argv, options, log.get())
                                                    : runCommandLineMode(argc, argv, options, log.get());
-        return closeLog(log.get()) ? exitCode : CommandLineMode::withWriteFailure(exitCode);
+        return closeLog(log.get()) ? exitCode : exitStatus(withWriteFailure(ExitCode(exitCode)));
     }
     if (!displayAvailable(QProcessEnvironment::systemEnvironment())) {
         std::fputs("tavo-console: no display; set DISPLAY, or use the command-line mode (--send)\n", stderr);

@@ -24,7 +24,7 @@ void FakeSerialPort::setPortOpen(bool open)
     log.push_back(std::string("PortOpen ") + (open ? "1" : "0"));
     if (open && !m_open && failingPorts.count(m_commPort))
         throw SerialError(SerialError::NoSuchDevice, portName() + ": no such device");
-    m_open = open;
+    m_open = open && !opensLater;
 }
 
 void FakeSerialPort::Output(const std::string &bytes)
@@ -58,4 +58,9 @@ void FakeSerialPort::lose()
 {
     m_open = false;
     raiseLost(SerialError(SerialError::LineLost, portName() + ": the connection was lost"));
+}
+
+void FakeSerialPort::finishOpening()
+{
+    m_open = true;
 }

@@ -24,10 +24,13 @@ public:
     void deliver(const std::string &bytes);
     // An OnComm with another event code.
     void raiseEvent(int code);
-    // The far end goes away: the port closes and reports it.
+    // The far end goes away: the port closes and reports it; or an open under way fails.
     void lose();
+    // An open under way (opensLater) completes.
+    void finishOpening();
 
     std::set<int> failingPorts; // opening these fails with "no such device"
+    bool opensLater = false;    // an open returns at once and completes at finishOpening()
     std::string written;        // every byte that reached the line, in order
     std::vector<std::string> writes;
     std::vector<std::string> log; // "CommPort 1", "Settings 19200,N,8,1", "PortOpen 1", "Output ..."

@@ -3,8 +3,8 @@
 #include "console/controltable.h"
 #include "console/form1.h"
 #include "fakemessagebox.h"
+#include "qt/platform/qttimer.h"
 #include "qt/window/consolewindow.h"
-#include "qt/window/qttimer.h"
 
 #include <QWidget>
 

@@ -2,33 +2,24 @@
 
 #include "console/messagebox.h"
 #include "console/startport.h"
-#include "wire/framing.h"
-
-namespace {
-// CommandPrefix stays empty for the whole run.
-constexpr std::string_view SendPrefix{};
-} // namespace
 
 std::string CommandLineMode::failureText(const SerialError &error)
 {
     return error.description() + " " + errorNumberText(error.number());
 }
 
-CommandLineMode::CommandLineMode(SerialPort &port, Timer &wait, Clock clock, CommandSource &texts,
-                                 std::string settings, std::chrono::milliseconds waitPeriod, Report report,
-                                 Finished finished)
-    : m_port(port), m_wait(wait), m_clock(std::move(clock)), m_texts(texts), m_settings(std::move(settings)),
+CommandLineMode::CommandLineMode(SerialPort &port, ExchangeEngine &engine, CommandSource &texts,
+                                 std::string settings, Report report, Finished finished)
+    : m_port(port), m_engine(engine), m_texts(texts), m_settings(std::move(settings)),
       m_report(std::move(report)), m_finished(std::move(finished))
 {
-    m_wait.setEnabled(false);
-    m_wait.setInterval(waitPeriod);
-    m_wait.setOnTick([this] { moveOn(); });
     m_texts.setOnReady([this] { textReady(); });
-    m_port.setOnComm([this] { received(); });
+    m_engine.setOnFailed(
+        [this](const SerialError &error) { finish(ExitCode::PortFailed, failureText(error)); });
     m_port.setOnLost([this](const SerialError &error) {
-        if (m_awaiting)
-            complete();
-        finish(PortFailed, failureText(error));
+        if (const std::optional<Exchange> partial = m_engine.abandon())
+            tally(*partial);
+        finish(ExitCode::PortFailed, failureText(error));
     });
 }
 
@@ -37,7 +28,7 @@ void CommandLineMode::start()
     try {
         openStartPort(m_port, m_settings);
     } catch (const SerialError &error) {
-        finish(PortFailed, failureText(error));
+        finish(ExitCode::PortFailed, failureText(error));
         return;
     }
     sendNext();
@@ -52,23 +43,15 @@ void CommandLineMode::sendNext()
             return;
         m_port.setPortOpen(false);
         if (m_texts.failure())
-            finish(ScriptFailed, *m_texts.failure());
+            finish(ExitCode::BadInput, *m_texts.failure());
         else
-            finish(m_someRefused ? SomeRefused : m_allAnswered ? AllAnswered : NotAllAnswered, {});
+            finish(m_someRefused   ? ExitCode::SomeRefused
+                   : m_allAnswered ? ExitCode::AllAnswered
+                                   : ExitCode::NotAllAnswered,
+                   {});
         return;
     }
-    m_sending = std::move(*text);
-    m_reply = {};
-    m_awaiting = true;
-    m_sentAt = m_clock();
-    try {
-        m_port.Output(frameCommand(SendPrefix, m_sending));
-    } catch (const SerialError &error) {
-        m_awaiting = false;
-        finish(PortFailed, failureText(error));
-        return;
-    }
-    m_wait.setEnabled(true);
+    m_engine.send(std::move(*text), [this](const Exchange &exchange) { moveOn(exchange); });
 }
 
 void CommandLineMode::textReady()
@@ -79,21 +62,9 @@ void CommandLineMode::textReady()
     sendNext();
 }
 
-void CommandLineMode::received()
+void CommandLineMode::moveOn(const Exchange &exchange)
 {
-    const std::string bytes = m_port.Input();
-    // Bytes outside an exchange answer nothing that was sent; the traffic log still has them.
-    if (!m_awaiting)
-        return;
-    m_reply.add(bytes);
-    if (m_reply.complete)
-        moveOn();
-}
-
-void CommandLineMode::moveOn()
-{
-    complete();
-    if (m_reported) {
+    if (tally(exchange)) {
         sendNext();
         return;
     }
@@ -104,28 +75,23 @@ void CommandLineMode::moveOn()
         (m_texts.closed() ? " of " + std::to_string(m_sent + m_texts.waiting()) : std::string()) +
         " commands";
     m_port.setPortOpen(false);
-    finish(WriteFailed, error);
+    finish(ExitCode::WriteFailed, error);
 }
 
-void CommandLineMode::complete()
+bool CommandLineMode::tally(const Exchange &exchange)
 {
-    m_wait.setEnabled(false);
-    m_awaiting = false;
-    Exchange exchange = describeExchange(std::move(m_sending), std::move(m_reply), m_clock() - m_sentAt);
-    exchange.port = m_port.portName();
     m_allAnswered = m_allAnswered && exchange.answered;
     m_someRefused = m_someRefused || exchange.refused;
     ++m_sent;
-    m_reported = m_report(exchange);
+    return m_report(exchange);
 }
 
-void CommandLineMode::finish(int exitCode, const std::string &error)
+void CommandLineMode::finish(ExitCode exitCode, const std::string &error)
 {
     if (m_done)
         return;
     m_done = true;
-    m_wait.setEnabled(false);
-    m_awaiting = false;
     m_idle = false;
+    m_engine.abandon();
     m_finished(exitCode, error);
 }

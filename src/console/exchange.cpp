@@ -7,11 +7,6 @@
 
 #include <algorithm>
 
-namespace {
-// CommandPrefix stays empty for the whole run.
-constexpr std::string_view SendPrefix{};
-} // namespace
-
 void Reply::add(std::string_view bytes)
 {
     if (complete)
@@ -35,7 +30,7 @@ Exchange describeExchange(std::string sent, Reply reply, std::chrono::duration<d
     // A reply that had not reached its CR when the wait ran out is shown as far as it came.
     exchange.trace = exchange.reply.empty() ? std::string(NoReplyTrace) : renderTrace(exchange.reply);
     exchange.time = time;
-    const std::string command = frameCommand(SendPrefix, exchange.sent);
+    const std::string command = frameCommand(EmptyCommandPrefix, exchange.sent);
     // Only a whole reply is decoded, and a reply no row knows leaves STATUS blank.
     if (!isStatusQuery(command))
         return exchange;

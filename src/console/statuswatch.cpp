@@ -2,142 +2,167 @@
 
 #include "console/commandlinemode.h"
 #include "console/startport.h"
-#include "wire/framing.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
-// CommandPrefix stays empty for the whole watch.
-constexpr std::string_view QueryPrefix{};
 constexpr int PauseGrowth = 2;
 } // namespace
 
-StatusWatch::StatusWatch(SerialPort &port, Timer &round, Timer &wait, Timer &reopen, Clock clock,
-                         std::vector<std::string> queries, std::string settings,
-                         std::chrono::milliseconds period, std::chrono::milliseconds waitPeriod,
-                         Report report, Notice notice, Finished finished)
-    : m_port(port), m_round(round), m_wait(wait), m_reopen(reopen), m_clock(std::move(clock)),
-      m_queries(std::move(queries)), m_settings(std::move(settings)), m_report(std::move(report)),
-      m_notice(std::move(notice)), m_finished(std::move(finished)), m_asking(m_queries.size())
+StatusWatch::StatusWatch(std::string name, SerialPort &port, ExchangeEngine &engine, Timer &round,
+                         Timer &reopen, WatchPlan plan, FleetObserver &observer)
+    : m_name(std::move(name)), m_port(port), m_engine(engine), m_round(round), m_reopen(reopen),
+      m_plan(std::move(plan)), m_observer(observer)
 {
-    for (Timer *timer : {&m_round, &m_wait, &m_reopen})
+    for (Timer *timer : {&m_round, &m_reopen})
         timer->setEnabled(false);
-    m_round.setInterval(period);
+    m_round.setInterval(m_plan.period);
     m_round.setOnTick([this] { beginRound(); });
-    m_wait.setInterval(waitPeriod);
-    m_wait.setOnTick([this] { answered(); });
-    m_reopen.setOnTick([this] { tryReopen(); });
-    m_port.setOnComm([this] { received(); });
-    m_port.setOnLost([this](const SerialError &error) { lost(CommandLineMode::failureText(error)); });
+    m_reopen.setOnTick([this] {
+        m_reopen.setEnabled(false);
+        open();
+    });
+    m_engine.setOnFailed([this](const SerialError &error) {
+        m_port.setPortOpen(false);
+        failed(CommandLineMode::failureText(error));
+    });
+    m_port.setOnLost([this](const SerialError &error) { failed(CommandLineMode::failureText(error)); });
 }
 
 void StatusWatch::start()
 {
-    try {
-        openStartPort(m_port, m_settings);
-    } catch (const SerialError &error) {
-        finish(CommandLineMode::PortFailed, CommandLineMode::failureText(error));
-        return;
-    }
-    m_round.setEnabled(true);
-    beginRound();
+    open();
 }
 
 void StatusWatch::stop()
 {
+    m_state = State::Stopped;
+    for (Timer *timer : {&m_round, &m_reopen})
+        timer->setEnabled(false);
+    m_engine.abandon();
+    m_commands.clear();
+    m_asking = Asking::Nothing;
+    m_inRound = false;
     if (m_port.PortOpen())
         m_port.setPortOpen(false);
-    finish(CommandLineMode::AllAnswered, {});
+}
+
+void StatusWatch::open()
+{
+    m_state = State::Opening;
+    m_opening = true;
+    try {
+        openStartPort(m_port, m_plan.settings);
+    } catch (const SerialError &error) {
+        m_opening = false;
+        failed(CommandLineMode::failureText(error));
+        return;
+    }
+    m_opening = false;
+    portChanged();
+}
+
+void StatusWatch::portChanged()
+{
+    if (m_state == State::Opening && !m_opening && m_port.PortOpen())
+        opened();
+}
+
+void StatusWatch::opened()
+{
+    m_state = State::Open;
+    m_round.setEnabled(true);
+    m_observer.lineChanged(m_name, true, m_port.portName() + (m_wasOpen ? " is back" : " is open"));
+    m_wasOpen = true;
+    beginRound();
+}
+
+void StatusWatch::failed(const std::string &why)
+{
+    if (m_state == State::Stopped || m_state == State::Closed)
+        return;
+    m_state = State::Closed;
+    m_round.setEnabled(false);
+    m_inRound = false;
+    const std::optional<Exchange> partial = m_engine.abandon();
+    const Asking asked = std::exchange(m_asking, Asking::Nothing);
+    std::deque<std::string> unsent = std::exchange(m_commands, {});
+    m_reopen.setInterval(m_pause);
+    m_reopen.setEnabled(true);
+    m_pause = std::min<std::chrono::milliseconds>(m_pause * PauseGrowth, LongestReopenPause);
+    m_observer.lineChanged(m_name, false, why);
+    // A command given is told of, sent or not, so that whoever gave it is never left waiting.
+    if (asked == Asking::Command && partial)
+        m_observer.commanded(m_name, *partial);
+    for (std::string &text : unsent) {
+        Exchange none = describeExchange(std::move(text), {}, {});
+        none.port = m_port.portName();
+        m_observer.commanded(m_name, none);
+    }
+}
+
+std::optional<std::string> StatusWatch::command(std::string text)
+{
+    if (m_state != State::Open)
+        return "not connected";
+    if (m_commands.size() >= CommandsWaitingLimit)
+        return std::to_string(CommandsWaitingLimit) + " commands are already waiting";
+    m_commands.push_back(std::move(text));
+    next();
+    return std::nullopt;
 }
 
 void StatusWatch::beginRound()
 {
     // A round still asking when the next is due lets it go: the line sets the pace.
-    if (m_asking < m_queries.size() || !m_port.PortOpen())
+    if (m_state != State::Open || m_inRound)
         return;
-    m_asking = 0;
-    askNext();
+    m_inRound = true;
+    m_nextQuery = 0;
+    m_roundAnswered = false;
+    next();
 }
 
-void StatusWatch::askNext()
+void StatusWatch::next()
 {
-    if (m_asking == m_queries.size())
+    if (m_state != State::Open || m_asking != Asking::Nothing)
         return;
-    m_reply = {};
-    m_sentAt = m_clock();
-    try {
-        m_port.Output(frameCommand(QueryPrefix, m_queries[m_asking]));
-    } catch (const SerialError &error) {
-        m_port.setPortOpen(false);
-        lost(CommandLineMode::failureText(error));
+    if (!m_commands.empty()) {
+        m_asking = Asking::Command;
+        std::string text = std::move(m_commands.front());
+        m_commands.pop_front();
+        m_engine.send(std::move(text), [this](const Exchange &exchange) { commanded(exchange); });
         return;
     }
-    m_wait.setEnabled(true);
-}
-
-void StatusWatch::received()
-{
-    const std::string bytes = m_port.Input();
-    if (m_asking == m_queries.size())
+    if (!m_inRound)
         return;
-    m_reply.add(bytes);
-    if (m_reply.complete)
-        answered();
+    if (m_nextQuery < m_plan.queries.size()) {
+        m_asking = Asking::Query;
+        m_engine.send(m_plan.queries[m_nextQuery++], [this](const Exchange &exchange) { queried(exchange); });
+        return;
+    }
+    m_inRound = false;
+    if (m_roundAnswered)
+        m_pause = FirstReopenPause;
+    m_observer.roundEnded(m_name, m_roundAnswered);
 }
 
-void StatusWatch::answered()
+void StatusWatch::queried(const Exchange &exchange)
 {
-    m_wait.setEnabled(false);
-    const std::string &query = m_queries[m_asking];
-    Exchange exchange = describeExchange(query, std::move(m_reply), m_clock() - m_sentAt);
-    exchange.port = m_port.portName();
+    m_asking = Asking::Nothing;
     std::pair<bool, std::string> seen{exchange.answered, exchange.reply};
-    const auto last = m_last.find(query);
+    const auto last = m_last.find(exchange.sent);
     const bool changed = last == m_last.end() || last->second != seen;
-    m_last[query] = std::move(seen);
-    ++m_asking;
-    if (changed && !m_report(exchange)) {
-        m_port.setPortOpen(false);
-        finish(CommandLineMode::WriteFailed, "the output could not be written; the watch stopped");
-        return;
-    }
-    askNext();
+    m_last[exchange.sent] = std::move(seen);
+    m_roundAnswered = m_roundAnswered || exchange.answered;
+    m_observer.exchanged(m_name, exchange, changed);
+    next();
 }
 
-void StatusWatch::lost(const std::string &why)
+void StatusWatch::commanded(const Exchange &exchange)
 {
-    m_wait.setEnabled(false);
-    m_round.setEnabled(false);
-    m_asking = m_queries.size();
-    m_notice(why + "; opening it again every " + std::to_string(FirstReopenPause.count()) + " to " +
-             std::to_string(LongestReopenPause.count()) + " s");
-    m_pause = FirstReopenPause;
-    m_reopen.setInterval(m_pause);
-    m_reopen.setEnabled(true);
-}
-
-void StatusWatch::tryReopen()
-{
-    try {
-        openStartPort(m_port, m_settings);
-    } catch (const SerialError &) {
-        m_pause = std::min<std::chrono::milliseconds>(m_pause * PauseGrowth, LongestReopenPause);
-        m_reopen.setInterval(m_pause);
-        return;
-    }
-    m_reopen.setEnabled(false);
-    m_notice(m_port.portName() + " is back");
-    m_round.setEnabled(true);
-    beginRound();
-}
-
-void StatusWatch::finish(int exitCode, const std::string &error)
-{
-    if (m_done)
-        return;
-    m_done = true;
-    for (Timer *timer : {&m_round, &m_wait, &m_reopen})
-        timer->setEnabled(false);
-    m_asking = m_queries.size();
-    m_finished(exitCode, error);
+    m_asking = Asking::Nothing;
+    m_observer.commanded(m_name, exchange);
+    next();
 }

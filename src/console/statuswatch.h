@@ -1,70 +1,84 @@
 #pragma once
 
-#include "console/exchange.h"
+#include "console/exchangeengine.h"
+#include "console/fleetobserver.h"
 #include "console/timer.h"
 #include "link/serialport.h"
 
 #include <chrono>
-#include <functional>
+#include <deque>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
-// A status watch: asks each query in turn over one connection, a round every period, one query at a
-// time, and reports the first round whole and then only the answers that changed. A lost line is not
-// the end: it is said once, opened again after a pause that doubles up to LongestReopenPause, and said
-// again when it is back. A projector that stops answering is a change to "no reply", not an end.
+// What a status watch asks, and how often.
+struct WatchPlan
+{
+    std::vector<std::string> queries;
+    std::string settings; // the line settings the port opens with
+    std::chrono::milliseconds period{1000};
+};
+
+// A status watch of one projector: asks each query in turn over one connection, a round every period,
+// one text on the line at a time, and tells its observer every exchange (and whether its answer changed),
+// the end of each round and the line's state. A line that cannot be opened, or is lost, is opened again
+// after a pause that doubles up to LongestReopenPause and starts again from FirstReopenPause only after a
+// round that was answered. Commands given from outside wait their turn and go out before the next query.
 class StatusWatch
 {
 public:
     static constexpr auto FirstReopenPause = std::chrono::seconds(1);
     static constexpr auto LongestReopenPause = std::chrono::seconds(30);
+    static constexpr std::size_t CommandsWaitingLimit = 16;
 
-    // Prints one exchange; false when the output could not be written.
-    using Report = std::function<bool(const Exchange &)>;
-    // One line for stderr, in the operator's words.
-    using Notice = std::function<void(const std::string &)>;
-    // The exit code, and the one line for stderr when the watch could not go on.
-    using Finished = std::function<void(int exitCode, const std::string &error)>;
-    using Clock = std::function<std::chrono::nanoseconds()>;
-
-    // The round timer runs every period, the wait timer once per query, the reopen timer once per pause.
-    StatusWatch(SerialPort &port, Timer &round, Timer &wait, Timer &reopen, Clock clock,
-                std::vector<std::string> queries, std::string settings, std::chrono::milliseconds period,
-                std::chrono::milliseconds waitPeriod, Report report, Notice notice, Finished finished);
+    // The round timer runs every period, the reopen timer once per pause; the engine owns the port's
+    // arrivals and the wait.
+    StatusWatch(std::string name, SerialPort &port, ExchangeEngine &engine, Timer &round, Timer &reopen,
+                WatchPlan plan, FleetObserver &observer);
     StatusWatch(const StatusWatch &) = delete;
     StatusWatch &operator=(const StatusWatch &) = delete;
 
-    // Opens the port and asks the first round; a port that cannot be opened at all ends the watch (3).
+    const std::string &name() const { return m_name; }
+    // Opens the line and asks the first round once it is open.
     void start();
-    // Ends the watch: the port is closed, and it finishes with 0.
+    // Closes the line; nothing more is asked or told.
     void stop();
+    // The port's state may have changed (an open that completes later is told here).
+    void portChanged();
+    // Queues a command to go out before the next query; nothing when queued, else why not.
+    std::optional<std::string> command(std::string text);
+    bool connected() const { return m_state == State::Open; }
 
 private:
-    void beginRound();
-    void askNext();
-    void received();
-    void answered();
-    void lost(const std::string &why);
-    void tryReopen();
-    void finish(int exitCode, const std::string &error);
+    enum class State { Closed, Opening, Open, Stopped };
+    enum class Asking { Nothing, Query, Command };
 
+    void open();
+    void opened();
+    void failed(const std::string &why);
+    void beginRound();
+    void next();
+    void queried(const Exchange &exchange);
+    void commanded(const Exchange &exchange);
+
+    std::string m_name;
     SerialPort &m_port;
+    ExchangeEngine &m_engine;
     Timer &m_round;
-    Timer &m_wait;
     Timer &m_reopen;
-    Clock m_clock;
-    std::vector<std::string> m_queries;
-    std::string m_settings;
-    Report m_report;
-    Notice m_notice;
-    Finished m_finished;
-    // The query being asked, or m_queries.size() between rounds.
-    std::size_t m_asking = 0;
+    WatchPlan m_plan;
+    FleetObserver &m_observer;
+    State m_state = State::Closed;
+    // Inside the port's open, where a change it tells is the open itself.
+    bool m_opening = false;
+    bool m_wasOpen = false;
+    Asking m_asking = Asking::Nothing;
+    bool m_inRound = false;
+    std::size_t m_nextQuery = 0;
+    bool m_roundAnswered = false;
     std::chrono::milliseconds m_pause = FirstReopenPause;
-    bool m_done = false;
-    Reply m_reply;
-    std::chrono::nanoseconds m_sentAt{0};
-    // The last reply reported per query: whether it came whole, and its bytes.
+    std::deque<std::string> m_commands;
+    // The last reply told per query: whether it came whole, and its bytes.
     std::map<std::string, std::pair<bool, std::string>> m_last;
 };

@@ -13,9 +13,6 @@
 
 namespace {
 
-// CommandPrefix stays empty for the whole run, so a query's command string is its code and CR.
-constexpr std::string_view QueryPrefix{};
-
 constexpr std::size_t LampHoursTraceLength = 38;
 constexpr std::string_view LampHoursSuffix = " Hour Use";
 
@@ -165,7 +162,7 @@ constexpr std::array<DecodedQuery, 9> DecodedQueries = {{
 const DecodedQuery *findQuery(std::string_view command)
 {
     for (const DecodedQuery &query : DecodedQueries) {
-        if (command == frameCommand(QueryPrefix, query.code))
+        if (command == frameCommand(EmptyCommandPrefix, query.code))
             return &query;
     }
     return nullptr;

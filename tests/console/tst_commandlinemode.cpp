@@ -13,15 +13,18 @@ constexpr auto Wait = 2000ms;
 // Texts given are the whole input; with none, the test feeds a script as it goes.
 struct Run
 {
-    explicit Run(const std::vector<std::string> &texts, std::string settings = "19200,N,8,1")
-        : mode(
-              port, wait, [this] { return clock.now(); }, source, std::move(settings), Wait,
+    explicit Run(const std::vector<std::string> &texts, std::string settings = "19200,N,8,1",
+                 std::chrono::milliseconds gap = 0ms)
+        : engine(
+              port, wait, [this] { return clock.now(); }, Wait, gap),
+          mode(
+              port, engine, source, std::move(settings),
               [this](const Exchange &exchange) {
                   exchanges.push_back(exchange);
                   return outputWritten;
               },
-              [this](int code, const std::string &text) {
-                  exitCode = code;
+              [this](ExitCode code, const std::string &text) {
+                  exitCode = exitStatus(code);
                   error = text;
               })
     {
@@ -35,6 +38,7 @@ struct Run
     VirtualClock clock;
     VirtualTimer &wait = clock.makeTimer(Wait);
     FakeSerialPort port;
+    ExchangeEngine engine;
     std::vector<Exchange> exchanges;
     bool outputWritten = true;
     int exitCode = -1;
@@ -67,7 +71,7 @@ private slots:
         QCOMPARE(run.exchanges.size(), std::size_t(2));
         QCOMPARE(run.exchanges[1].status, std::optional<std::string>());
         QCOMPARE(run.port.log.back(), std::string("PortOpen 0"));
-        QCOMPARE(run.exitCode, CommandLineMode::AllAnswered);
+        QCOMPARE(run.exitCode, int(ExitCode::AllAnswered));
     }
 
     void aReplyIsCompleteAtItsFirstCr_data()
@@ -102,11 +106,57 @@ private slots:
         QVERIFY(!run.exchanges[0].answered);
         QCOMPARE(run.exchanges[0].trace, std::string(" X X X X"));
         QCOMPARE(run.exchanges[0].status, std::optional<std::string>(""));
+        run.clock.advance(2 * Wait);
+        QCOMPARE(run.exitCode, int(ExitCode::NotAllAnswered));
+    }
+
+    // A reply after its wait belongs to the command that timed out: the next goes out once the late reply
+    // has ended, or one more wait has passed, and answers only with its own reply.
+    void aLateReplyIsNeverTheNextCommandsAnswer_data()
+    {
+        QTest::addColumn<int>("lateMs");
+        QTest::addColumn<QStringList>("late");
+        QTest::addColumn<int>("nextSentMs");
+        QTest::newRow("a late reply ends") << 150 << QStringList{"80\r"} << 2150;
+        QTest::newRow("in pieces, more after its CR") << 100 << QStringList{"8", "0\r2"} << 2100;
+        QTest::newRow("none comes") << 0 << QStringList{} << 4000;
+        QTest::newRow("no CR comes") << 10 << QStringList{"8"} << 4000;
+    }
+    void aLateReplyIsNeverTheNextCommandsAnswer()
+    {
+        QFETCH(int, lateMs);
+        QFETCH(QStringList, late);
+        QFETCH(int, nextSentMs);
+        Run run({"CR0", "CR3"});
+        run.mode.start();
+        run.clock.advance(Wait + std::chrono::milliseconds(lateMs));
+        QCOMPARE(run.port.writes.size(), std::size_t(1));
+        for (const QString &piece : late)
+            run.port.deliver(piece.toStdString());
+        QCOMPARE(run.exchanges.size(), std::size_t(1));
+        if (run.clock.now().count() < nextSentMs) {
+            run.clock.advance(std::chrono::milliseconds(nextSentMs) - run.clock.now() - 1ms);
+            QCOMPARE(run.port.writes.size(), std::size_t(1));
+            run.clock.advance(1ms);
+        }
+        QCOMPARE(run.clock.now().count(), qint64(nextSentMs));
         QCOMPARE(run.port.writes.size(), std::size_t(2));
-        // A late reply comes within the next exchange and is taken as its own.
+        run.port.deliver("01234\r");
+        QCOMPARE(run.exchanges[1].reply, std::string("01234\r"));
+        QCOMPARE(run.exchanges[1].time.count(), 0.0);
+        QCOMPARE(run.exitCode, int(ExitCode::NotAllAnswered));
+    }
+
+    // With a gap, the next command waits that long after each reply.
+    void aGapRestsTheLineAfterEachReply()
+    {
+        Run run({"CR0", "CR3"}, "19200,N,8,1", 300ms);
+        run.mode.start();
         run.port.deliver("80\r");
-        QCOMPARE(run.exchanges[1].reply, std::string("80\r"));
-        QCOMPARE(run.exitCode, CommandLineMode::NotAllAnswered);
+        run.clock.advance(299ms);
+        QCOMPARE(run.port.writes.size(), std::size_t(1));
+        run.clock.advance(1ms);
+        QCOMPARE(run.port.writes.size(), std::size_t(2));
     }
 
     // Whatever keeps coming, the reply keeps ReplyLimit bytes and the next text goes out when the wait
@@ -142,7 +192,7 @@ private slots:
             run.port.deliver(piece.toStdString());
             run.clock.advance(1ms);
         }
-        run.clock.advance(2 * Wait);
+        run.clock.advance(4 * Wait);
         QVERIFY(!run.exchanges.empty());
         const Exchange &first = run.exchanges[0];
         QCOMPARE(first.answered, answered);
@@ -153,7 +203,7 @@ private slots:
         QCOMPARE(first.status, std::optional<std::string>(""));
         QCOMPARE(first.time.count(), double(ms));
         QCOMPARE(run.port.writes, (std::vector<std::string>{"CR0\r", "C00\r"}));
-        QCOMPARE(run.exitCode, CommandLineMode::NotAllAnswered);
+        QCOMPARE(run.exitCode, int(ExitCode::NotAllAnswered));
     }
 
     void anOutputThatCannotBeWrittenEndsTheRunWithFive_data()
@@ -161,10 +211,10 @@ private slots:
         QTest::addColumn<bool>("lost");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("error");
-        QTest::newRow("the first line") << false << CommandLineMode::WriteFailed
+        QTest::newRow("the first line") << false << int(ExitCode::WriteFailed)
                                         << "the output could not be written; stopped after 1 of 2 commands";
         QTest::newRow("a lost port tells more")
-            << true << CommandLineMode::PortFailed << "COM1 (fake): the connection was lost (error 6)";
+            << true << int(ExitCode::PortFailed) << "COM1 (fake): the connection was lost (error 6)";
     }
     void anOutputThatCannotBeWrittenEndsTheRunWithFive()
     {
@@ -206,7 +256,7 @@ private slots:
         if (!atOpen)
             run.port.lose();
         run.clock.advance(10 * Wait);
-        QCOMPARE(run.exitCode, CommandLineMode::PortFailed);
+        QCOMPARE(run.exitCode, int(ExitCode::PortFailed));
         QCOMPARE(run.error, error.toStdString());
         QCOMPARE(int(run.exchanges.size()), reported);
         QCOMPARE(run.port.writes.size(), std::size_t(atOpen ? 0 : 1));
@@ -247,7 +297,7 @@ private slots:
         QCOMPARE(run.port.writes.size(), std::size_t(sent.size()));
         for (int i = 0; i < sent.size(); ++i)
             QCOMPARE(run.port.writes[std::size_t(i)], sent[i].toStdString());
-        QCOMPARE(run.exitCode, CommandLineMode::AllAnswered);
+        QCOMPARE(run.exitCode, int(ExitCode::AllAnswered));
         QVERIFY(!run.port.PortOpen());
     }
 
@@ -270,7 +320,7 @@ private slots:
         QCOMPARE(run.exitCode, -1);
         run.clock.advance(Wait);
         QCOMPARE(run.exchanges.size(), std::size_t(3));
-        QCOMPARE(run.exitCode, CommandLineMode::NotAllAnswered);
+        QCOMPARE(run.exitCode, int(ExitCode::NotAllAnswered));
         QVERIFY(!run.port.PortOpen());
     }
 
@@ -278,8 +328,8 @@ private slots:
     {
         QTest::addColumn<int>("length");
         QTest::addColumn<int>("exitCode");
-        QTest::newRow("at the limit") << int(CommandSource::LineLimitBytes) << CommandLineMode::AllAnswered;
-        QTest::newRow("past it") << int(CommandSource::LineLimitBytes) + 1 << CommandLineMode::ScriptFailed;
+        QTest::newRow("at the limit") << int(CommandSource::LineLimitBytes) << int(ExitCode::AllAnswered);
+        QTest::newRow("past it") << int(CommandSource::LineLimitBytes) + 1 << int(ExitCode::BadInput);
     }
     void aScriptLineOverTheLimitStopsTheRun()
     {
@@ -293,8 +343,8 @@ private slots:
         for (int i = 0; i < 3 && run.exitCode == -1; ++i)
             run.port.deliver("\x06\r");
         QCOMPARE(run.exitCode, exitCode);
-        QCOMPARE(run.port.writes.size(), std::size_t(exitCode == CommandLineMode::ScriptFailed ? 1 : 3));
-        if (exitCode == CommandLineMode::ScriptFailed)
+        QCOMPARE(run.port.writes.size(), std::size_t(exitCode == int(ExitCode::BadInput) ? 1 : 3));
+        if (exitCode == int(ExitCode::BadInput))
             QCOMPARE(run.error,
                      "line 2 of the script is longer than " + std::to_string(length - 1) + " bytes");
     }
@@ -305,12 +355,12 @@ private slots:
         QTest::addColumn<QStringList>("replies");
         QTest::addColumn<bool>("lost");
         QTest::addColumn<int>("exitCode");
-        QTest::newRow("one refused") << QStringList{"?\r", "\x06\r"} << false << CommandLineMode::SomeRefused;
+        QTest::newRow("one refused") << QStringList{"?\r", "\x06\r"} << false << int(ExitCode::SomeRefused);
         QTest::newRow("refused wins over no reply")
-            << QStringList{"?\r", ""} << false << CommandLineMode::SomeRefused;
+            << QStringList{"?\r", ""} << false << int(ExitCode::SomeRefused);
         QTest::newRow("a ? with more is an answer")
-            << QStringList{"?0\r", "\x06\r"} << false << CommandLineMode::AllAnswered;
-        QTest::newRow("a lost port wins") << QStringList{"?\r"} << true << CommandLineMode::PortFailed;
+            << QStringList{"?0\r", "\x06\r"} << false << int(ExitCode::AllAnswered);
+        QTest::newRow("a lost port wins") << QStringList{"?\r"} << true << int(ExitCode::PortFailed);
     }
     void aRefusalEndsTheRunWithFour()
     {

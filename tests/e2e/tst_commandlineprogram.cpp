@@ -14,6 +14,7 @@
 #include <utility>
 
 #include <QDateTime>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
@@ -314,6 +315,70 @@ private slots:
             sent.append(object.value("sent").toString());
         }
         QCOMPARE(sent, (QStringList{"CR0", "CR1", "CR3", "CR4", "CR6", "CR7", "CR9", "CRA", "CR PRESSURE"}));
+    }
+
+    // A projector slower than the wait: each reply is dropped as late, never taken as the next command's.
+    void aLateReplyIsNotTheNextCommands()
+    {
+        SimulatorOptions options;
+        options.replyDelay = std::chrono::milliseconds(150);
+        SimulatedProjector projector(options);
+        const Outcome outcome =
+            runConsole(onSimulator(projector, {"--wait", "100", "--send", "CR0", "--send", "CR3"}));
+        QCOMPARE(outcome.out, QByteArray("\"CR0\" \" X X X X\" \"\"\n\"CR3\" \" X X X X\" \"\"\n"));
+        QCOMPARE(outcome.exitCode, 1);
+    }
+
+    // A reader that never reads holds nothing: the watch goes on, SIGTERM ends it, and what could not be
+    // written is told.
+    void aBlockedOutputNeverHoldsTheWatch()
+    {
+        int pipe[2] = {-1, -1};
+        QVERIFY(::pipe2(pipe, O_NONBLOCK | O_CLOEXEC) == 0);
+        const QByteArray fill(4096, 'x');
+        while (::write(pipe[1], fill.constData(), std::size_t(fill.size())) > 0) {
+        }
+        SimulatedProjector projector;
+        const QString error = QDir::temp().filePath(QStringLiteral("tavo-blocked-%1.err").arg(::getpid()));
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, pipe[1], STDOUT_FILENO);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, QFile::encodeName(error).constData(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        std::vector<std::string> all{TAVO_CONSOLE, "--com1", projector.slavePath(), "--watch", "1"};
+        std::vector<char *> argv;
+        for (std::string &argument : all)
+            argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        pid_t pid = -1;
+        QCOMPARE(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        // The whole first round is asked while its first line waits for the reader.
+        QTRY_VERIFY_WITH_TIMEOUT(projector.projector().timesReceived("CR PRESSURE") >= 1, RunLimitMs);
+        ::kill(pid, SIGTERM);
+        QElapsedTimer stopping;
+        stopping.start();
+        int status = 0;
+        while (::waitpid(pid, &status, WNOHANG) == 0 && stopping.elapsed() < RunLimitMs)
+            QTest::qWait(ExitPollMs);
+        ::close(pipe[0]);
+        ::close(pipe[1]);
+        QFile told(error);
+        QVERIFY(told.open(QIODevice::ReadOnly));
+        const QByteArray text = told.readAll();
+        told.remove();
+        QVERIFY2(stopping.elapsed() < RunMarginMs, qPrintable(QString::number(stopping.elapsed())));
+        QVERIFY(WIFEXITED(status));
+        QCOMPARE(WEXITSTATUS(status), 5);
+        QVERIFY2(text.endsWith(" lines could not be written to standard output\n"), text.constData());
+    }
+
+    void aWatchWhoseLineCannotOpenEndsWithThree()
+    {
+        const Outcome outcome = runConsole({"--com1", "/dev/tavo-no-such-device", "--watch", "1"});
+        QCOMPARE(outcome.exitCode, 3);
+        QCOMPARE(outcome.err,
+                 QByteArray("tavo-console: COM1 (/dev/tavo-no-such-device): no such device (error 1)\n"));
     }
 
     void aLineLostMidwayEndsWithThree()

@@ -1,4 +1,4 @@
-#include "qt/links/qtserialport.h"
+#include "qt/platform/qtserialport.h"
 #include "qt/simulator/simulatedprojector.h"
 #include "qt/window/consoleapp.h"
 #include "windowconsole.h"

@@ -1,5 +1,5 @@
 #include "pty.h"
-#include "qt/links/qtserialport.h"
+#include "qt/platform/qtserialport.h"
 #include "ser2net.h"
 #include "windowconsole.h"
 

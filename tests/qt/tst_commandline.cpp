@@ -176,8 +176,13 @@ private slots:
         QTest::newRow("send and script") << QStringList{"--send", "CR0", "--script", "-"} << "give one";
         QTest::newRow("script without a name") << QStringList{"--script", ""} << "--script needs";
         QTest::newRow("watch and send") << QStringList{"--send", "CR0", "--watch", "1"} << "not with --send";
-        QTest::newRow("watch zero") << QStringList{"--watch", "0"} << "1 or more";
-        QTest::newRow("watch fraction") << QStringList{"--watch", "1.5"} << "1 or more";
+        QTest::newRow("watch zero") << QStringList{"--watch", "0"} << "1 to 86400";
+        QTest::newRow("watch fraction") << QStringList{"--watch", "1.5"} << "1 to 86400";
+        // Past a day, the platform's timer would overflow and poll at once or never again.
+        QTest::newRow("watch past a day") << QStringList{"--watch", "86401"} << "1 to 86400";
+        QTest::newRow("watch past the timer") << QStringList{"--watch", "4294968"} << "1 to 86400";
+        QTest::newRow("gap without send") << QStringList{"--gap", "100"} << "--gap belongs";
+        QTest::newRow("gap past a minute") << QStringList{"--watch", "1", "--gap", "60001"} << "0 to 60000";
         QTest::newRow("unknown query") << QStringList{"--watch", "1", "--query", "CR5"} << "not 'CR5'";
         QTest::newRow("query without watch") << QStringList{"--query", "CR0"} << "give --watch too";
         QTest::newRow("log-max without log") << QStringList{"--log-max", "1000"} << "--log-max belongs";

@@ -4,8 +4,8 @@
 #include "fakemessagebox.h"
 #include "loopbacklistener.h"
 #include "pty.h"
-#include "qt/links/qtserialport.h"
-#include "qt/window/qttimer.h"
+#include "qt/platform/qtserialport.h"
+#include "qt/platform/qttimer.h"
 
 #include <fstream>
 #include <map>

@@ -5,6 +5,7 @@
 #include "wire/statusqueries.h"
 
 #include <algorithm>
+#include <limits>
 #include <optional>
 #include <stdexcept>
 
@@ -12,6 +13,10 @@
 
 namespace {
 const QString DefaultEndpoint = QStringLiteral("auto");
+// A watch's longest period: a day is plenty, and the platform's timers count milliseconds in an int.
+constexpr auto LongestWatchPeriod = std::chrono::seconds(24 * 60 * 60);
+// The longest rest after a reply.
+constexpr auto LongestGap = std::chrono::milliseconds(60 * 1000);
 
 QString usageError(const QString &text)
 {
@@ -34,14 +39,15 @@ bool digitsOnly(const QString &text)
     });
 }
 
-// A whole number of milliseconds above 0, written in digits only.
-std::optional<std::chrono::milliseconds> positiveMilliseconds(const QString &text)
+// A whole number written in digits only, from `least` to `most`.
+template <class Duration>
+std::optional<Duration> durationIn(const QString &text, Duration least, Duration most)
 {
     bool isNumber = false;
-    const int value = text.toInt(&isNumber);
-    if (!isNumber || !digitsOnly(text) || value <= 0)
+    const qlonglong value = text.toLongLong(&isNumber);
+    if (!isNumber || !digitsOnly(text) || value < least.count() || value > most.count())
         return std::nullopt;
-    return std::chrono::milliseconds(value);
+    return Duration(value);
 }
 
 // A whole number of bytes above 0, written in digits only.
@@ -109,6 +115,12 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
             "With --send, --script or --watch: how long a reply may take to reach its CR (default %1).")
             .arg(FreeFormPeriods.reply.count()),
         QStringLiteral("MS"));
+    const QCommandLineOption gap(
+        QStringLiteral("gap"),
+        QStringLiteral("With --send, --script or --watch: wait MS after each reply before the next command "
+                       "(default 0, at most %1).")
+            .arg(LongestGap.count()),
+        QStringLiteral("MS"));
     const QCommandLineOption json(
         QStringLiteral("json"),
         QStringLiteral("With --send, --script or --watch: one JSON object per command instead of text."));
@@ -131,7 +143,7 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
         QStringLiteral("Displays help; the console takes no Qt options (set QT_QPA_PLATFORM instead)."));
     const QList<QCommandLineOption> options =
         QList<QCommandLineOption>{com1,  com2,  simulate, listPorts, send, script, watch,
-                                  query, speed, wait,     json,      log,  logMax} +
+                                  query, speed, wait,     gap,       json, log,    logMax} +
         mqttCommandLineOptions();
     parser.addOptions({help, helpAll});
     const QCommandLineOption version = parser.addVersionOption();
@@ -201,12 +213,12 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
         if (chosen.commandLineMode())
             return refuse(
                 QStringLiteral("--watch asks the status queries itself; not with --send or --script"));
-        bool isNumber = false;
-        const int seconds = parser.value(watch).toInt(&isNumber);
-        if (!isNumber || !digitsOnly(parser.value(watch)) || seconds < 1)
-            return refuse(QStringLiteral("--watch takes a whole number of seconds, 1 or more, not '%1'")
+        const auto seconds = durationIn(parser.value(watch), std::chrono::seconds(1), LongestWatchPeriod);
+        if (!seconds)
+            return refuse(QStringLiteral("--watch takes a whole number of seconds, 1 to %1, not '%2'")
+                              .arg(LongestWatchPeriod.count())
                               .arg(parser.value(watch)));
-        chosen.watch = std::chrono::seconds(seconds);
+        chosen.watch = *seconds;
         for (const QString &code : parser.values(query)) {
             const std::string text = code.toStdString();
             if (std::find(StatusQueries.begin(), StatusQueries.end(), text) == StatusQueries.end())
@@ -221,7 +233,7 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
     } else if (parser.isSet(query)) {
         return refuse(QStringLiteral("--query belongs to the status watch; give --watch too"));
     }
-    for (const QCommandLineOption *own : {&speed, &wait}) {
+    for (const QCommandLineOption *own : {&speed, &wait, &gap}) {
         if (parser.isSet(*own) && !chosen.commandLineMode())
             return refuse(
                 QStringLiteral("--%1 belongs to the command-line mode; give --send, --script or --watch too")
@@ -234,11 +246,20 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
         chosen.settings = *settings;
     }
     if (parser.isSet(wait)) {
-        const auto milliseconds = positiveMilliseconds(parser.value(wait));
+        const auto milliseconds = durationIn(parser.value(wait), std::chrono::milliseconds(1),
+                                             std::chrono::milliseconds(std::numeric_limits<int>::max()));
         if (!milliseconds)
             return refuse(QStringLiteral("--wait takes a positive number of milliseconds, not '%1'")
                               .arg(parser.value(wait)));
         chosen.wait = *milliseconds;
+    }
+    if (parser.isSet(gap)) {
+        const auto milliseconds = durationIn(parser.value(gap), std::chrono::milliseconds(0), LongestGap);
+        if (!milliseconds)
+            return refuse(QStringLiteral("--gap takes a whole number of milliseconds, 0 to %1, not '%2'")
+                              .arg(LongestGap.count())
+                              .arg(parser.value(gap)));
+        chosen.gap = *milliseconds;
     }
     if (const auto problem = readMqttOptions(parser, QProcessEnvironment::systemEnvironment(), chosen.mqtt))
         return refuse(*problem);

@@ -34,6 +34,8 @@ struct ConsoleOptions
     std::string settings = Settings19200;
     // How long a reply may take to reach its CR; a free-form SEND's reply period unless given.
     std::chrono::milliseconds wait = FreeFormPeriods.reply;
+    // How long the line rests after each reply before the next command.
+    std::chrono::milliseconds gap{0};
     bool json = false;
     // A status watch asks its queries every this often; zero runs none.
     std::chrono::seconds watch{0};

@@ -1,103 +1,79 @@
 #include "qt/commandline/commandlinerunner.h"
 
 #include "console/commandlinemode.h"
-#include "console/statuswatch.h"
-#include "link/trafficline.h"
+#include "console/exchangeengine.h"
+#include "console/fleetwatch.h"
 #include "program.h"
 #include "qt/commandline/exchangeoutput.h"
 #include "qt/commandline/portendpoints.h"
 #include "qt/commandline/scriptreader.h"
-#include "qt/links/qtserialport.h"
-#include "qt/window/qttimer.h"
+#include "qt/commandline/watchprinter.h"
+#include "qt/platform/qtserialport.h"
+#include "qt/platform/qttimer.h"
+#include "qt/platform/standardoutput.h"
+#include "qt/platform/stopsignals.h"
 
-#include <array>
-#include <cerrno>
-#include <csignal>
 #include <cstdio>
-#include <cstring>
-#include <fcntl.h>
-#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <QSocketNotifier>
 #include <QTimer>
 
 namespace {
-// Each line as it happens, for whoever reads the other end of a pipe.
-bool writeOut(const QByteArray &line)
-{
-    return std::fwrite(line.constData(), 1, std::size_t(line.size()), stdout) == std::size_t(line.size()) &&
-           std::fflush(stdout) == 0;
-}
+// How long the lines still queued for standard output are waited for once a watch is stopped.
+constexpr auto StoppedOutputWait = std::chrono::milliseconds(500);
 
 void tell(const std::string &text)
 {
     std::fprintf(stderr, "tavo-console: %s\n", text.c_str());
 }
 
-// The write end of the pipe that carries SIGINT and SIGTERM to the event loop.
-int stopPipeWriter = -1;
-
-void stopSignalled(int)
-{
-    const int saved = errno;
-    const char byte = 0;
-    static_cast<void>(::write(stopPipeWriter, &byte, 1));
-    errno = saved;
-}
-
-// SIGINT and SIGTERM call `stop` on the event loop, for as long as this lives.
-class StopSignals
-{
-public:
-    explicit StopSignals(std::function<void()> stop)
-    {
-        if (::pipe2(m_pipe, O_NONBLOCK | O_CLOEXEC) != 0)
-            throw std::runtime_error("the watch cannot take signals (" + std::string(std::strerror(errno)) +
-                                     ")");
-        stopPipeWriter = m_pipe[1];
-        m_notifier = std::make_unique<QSocketNotifier>(m_pipe[0], QSocketNotifier::Read);
-        QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this, stop = std::move(stop)] {
-            char byte = 0;
-            while (::read(m_pipe[0], &byte, 1) == 1) {
-            }
-            stop();
-        });
-        struct sigaction action = {};
-        action.sa_handler = stopSignalled;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART;
-        for (const int signal : StopSignalNumbers)
-            ::sigaction(signal, &action, nullptr);
-    }
-    ~StopSignals()
-    {
-        for (const int signal : StopSignalNumbers)
-            std::signal(signal, SIG_DFL);
-        m_notifier.reset();
-        ::close(m_pipe[0]);
-        ::close(m_pipe[1]);
-    }
-    StopSignals(const StopSignals &) = delete;
-    StopSignals &operator=(const StopSignals &) = delete;
-
-private:
-    static constexpr std::array<int, 2> StopSignalNumbers = {SIGINT, SIGTERM};
-    int m_pipe[2] = {-1, -1};
-    std::unique_ptr<QSocketNotifier> m_notifier;
-};
-
-std::string localNow()
-{
-    return trafficTimestamp(std::chrono::system_clock::now());
-}
-
 std::chrono::nanoseconds steadyNow()
 {
     return std::chrono::steady_clock::now().time_since_epoch();
+}
+
+// Standard output as every run has it: never holding the event loop, and telling when it drops a line.
+std::unique_ptr<StandardOutput> standardOutput()
+{
+    auto out = std::make_unique<StandardOutput>(STDOUT_FILENO);
+    out->setOnFirstDrop([] { tell("standard output is not being read; lines are dropped until it is"); });
+    return out;
+}
+
+// A port that reaches COM1 and COM2 as named, its traffic in the log and its notices on stderr.
+std::unique_ptr<QtSerialPort> makePort(const Endpoint &com1, const Endpoint &com2, TrafficLog *log)
+{
+    auto port = std::make_unique<QtSerialPort>(com1, com2);
+    port->setTrafficLog(log);
+    port->setOnNotice(tell);
+    return port;
+}
+
+// The end of every run: the error on stderr and, for a script reading JSON, on standard output too
+// (unless that is what failed); the event loop ends.
+void endRun(ExitCode &ended, ExitCode exitCode, const std::string &error, StandardOutput &out, bool json,
+            const std::string &port)
+{
+    ended = exitCode;
+    if (!error.empty())
+        tell(error);
+    if (json && !error.empty() && exitCode != ExitCode::WriteFailed)
+        out.write(failureJson(error, port, exitStatus(exitCode)));
+    QCoreApplication::exit();
+}
+
+// The lines still queued are waited for; lines that could not be written are told, and make the run a
+// failed write.
+int exitAfterOutput(StandardOutput &out, ExitCode ended, std::optional<std::chrono::milliseconds> wait)
+{
+    out.drain(wait);
+    if (out.dropped() == 0)
+        return exitStatus(ended);
+    tell(std::to_string(out.dropped()) + " lines could not be written to standard output");
+    return exitStatus(withWriteFailure(ended));
 }
 } // namespace
 
@@ -114,64 +90,75 @@ int runCommandLineMode(int argc, char *argv[], const ConsoleOptions &options, Tr
         try {
             script = std::make_unique<ScriptReader>(options.script.toLocal8Bit().toStdString(), texts);
         } catch (const std::runtime_error &error) {
-            std::fprintf(stderr, "tavo-console: %s\n", error.what());
-            return UsageExitCode;
+            tell(error.what());
+            return exitStatus(ExitCode::BadInput);
         }
     }
+    const std::unique_ptr<StandardOutput> out = standardOutput();
     const PortEndpoints endpoints(options);
-    QtSerialPort port(endpoints.endpoint(1), endpoints.endpoint(2));
-    port.setTrafficLog(log);
-    port.setOnNotice(tell);
+    const std::unique_ptr<QtSerialPort> port = makePort(endpoints.endpoint(1), endpoints.endpoint(2), log);
     QtTimer wait(options.wait);
+    ExchangeEngine engine(*port, wait, steadyNow, options.wait, options.gap);
     const bool json = options.json;
+    ExitCode ended = ExitCode::AllAnswered;
     CommandLineMode mode(
-        port, wait, steadyNow, texts, options.settings, options.wait,
-        [json](const Exchange &exchange) {
-            return writeOut(json ? exchangeJson(exchange) : exchangeText(exchange));
+        *port, engine, texts, options.settings,
+        [json, &out](const Exchange &exchange) {
+            return out->write(json ? exchangeJson(exchange) : exchangeText(exchange));
         },
-        [json, &port](int exitCode, const std::string &error) {
-            if (!error.empty())
-                std::fprintf(stderr, "tavo-console: %s\n", error.c_str());
-            // A script reading the output learns why it ended there too, unless the output itself failed.
-            if (json && !error.empty() && exitCode != CommandLineMode::WriteFailed)
-                writeOut(failureJson(error, port.portName(), exitCode));
-            QCoreApplication::exit(exitCode);
+        [&](ExitCode exitCode, const std::string &error) {
+            endRun(ended, exitCode, error, *out, json, port->portName());
         });
     QTimer::singleShot(0, &app, [&mode] { mode.start(); });
-    return QCoreApplication::exec();
+    QCoreApplication::exec();
+    return exitAfterOutput(*out, ended, std::nullopt);
 }
 
 int runStatusWatch(int argc, char *argv[], const ConsoleOptions &options, TrafficLog *log)
 {
     QCoreApplication app(argc, argv);
+    const std::unique_ptr<StandardOutput> out = standardOutput();
     const PortEndpoints endpoints(options);
-    QtSerialPort port(endpoints.endpoint(1), endpoints.endpoint(2));
-    port.setTrafficLog(log);
-    port.setOnNotice(tell);
-    const std::chrono::milliseconds period = options.watch;
-    QtTimer round(period);
-    QtTimer wait(options.wait);
-    QtTimer reopen(StatusWatch::FirstReopenPause);
-    const bool json = options.json;
-    StatusWatch watch(
-        port, round, wait, reopen, steadyNow, options.queries, options.settings, period, options.wait,
-        [json](const Exchange &exchange) {
-            return writeOut(json ? exchangeJson(exchange, localNow()) : exchangeText(exchange, localNow()));
-        },
-        tell,
-        [json, &port](int exitCode, const std::string &error) {
-            if (!error.empty())
-                tell(error);
-            if (json && !error.empty() && exitCode != CommandLineMode::WriteFailed)
-                writeOut(failureJson(error, port.portName(), exitCode));
-            QCoreApplication::exit(exitCode);
+    const bool lone = true;
+    const std::vector<FleetProjector> projectors{FleetProjector{{}, endpoints.endpoint(1), options.settings}};
+    const FleetPlan plan{options.queries, options.watch, options.wait, options.gap};
+
+    std::vector<std::unique_ptr<QtSerialPort>> ports;
+    std::vector<std::unique_ptr<QtTimer>> timers;
+    FleetWatch *watching = nullptr;
+    const auto makeParts = [&](const FleetProjector &projector) {
+        ports.push_back(makePort(projector.endpoint, projector.endpoint, log));
+        ports.back()->setOnChanged([&watching, name = projector.name] {
+            if (watching)
+                watching->portChanged(name);
         });
+        for (const std::chrono::milliseconds interval : {plan.period, plan.wait, plan.period})
+            timers.push_back(std::make_unique<QtTimer>(interval));
+        const std::size_t first = timers.size() - 3;
+        return WatchParts{*ports.back(), *timers[first], *timers[first + 1], *timers[first + 2]};
+    };
+    ExitCode ended = ExitCode::AllAnswered;
+    std::optional<std::chrono::milliseconds> outputWait;
+    std::unique_ptr<FleetWatch> fleet;
+    WatchPrinter printer(*out, options.json, lone, [&](ExitCode exitCode, const std::string &error) {
+        fleet->stop();
+        endRun(ended, exitCode, error, *out, options.json, ports.front()->portName());
+    });
+    fleet = std::make_unique<FleetWatch>(projectors, plan, makeParts, steadyNow,
+                                         std::vector<FleetObserver *>{&printer});
+    watching = fleet.get();
     try {
-        const StopSignals stopSignals([&watch] { watch.stop(); });
-        QTimer::singleShot(0, &app, [&watch] { watch.start(); });
-        return QCoreApplication::exec();
+        const StopSignals stopSignals([&] {
+            fleet->stop();
+            outputWait = StoppedOutputWait;
+            QCoreApplication::exit();
+        });
+        QTimer::singleShot(0, &app, [&fleet] { fleet->start(); });
+        QCoreApplication::exec();
     } catch (const std::runtime_error &error) {
         tell(error.what());
-        return CommandLineMode::PortFailed;
+        return exitStatus(ExitCode::PortFailed);
     }
+    watching = nullptr;
+    return exitAfterOutput(*out, ended, outputWait);
 }

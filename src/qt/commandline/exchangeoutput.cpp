@@ -54,11 +54,13 @@ QByteArray compact(const QJsonObject &object)
 }
 } // namespace
 
-QByteArray exchangeText(const Exchange &exchange, const std::string &time)
+QByteArray exchangeText(const Exchange &exchange, const std::string &time, const std::string &projector)
 {
     QByteArray line = quoted(exchange.sent) + ' ' + quoted(exchange.trace);
     if (!time.empty())
         line.prepend(QByteArray::fromStdString(time) + ' ');
+    if (!projector.empty())
+        line.prepend(QByteArray::fromStdString(projector) + ' ');
     if (exchange.status)
         line += ' ' + quoted(*exchange.status);
     if (exchange.cut > 0)
@@ -68,7 +70,7 @@ QByteArray exchangeText(const Exchange &exchange, const std::string &time)
     return line + '\n';
 }
 
-QByteArray exchangeJson(const Exchange &exchange, const std::string &time)
+QByteArray exchangeJson(const Exchange &exchange, const std::string &time, const std::string &projector)
 {
     QJsonObject object{
         {QStringLiteral("sent"), latin1(exchange.sent)},
@@ -87,6 +89,8 @@ QByteArray exchangeJson(const Exchange &exchange, const std::string &time)
         object.insert(QStringLiteral("value"), jsonValue(*exchange.value));
     if (!time.empty())
         object.insert(QStringLiteral("time"), latin1(time));
+    if (!projector.empty())
+        object.insert(QStringLiteral("projector"), latin1(projector));
     return compact(object);
 }
 

@@ -8,11 +8,15 @@
 
 // One line of the command-line mode's text output, with its newline: the text sent, the reply's trace
 // and, for a status query, the decoded text, each in double quotes so every blank shows; then how many
-// bytes of the reply were cut, when any were. A time given (a status watch's) goes first.
-QByteArray exchangeText(const Exchange &exchange, const std::string &time = {});
+// bytes of the reply were cut, when any were. A time given (a status watch's) goes first, and a
+// projector named (a fleet's) before it.
+QByteArray exchangeText(const Exchange &exchange, const std::string &time = {},
+                        const std::string &projector = {});
 
-// The same exchange as one compact JSON object and a newline; a time given is its `time`.
-QByteArray exchangeJson(const Exchange &exchange, const std::string &time = {});
+// The same exchange as one compact JSON object and a newline; a time given is its `time`, a projector
+// named its `projector`.
+QByteArray exchangeJson(const Exchange &exchange, const std::string &time = {},
+                        const std::string &projector = {});
 
 // A status value as --json gives it, without a newline: a key or text in quotes, a number, an array of
 // numbers, or null.

@@ -1,6 +1,6 @@
 #include "qt/links/portlist.h"
 
-#include "qt/links/posixdevice.h"
+#include "qt/platform/posixdevice.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>

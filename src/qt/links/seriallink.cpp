@@ -1,7 +1,7 @@
 #include "qt/links/seriallink.h"
 
 #include "qt/links/portlist.h"
-#include "qt/links/posixdevice.h"
+#include "qt/platform/posixdevice.h"
 
 namespace {
 QSerialPort::Parity parityOf(char parity)

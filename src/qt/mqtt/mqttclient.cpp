@@ -1,9 +1,10 @@
 #include "qt/mqtt/mqttclient.h"
 
+#include "qt/platform/pipesignal.h"
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <csignal>
 #include <cstring>
 #include <mosquitto.h>
 #include <mutex>
@@ -18,16 +19,6 @@ constexpr bool Retain = true;
 constexpr bool CleanSession = true;
 constexpr int OsCertificates = 1;
 constexpr int OneMessage = 1;
-
-// A broker gone mid-write is told as a failed write, not by a signal that ends the program: OpenSSL
-// writes without MSG_NOSIGNAL.
-void keepPipeSignalFromThisThread()
-{
-    sigset_t pipe;
-    sigemptyset(&pipe);
-    sigaddset(&pipe, SIGPIPE);
-    pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
-}
 
 void initialiseLibrary()
 {
@@ -70,6 +61,7 @@ MqttClient::MqttClient(MqttConnection connection, Notice notice)
     : m_connection(std::move(connection)), m_notice(std::move(notice))
 {
     initialiseLibrary();
+    // OpenSSL writes without MSG_NOSIGNAL.
     keepPipeSignalFromThisThread();
     m_mosq = mosquitto_new(nullptr, CleanSession, this);
     if (!m_mosq)
@@ -244,7 +236,7 @@ void MqttClient::lost(const std::string &why, bool fatalAtStart)
                  "; the watch goes on, and the console tries again");
     }
     m_pause.start(m_nextPause);
-    m_nextPause = std::min(m_nextPause * 2, std::chrono::seconds(LongestPause));
+    m_nextPause = std::min(m_nextPause * 2, std::chrono::seconds(StatusWatch::LongestReopenPause));
 }
 
 void MqttClient::onConnect(mosquitto *, void *client, int code)
@@ -256,7 +248,7 @@ void MqttClient::onConnect(mosquitto *, void *client, int code)
     }
     self->m_state = State::Connected;
     self->m_everConnected = true;
-    self->m_nextPause = FirstPause;
+    self->m_nextPause = StatusWatch::FirstReopenPause;
     if (self->m_toldAway) {
         self->m_toldAway = false;
         self->m_notice("the MQTT broker " + self->brokerName() + " is connected again");

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "console/brokerurl.h"
+#include "console/statuswatch.h"
 
 #include <chrono>
 #include <cstddef>
@@ -34,13 +35,11 @@ struct MqttConnection
 // notifiers, its keep-alive on a timer, and only the connect (which resolves the host's name) on a
 // thread of its own. Retained messages are kept as state, the latest per topic, and sent again on every
 // connect; other messages wait in a bounded queue. A broker that cannot be reached or goes away is tried
-// again after a pause that doubles up to LongestPause; a broker that refuses the console, or a TLS
-// failure, before the first connection is fatal.
+// again after the pause a status watch takes to reopen its line (1, 2, 4 ... 30 s); a broker that refuses the
+// console, or a TLS failure, before the first connection is fatal.
 class MqttClient : public QObject
 {
 public:
-    static constexpr auto FirstPause = std::chrono::seconds(1);
-    static constexpr auto LongestPause = std::chrono::seconds(30);
     static constexpr int KeepAliveSeconds = 30;
     // How long a broker may take from the connect to its CONNACK; one that does not answer is tried again.
     static constexpr auto HandshakeWait = std::chrono::seconds(10);
@@ -114,7 +113,7 @@ private:
     QTimer m_flush;
     QTimer m_stopWait;
     QTimer m_handshake;
-    std::chrono::seconds m_nextPause = FirstPause;
+    std::chrono::seconds m_nextPause = StatusWatch::FirstReopenPause;
     bool m_everConnected = false;
     bool m_toldAway = false;
     int m_refusal = 0; // the broker's CONNACK code when it refused

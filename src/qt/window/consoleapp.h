@@ -3,10 +3,10 @@
 #include "console/form1.h"
 #include "qt/commandline/commandline.h"
 #include "qt/commandline/portendpoints.h"
-#include "qt/links/qtserialport.h"
+#include "qt/platform/qtserialport.h"
+#include "qt/platform/qttimer.h"
 #include "qt/window/consolewindow.h"
 #include "qt/window/qtmessagebox.h"
-#include "qt/window/qttimer.h"
 
 // The console put together: the Qt window, timers, message box and serial port under one Form1.
 class ConsoleApp

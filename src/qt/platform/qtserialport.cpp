@@ -1,4 +1,4 @@
-#include "qt/links/qtserialport.h"
+#include "qt/platform/qtserialport.h"
 
 #include "link/linesettings.h"
 #include "link/loggedlink.h"

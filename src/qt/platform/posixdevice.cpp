@@ -1,4 +1,4 @@
-#include "qt/links/posixdevice.h"
+#include "qt/platform/posixdevice.h"
 
 #include "link/devicerights.h"
 

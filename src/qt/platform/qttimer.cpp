@@ -1,4 +1,4 @@
-#include "qt/window/qttimer.h"
+#include "qt/platform/qttimer.h"
 
 QtTimer::QtTimer(std::chrono::milliseconds interval, QObject *parent) : QObject(parent)
 {
