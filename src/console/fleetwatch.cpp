@@ -15,9 +15,8 @@ struct FleetWatch::Watched
 };
 
 FleetWatch::FleetWatch(std::vector<FleetProjector> projectors, const FleetPlan &plan,
-                       const MakeParts &makeParts, ExchangeEngine::Clock clock,
-                       std::vector<FleetObserver *> observers)
-    : m_projectors(std::move(projectors)), m_observers(std::move(observers))
+                       const MakeParts &makeParts, ExchangeEngine::Clock clock)
+    : m_projectors(std::move(projectors))
 {
     FleetObserver &everyObserver = *this;
     for (const FleetProjector &projector : m_projectors)

@@ -37,12 +37,14 @@ public:
     using MakeParts = std::function<WatchParts(const FleetProjector &)>;
 
     FleetWatch(std::vector<FleetProjector> projectors, const FleetPlan &plan, const MakeParts &makeParts,
-               ExchangeEngine::Clock clock, std::vector<FleetObserver *> observers);
+               ExchangeEngine::Clock clock);
     FleetWatch(const FleetWatch &) = delete;
     FleetWatch &operator=(const FleetWatch &) = delete;
     ~FleetWatch() override;
 
     const std::vector<FleetProjector> &projectors() const { return m_projectors; }
+    // Every observer is told the same, in the order they were added; all are added before start().
+    void addObserver(FleetObserver &observer) { m_observers.push_back(&observer); }
     // Tells every observer of each projector, then opens every line.
     void start();
     // Closes every line.

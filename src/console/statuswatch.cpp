@@ -37,14 +37,15 @@ void StatusWatch::start()
 
 void StatusWatch::stop()
 {
-    m_state = State::Stopped;
+    // An open still under way is called off as an open line is closed.
+    const bool opening = std::exchange(m_state, State::Stopped) == State::Opening;
     for (Timer *timer : {&m_round, &m_reopen})
         timer->setEnabled(false);
     m_engine.abandon();
     m_commands.clear();
     m_asking = Asking::Nothing;
     m_inRound = false;
-    if (m_port.PortOpen())
+    if (m_port.PortOpen() || opening)
         m_port.setPortOpen(false);
 }
 

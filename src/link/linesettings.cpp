@@ -66,3 +66,12 @@ std::string settingsString(const LineSettings &line)
     return std::to_string(line.baud) + ',' + line.parity + ',' + std::to_string(line.dataBits) + ',' +
            std::to_string(line.stopBits);
 }
+
+std::optional<std::string> settingsForSpeed(std::string_view speed)
+{
+    if (speed == "19200")
+        return Settings19200;
+    if (speed == "9600")
+        return Settings9600;
+    return std::nullopt;
+}

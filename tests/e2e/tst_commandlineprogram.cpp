@@ -1,5 +1,6 @@
 #include "console/exchange.h"
 #include "link/bytelink.h"
+#include "loopbacklistener.h"
 #include "pty.h"
 #include "qt/simulator/simulatedprojector.h"
 #include "ser2net.h"
@@ -379,6 +380,63 @@ private slots:
         QCOMPARE(outcome.exitCode, 3);
         QCOMPARE(outcome.err,
                  QByteArray("tavo-console: COM1 (/dev/tavo-no-such-device): no such device (error 1)\n"));
+    }
+
+    // Every projector of a fleet over its own line: those that answer have their rounds, each line names
+    // its projector, those that cannot be reached are told once each, and SIGTERM ends it with 0.
+    void aFleetWatchesEachProjector()
+    {
+        SimulatedProjector hallA;
+        SimulatedProjector hallB;
+        QTemporaryDir directory;
+        QFile fleet(directory.filePath(QStringLiteral("fleet")));
+        QVERIFY(fleet.open(QIODevice::WriteOnly));
+        fleet.write(QByteArray("# name endpoint speed\nhall-a ") + hallA.slavePath().c_str() + "\nhall-b " +
+                    hallB.slavePath().c_str() + " 9600\ngone tcp://127.0.0.1:" +
+                    QByteArray::number(freeLoopbackPort()) + "\nlost /dev/tavo-no-such-device\n");
+        fleet.close();
+        QProcess console;
+        QSignalSpy finished(&console, &QProcess::finished);
+        console.start(QStringLiteral(TAVO_CONSOLE),
+                      {"--fleet", fleet.fileName(), "--watch", "1", "--query", "CR0", "--json"});
+        QTRY_VERIFY_WITH_TIMEOUT(hallA.projector().timesReceived("CR0") >= 2 &&
+                                     hallB.projector().timesReceived("CR0") >= 2,
+                                 RunLimitMs);
+        ::kill(pid_t(console.processId()), SIGTERM);
+        QVERIFY(finished.wait(RunLimitMs));
+        QCOMPARE(console.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(console.exitCode(), 0);
+        QStringList projectors;
+        for (const QByteArray &line : console.readAllStandardOutput().trimmed().split('\n')) {
+            const QJsonObject object = QJsonDocument::fromJson(line).object();
+            QCOMPARE(object.value("status").toString(), QString(" Stand by"));
+            QVERIFY2(object.value("port").toString().contains("/dev/"), line.constData());
+            projectors.append(object.value("projector").toString());
+        }
+        projectors.sort();
+        QCOMPARE(projectors, (QStringList{"hall-a", "hall-b"}));
+        const QList<QByteArray> told = console.readAllStandardError().trimmed().split('\n');
+        QCOMPARE(told.size(), 2);
+        for (const QByteArray &line : told)
+            QVERIFY2(
+                line.startsWith("tavo-console: gone: COM1 (tcp://127.0.0.1:") ||
+                    line.startsWith("tavo-console: lost: COM1 (/dev/tavo-no-such-device): no such device"),
+                line.constData());
+    }
+
+    void aFleetFileWithAMistakeOpensNothing()
+    {
+        SimulatedProjector hallA;
+        QTemporaryDir directory;
+        QFile fleet(directory.filePath(QStringLiteral("fleet")));
+        QVERIFY(fleet.open(QIODevice::WriteOnly));
+        fleet.write(QByteArray("hall-a ") + hallA.slavePath().c_str() + "\nhall-b auto\n");
+        fleet.close();
+        const Outcome outcome = runConsole({"--fleet", fleet.fileName(), "--watch", "1"});
+        QCOMPARE(outcome.exitCode, 2);
+        QVERIFY2(outcome.err.startsWith("tavo-console: " + QFile::encodeName(fleet.fileName()) + ":2: auto "),
+                 outcome.err.constData());
+        QCOMPARE(hallA.projector().timesReceived("CR0"), 0);
     }
 
     void aLineLostMidwayEndsWithThree()

@@ -186,6 +186,19 @@ private slots:
         QTest::newRow("unknown query") << QStringList{"--watch", "1", "--query", "CR5"} << "not 'CR5'";
         QTest::newRow("query without watch") << QStringList{"--query", "CR0"} << "give --watch too";
         QTest::newRow("log-max without log") << QStringList{"--log-max", "1000"} << "--log-max belongs";
+        QTest::newRow("fleet without watch") << QStringList{"--fleet", "/dev/null"} << "give --watch too";
+        QTest::newRow("fleet with send")
+            << QStringList{"--fleet", "/dev/null", "--watch", "1", "--send", "CR0"} << "not with --send";
+        QTest::newRow("fleet with com1")
+            << QStringList{"--fleet", "/dev/null", "--watch", "1", "--com1", "/dev/ttyS0"}
+            << "--com1 is the fleet";
+        QTest::newRow("fleet with speed")
+            << QStringList{"--fleet", "/dev/null", "--watch", "1", "--speed", "9600"}
+            << "--speed is the fleet";
+        QTest::newRow("fleet file missing") << QStringList{"--fleet", "/tavo-no-such-fleet", "--watch", "1"}
+                                            << "/tavo-no-such-fleet cannot be read";
+        QTest::newRow("fleet file empty")
+            << QStringList{"--fleet", "/dev/null", "--watch", "1"} << "/dev/null:1: no projector in the file";
         for (const char *bytes : {"0", "64MiB", "-1", "1e6", "99999999999999999999"})
             QTest::newRow(qPrintable(QStringLiteral("log-max %1").arg(bytes)))
                 << QStringList{"--log", "/tmp/t.log", "--log-max", bytes} << "positive whole number of bytes";

@@ -1,12 +1,16 @@
 #include "qt/commandline/commandline.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
 namespace {
+// A fleet file of one projector, for the fleet watch that --mqtt belongs to.
+QString fleetFile;
+
 CommandLine parse(const QStringList &arguments)
 {
-    std::vector<std::string> bytes{"tavo-console", "--watch", "1"};
+    std::vector<std::string> bytes{"tavo-console", "--fleet", fleetFile.toStdString(), "--watch", "1"};
     for (const QString &argument : arguments)
         bytes.push_back(argument.toStdString());
     return parseCommandLine(bytes);
@@ -19,6 +23,14 @@ class TestMqttOptions : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        QFile file(fleetFile = m_dir.filePath("fleet"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("hall-a tcp://127.0.0.1:4001\n");
+    }
+
     void init() { qunsetenv(MqttPasswordVariable); }
 
     void defaultsAndChoices()
@@ -86,12 +98,19 @@ private slots:
         QVERIFY2(line.error.contains(error), qPrintable(line.error));
     }
 
-    void mqttNeedsTheWatch()
+    void mqttNeedsTheFleet()
     {
-        const CommandLine line = parseCommandLine({"tavo-console", "--mqtt", "mqtt://broker"});
-        QCOMPARE(line.exitCode, 2);
-        QVERIFY2(line.error.contains("--mqtt belongs to the fleet watch"), qPrintable(line.error));
+        for (const std::vector<std::string> &arguments :
+             {std::vector<std::string>{"tavo-console", "--mqtt", "mqtt://broker"},
+              std::vector<std::string>{"tavo-console", "--watch", "1", "--mqtt", "mqtt://broker"}}) {
+            const CommandLine line = parseCommandLine(arguments);
+            QCOMPARE(line.exitCode, 2);
+            QVERIFY2(line.error.contains("--mqtt belongs to the fleet watch"), qPrintable(line.error));
+        }
     }
+
+private:
+    QTemporaryDir m_dir;
 };
 
 QTEST_GUILESS_MAIN(TestMqttOptions)

@@ -1,5 +1,6 @@
 #include "qt/commandline/commandline.h"
 
+#include "console/fleetfile.h"
 #include "program.h"
 #include "qt/links/portlist.h"
 #include "wire/statusqueries.h"
@@ -10,6 +11,7 @@
 #include <stdexcept>
 
 #include <QCommandLineParser>
+#include <QFile>
 
 namespace {
 const QString DefaultEndpoint = QStringLiteral("auto");
@@ -23,13 +25,19 @@ QString usageError(const QString &text)
     return QStringLiteral("tavo-console: %1 (see --help)").arg(text);
 }
 
-std::optional<std::string> settingsForSpeed(const QString &speed)
+// The projectors of a fleet file, read whole up to its limit; throws std::runtime_error with the reason.
+std::vector<FleetProjector> readFleetFile(const QString &name)
 {
-    if (speed == QLatin1String("19200"))
-        return Settings19200;
-    if (speed == QLatin1String("9600"))
-        return Settings9600;
-    return std::nullopt;
+    QFile file(name);
+    if (!file.open(QIODevice::ReadOnly))
+        throw std::runtime_error(QStringLiteral("the fleet file %1 cannot be read (%2)")
+                                     .arg(name, file.errorString())
+                                     .toLocal8Bit()
+                                     .toStdString());
+    // One byte past the limit is enough to refuse a longer file.
+    const QByteArray text = file.read(qint64(FleetFile::FileLimitBytes) + 1);
+    return parseFleetFile(std::string_view(text.constData(), std::size_t(text.size())),
+                          name.toLocal8Bit().toStdString());
 }
 
 bool digitsOnly(const QString &text)
@@ -97,9 +105,16 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
         QStringLiteral("FILE"));
     const QCommandLineOption watch(
         QStringLiteral("watch"),
-        QStringLiteral("Command-line mode: ask the status queries every SECONDS (a whole number, 1 or more) "
-                       "over one connection; print the first answers, then each change, until stopped."),
+        QStringLiteral("Command-line mode: ask the status queries every SECONDS (a whole number, 1 to %1) "
+                       "over one connection; print the first answers, then each change, until stopped.")
+            .arg(LongestWatchPeriod.count()),
         QStringLiteral("SECONDS"));
+    const QCommandLineOption fleet(
+        QStringLiteral("fleet"),
+        QStringLiteral(
+            "With --watch: watch every projector of FILE at once, each over its own line: one a "
+            "line, NAME ENDPOINT [SPEED], # starts a comment. Each output line names its projector."),
+        QStringLiteral("FILE"));
     const QCommandLineOption query(
         QStringLiteral("query"),
         QStringLiteral("With --watch: ask only this status query (CR0, CR1, CR3, CR4, CR6, CR7, CR9, CRA or "
@@ -142,7 +157,7 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
         QStringLiteral("help-all"),
         QStringLiteral("Displays help; the console takes no Qt options (set QT_QPA_PLATFORM instead)."));
     const QList<QCommandLineOption> options =
-        QList<QCommandLineOption>{com1,  com2,  simulate, listPorts, send, script, watch,
+        QList<QCommandLineOption>{com1,  com2,  simulate, listPorts, send, script, watch, fleet,
                                   query, speed, wait,     gap,       json, log,    logMax} +
         mqttCommandLineOptions();
     parser.addOptions({help, helpAll});
@@ -233,6 +248,24 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
     } else if (parser.isSet(query)) {
         return refuse(QStringLiteral("--query belongs to the status watch; give --watch too"));
     }
+    if (parser.isSet(fleet)) {
+        if (!chosen.sends.empty() || !chosen.script.isEmpty())
+            return refuse(QStringLiteral("--fleet watches its projectors; not with --send or --script"));
+        if (!chosen.statusWatch())
+            return refuse(QStringLiteral("--fleet watches its projectors; give --watch too"));
+        for (const QCommandLineOption *named : {&com1, &com2, &simulate, &speed}) {
+            if (parser.isSet(*named))
+                return refuse(QStringLiteral("--%1 is the fleet file's to give, for each projector")
+                                  .arg(named->names().first()));
+        }
+        try {
+            chosen.fleet = readFleetFile(parser.value(fleet));
+        } catch (const std::runtime_error &error) {
+            result.exitCode = UsageExitCode;
+            result.error = QStringLiteral("tavo-console: %1").arg(QString::fromLocal8Bit(error.what()));
+            return result;
+        }
+    }
     for (const QCommandLineOption *own : {&speed, &wait, &gap}) {
         if (parser.isSet(*own) && !chosen.commandLineMode())
             return refuse(
@@ -240,7 +273,7 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
                     .arg(own->names().first()));
     }
     if (parser.isSet(speed)) {
-        const auto settings = settingsForSpeed(parser.value(speed));
+        const auto settings = settingsForSpeed(parser.value(speed).toStdString());
         if (!settings)
             return refuse(QStringLiteral("--speed is 9600 or 19200, not '%1'").arg(parser.value(speed)));
         chosen.settings = *settings;
@@ -263,7 +296,7 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
     }
     if (const auto problem = readMqttOptions(parser, QProcessEnvironment::systemEnvironment(), chosen.mqtt))
         return refuse(*problem);
-    if (chosen.mqtt.enabled && !chosen.statusWatch())
+    if (chosen.mqtt.enabled && chosen.fleet.empty())
         return refuse(QStringLiteral("--mqtt belongs to the fleet watch; give --fleet and --watch too"));
     result.run = true;
     result.options = chosen;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "console/fleetobserver.h"
 #include "link/endpoint.h"
 #include "link/linesettings.h"
 #include "link/trafficlog.h"
@@ -39,6 +40,8 @@ struct ConsoleOptions
     bool json = false;
     // A status watch asks its queries every this often; zero runs none.
     std::chrono::seconds watch{0};
+    // The projectors a fleet watch watches, from its fleet file; empty watches COM1 alone.
+    std::vector<FleetProjector> fleet;
     // The status queries a watch asks, in order.
     std::vector<std::string> queries;
     // The fleet watch on an MQTT broker.

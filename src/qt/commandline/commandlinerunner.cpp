@@ -7,7 +7,9 @@
 #include "qt/commandline/exchangeoutput.h"
 #include "qt/commandline/portendpoints.h"
 #include "qt/commandline/scriptreader.h"
+#include "qt/commandline/watchoutputs.h"
 #include "qt/commandline/watchprinter.h"
+#include "qt/platform/descriptorlimit.h"
 #include "qt/platform/qtserialport.h"
 #include "qt/platform/qttimer.h"
 #include "qt/platform/standardoutput.h"
@@ -117,12 +119,17 @@ int runCommandLineMode(int argc, char *argv[], const ConsoleOptions &options, Tr
 int runStatusWatch(int argc, char *argv[], const ConsoleOptions &options, TrafficLog *log)
 {
     QCoreApplication app(argc, argv);
-    const std::unique_ptr<StandardOutput> out = standardOutput();
     const PortEndpoints endpoints(options);
-    const bool lone = true;
-    const std::vector<FleetProjector> projectors{FleetProjector{{}, endpoints.endpoint(1), options.settings}};
+    // A lone watch is a fleet of one, on COM1, that names no projector.
+    const bool lone = options.fleet.empty();
+    const std::vector<FleetProjector> projectors =
+        lone ? std::vector<FleetProjector>{FleetProjector{{}, endpoints.endpoint(1), options.settings}}
+             : options.fleet;
+    if (const std::optional<std::string> noRoom = roomForOpenFiles(projectors.size()); noRoom && !lone) {
+        tell(*noRoom);
+        return exitStatus(ExitCode::BadInput);
+    }
     const FleetPlan plan{options.queries, options.watch, options.wait, options.gap};
-
     std::vector<std::unique_ptr<QtSerialPort>> ports;
     std::vector<std::unique_ptr<QtTimer>> timers;
     FleetWatch *watching = nullptr;
@@ -137,28 +144,47 @@ int runStatusWatch(int argc, char *argv[], const ConsoleOptions &options, Traffi
         const std::size_t first = timers.size() - 3;
         return WatchParts{*ports.back(), *timers[first], *timers[first + 1], *timers[first + 2]};
     };
+    FleetWatch fleet(projectors, plan, makeParts, steadyNow);
+    const std::unique_ptr<StandardOutput> out = standardOutput();
     ExitCode ended = ExitCode::AllAnswered;
     std::optional<std::chrono::milliseconds> outputWait;
-    std::unique_ptr<FleetWatch> fleet;
-    WatchPrinter printer(*out, options.json, lone, [&](ExitCode exitCode, const std::string &error) {
-        fleet->stop();
+    const auto endWatch = [&](ExitCode exitCode, const std::string &error) {
+        fleet.stop();
         endRun(ended, exitCode, error, *out, options.json, ports.front()->portName());
+    };
+    std::vector<std::unique_ptr<FleetObserver>> outputs;
+    try {
+        outputs = watchOutputs(options, fleet, tell, endWatch);
+    } catch (const std::runtime_error &error) {
+        tell(error.what());
+        return exitStatus(ExitCode::BadInput);
+    }
+    WatchPrinter printer(*out, options.json, lone, [&](ExitCode exitCode, const std::string &error) {
+        // Standard output failing leaves the other outputs fed; alone, it ends the watch.
+        if (exitCode == ExitCode::WriteFailed && !outputs.empty()) {
+            tell(error.substr(0, error.find(';')) + "; the other outputs go on");
+            return;
+        }
+        endWatch(exitCode, error);
     });
-    fleet = std::make_unique<FleetWatch>(projectors, plan, makeParts, steadyNow,
-                                         std::vector<FleetObserver *>{&printer});
-    watching = fleet.get();
+    fleet.addObserver(printer);
+    for (const std::unique_ptr<FleetObserver> &output : outputs)
+        fleet.addObserver(*output);
+    watching = &fleet;
     try {
         const StopSignals stopSignals([&] {
-            fleet->stop();
+            fleet.stop();
             outputWait = StoppedOutputWait;
             QCoreApplication::exit();
         });
-        QTimer::singleShot(0, &app, [&fleet] { fleet->start(); });
+        QTimer::singleShot(0, &app, [&fleet] { fleet.start(); });
         QCoreApplication::exec();
     } catch (const std::runtime_error &error) {
         tell(error.what());
         return exitStatus(ExitCode::PortFailed);
     }
+    fleet.stop();
     watching = nullptr;
-    return exitAfterOutput(*out, ended, outputWait);
+    const int exitCode = exitAfterOutput(*out, ended, outputWait);
+    return out->failed() && ended != ExitCode::WriteFailed ? exitStatus(withWriteFailure(ended)) : exitCode;
 }

@@ -5,6 +5,7 @@
 #include "qt/commandline/exchangeoutput.h"
 #include "wire/valuekeys.h"
 
+#include <QEventLoop>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -18,26 +19,48 @@ QString latin1(const std::string &bytes)
 }
 } // namespace
 
-MqttBridge::MqttBridge(MqttClient &client, MqttBridgeSettings settings, Command command)
-    : m_client(client), m_settings(std::move(settings)), m_topics(m_settings.base),
+MqttBridge::MqttBridge(const MqttOptions &options, std::vector<std::string> queries, Command command,
+                       MqttClient::Notice notice, MqttClient::Notice fatal)
+    : m_options(options), m_queries(std::move(queries)), m_topics(options.base),
+      m_client(MqttConnection{options.url, options.password, options.caFile, m_topics.bridgeAvailability(),
+                              Offline},
+               std::move(notice)),
       m_command(std::move(command))
 {
+    m_client.setOnFatal(std::move(fatal));
+    m_client.setOnMessage([this](const std::string &topic, const std::string &payload, bool retained) {
+        received(topic, payload, retained);
+    });
     m_client.setRetained(m_topics.bridgeAvailability(), Online);
     m_client.subscribe(m_topics.pressFilter());
     m_client.subscribe(m_topics.sendFilter());
+    m_client.start();
+}
+
+// The watch is over by now: a short loop of its own lets the broker take the bridge's last word.
+MqttBridge::~MqttBridge()
+{
+    QEventLoop loop;
+    bool stopped = false;
+    m_client.stop([&] {
+        stopped = true;
+        loop.quit();
+    });
+    if (!stopped)
+        loop.exec();
 }
 
 void MqttBridge::projectorAdded(const FleetProjector &projector)
 {
     m_client.setRetained(m_topics.availability(projector.name), Offline);
-    if (!m_settings.discoveryPrefix.empty())
+    if (!m_options.discoveryPrefix.empty())
         publishDiscovery(projector.name);
 }
 
 void MqttBridge::publishDiscovery(const std::string &projector)
 {
     for (const auto &[topic, config] :
-         discoveryConfigs(m_settings.discoveryPrefix, m_settings.base, projector, m_settings.queries))
+         discoveryConfigs(m_options.discoveryPrefix, m_options.base, projector, m_queries))
         m_client.setRetained(topic, config.toStdString());
 }
 
@@ -77,7 +100,7 @@ void MqttBridge::received(const std::string &topic, const std::string &payload, 
                "a retained message is not taken: the broker would give it again on every connect");
         return;
     }
-    const RemoteCommand command = remoteCommand(incoming->inbox, payload, m_settings.allowSend);
+    const RemoteCommand command = remoteCommand(incoming->inbox, payload, m_options.allowSend);
     if (!command.refusal.empty()) {
         refuse(projector, topic, command.refusal);
         return;

@@ -2,6 +2,7 @@
 
 #include "console/fleetobserver.h"
 #include "console/mqtttopics.h"
+#include "qt/commandline/mqttoptions.h"
 #include "qt/mqtt/mqttclient.h"
 
 #include <functional>
@@ -9,25 +10,23 @@
 #include <string>
 #include <vector>
 
-// What the bridge publishes and takes, besides the broker.
-struct MqttBridgeSettings
-{
-    std::string base{MqttTopics::DefaultBase};
-    std::string discoveryPrefix; // empty: no discovery configs
-    bool allowSend = false;
-    std::vector<std::string> queries; // the status queries the watch asks
-};
-
 // The fleet on MQTT: each projector's values as retained topics, its availability and the bridge's,
 // Home Assistant discovery configs, and presses and free-form commands back into the fleet, each
-// refusal told on the projector's error topic.
+// refusal told on the projector's error topic. It connects as soon as it is made, and its end sets the
+// bridge offline and disconnects cleanly, waiting for that no longer than MqttClient::StopWait.
 class MqttBridge : public FleetObserver
 {
 public:
     // Queues a command for a projector; nullopt when it is queued, else why not.
     using Command = std::function<std::optional<std::string>(const std::string &projector, std::string text)>;
 
-    MqttBridge(MqttClient &client, MqttBridgeSettings settings, Command command);
+    // queries: those the watch asks. fatal: the broker refused the console, or TLS failed, before it was
+    // ever connected.
+    MqttBridge(const MqttOptions &options, std::vector<std::string> queries, Command command,
+               MqttClient::Notice notice, MqttClient::Notice fatal);
+    ~MqttBridge() override;
+    MqttBridge(const MqttBridge &) = delete;
+    MqttBridge &operator=(const MqttBridge &) = delete;
 
     void projectorAdded(const FleetProjector &projector) override;
     void lineChanged(const std::string &projector, bool connected, const std::string &reason) override;
@@ -35,15 +34,16 @@ public:
     void roundEnded(const std::string &projector, bool answered) override;
     void commanded(const std::string &projector, const Exchange &exchange) override;
 
-    // A message on a topic the bridge subscribed to.
-    void received(const std::string &topic, const std::string &payload, bool retained);
+    bool connected() const { return m_client.connected(); }
 
 private:
+    void received(const std::string &topic, const std::string &payload, bool retained);
     void publishDiscovery(const std::string &projector);
     void refuse(const std::string &projector, const std::string &topic, const std::string &why);
 
-    MqttClient &m_client;
-    MqttBridgeSettings m_settings;
+    MqttOptions m_options;
+    std::vector<std::string> m_queries;
     MqttTopics m_topics;
+    MqttClient m_client;
     Command m_command;
 };

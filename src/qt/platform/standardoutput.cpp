@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QElapsedTimer>
@@ -12,6 +13,11 @@
 StandardOutput::StandardOutput(int descriptor) : m_descriptor(descriptor)
 {
     keepPipeSignalFromThisThread();
+    // Only a pipe or a socket has a reader that may stop reading; a terminal's description is the
+    // shell's too, and is left as it is.
+    struct stat status = {};
+    if (::fstat(m_descriptor, &status) != 0 || !(S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode)))
+        return;
     m_savedFlags = ::fcntl(m_descriptor, F_GETFL);
     if (m_savedFlags != -1)
         ::fcntl(m_descriptor, F_SETFL, m_savedFlags | O_NONBLOCK);
