@@ -1,3 +1,4 @@
+#include "loopbacklistener.h"
 #include "mosquittobroker.h"
 
 #include <csignal>
@@ -23,7 +24,8 @@ struct Simulator
 
     Simulator()
     {
-        process.start(QStringLiteral(TAVO_PROJECTOR_SIM), {"--listen", "127.0.0.1:0", "--delay", "0"});
+        process.start(QStringLiteral(TAVO_PROJECTOR_SIM),
+                      {"--listen", "127.0.0.1:0", "--delay", "0", "--verbose"});
         process.waitForReadyRead(StartMs);
         endpoint = QString::fromLatin1(process.readLine()).trimmed();
     }
@@ -43,12 +45,24 @@ struct Fleet
     MosquittoBroker broker;
     QProcess console;
 
+    // A projector whose server is not there: nothing listens on its port.
+    const std::uint16_t gonePort = freeLoopbackPort();
+
     QString fleetFile()
     {
         QFile file(dir.filePath("fleet"));
         file.open(QIODevice::WriteOnly);
-        file.write(QStringLiteral("hall-a %1\nlab.2 %2 19200\n").arg(hall.endpoint, lab.endpoint).toUtf8());
+        file.write(QStringLiteral("hall-a %1\nlab.2 %2 19200\ngone tcp://127.0.0.1:%3\n")
+                       .arg(hall.endpoint, lab.endpoint)
+                       .arg(gonePort)
+                       .toUtf8());
         return file.fileName();
+    }
+
+    void publish(const QString &topic, const QByteArray &payload)
+    {
+        QProcess::execute("mosquitto_pub",
+                          {"-p", QString::number(broker.port()), "-t", topic, "-m", payload});
     }
 
     void start(const QStringList &extra = {}, const QString &password = {})
@@ -98,11 +112,36 @@ private slots:
         QVERIFY(watch.waitFor("tavo/lab.2/availability", "online"));
         QVERIFY(watch.waitFor("tavo/bridge/availability", "online"));
         QVERIFY(!watch.latest("homeassistant/button/tavo_2fhall-a/power_on/config").isNull());
-        QProcess::execute("mosquitto_pub", {"-p", QString::number(fleet.broker.port()), "-t",
-                                            "tavo/hall-a/press", "-m", "power_on"});
+        fleet.publish("tavo/hall-a/press", "power_on");
         QVERIFY(watch.waitFor("tavo/hall-a/power_state", "\"count_down\"", TwoRoundsMs));
         QCOMPARE(field(watch.latest("tavo/hall-a/reply"), "sent"), "C00");
         QCOMPARE(watch.latest("tavo/lab.2/power_state"), "\"standby\"");
+    }
+
+    // Refused presses come back as errors, and their projector's line carries nothing of them.
+    void refusalsSendNothing()
+    {
+        Fleet fleet;
+        QVERIFY(fleet.broker.start());
+        BrokerWatch watch(fleet.broker.port(), {"tavo/+/error", "tavo/hall-a/availability"});
+        fleet.start();
+        QVERIFY(watch.waitFor("tavo/hall-a/availability", "online"));
+        fleet.publish("tavo/hall-a/press", "volume_up");
+        fleet.publish("tavo/hall-a/send", "C00");
+        fleet.publish("tavo/gone/press", "power_on");
+        QVERIFY(watch.waitFor("tavo/gone/error", R"({"error":"not connected","topic":"tavo/gone/press"})"));
+        QByteArrayList hallErrors;
+        for (const BrokerWatch::Message &message : watch.messages()) {
+            if (message.topic == "tavo/hall-a/error")
+                hallErrors << field(message.payload, "error");
+        }
+        QCOMPARE(hallErrors.size(), 2);
+        QVERIFY(hallErrors[0].contains("press-and-hold"));
+        QVERIFY(hallErrors[1].contains("--mqtt-allow-send"));
+        QTest::qWait(WatchSeconds * 1000);
+        const QByteArray line = fleet.hall.process.readAllStandardError();
+        QVERIFY(line.contains("RX C R 0 CR"));
+        QVERIFY2(!line.contains("RX C 0 9") && !line.contains("RX C 0 0"), line.constData());
     }
 
     // The broker killed and started again: configs, values and availability are back within two rounds.
