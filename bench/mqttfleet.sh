@@ -25,13 +25,13 @@ free_port() { python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1
 ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
 rss_mb() { awk '/VmRSS/ { printf "%.1f", $2 / 1024 }' "/proc/$1/status"; }
 
-# The simulators: one process serving every projector, each on its own port, each line logged with its time.
-base_port=$(( 20000 + RANDOM % 20000 ))
-"$build/src/tavo-projector-sim" --listen "127.0.0.1:$base_port" --count "$count" --verbose \
+# The simulators: one process serving every projector, each on a free port of its own, each line logged with its time.
+"$build/src/tavo-projector-sim" --listen 127.0.0.1:0 --count "$count" --verbose \
     > "$work/endpoints" 2> "$work/simulator.log" &
 pids+=($!)
-for _ in $(seq 100); do [ "$(wc -l < "$work/endpoints")" -ge "$count" ] && break; sleep 0.1; done
-[ "$(wc -l < "$work/endpoints")" -ge "$count" ] || { echo "mqttfleet: the simulators did not start" >&2; exit 1; }
+for _ in $(seq 300); do [ "$(wc -l < "$work/endpoints")" -ge "$count" ] && break; sleep 0.1; done
+[ "$(wc -l < "$work/endpoints")" -ge "$count" ] ||
+    { echo "mqttfleet: $(wc -l < "$work/endpoints") of $count simulators started" >&2; cat "$work/simulator.log" >&2; exit 1; }
 awk '{ printf "p%03d %s\n", NR, $1 }' "$work/endpoints" > "$work/fleet"
 
 # The console's CPU and RSS over the window after it settled; prints "cpu% rss".
@@ -42,7 +42,7 @@ measure() {
     t0=$(now); c0=$(ticks "$pid")
     sleep "$window"
     t1=$(now); c1=$(ticks "$pid")
-    echo "$(awk -v c="$((c1 - c0))" -v hz="$(getconf CLK_TCK)" -v t="$(awk -v a="$t1" -v b="$t0" 'BEGIN { print a - b }')" \
+    echo "$(awk -v c="$((c1 - c0))" -v hz="$(getconf CLK_TCK)" -v t="$(awk -v a="$t1" -v b="$t0" 'BEGIN { printf "%.3f", a - b }')" \
         'BEGIN { printf "%.2f", 100 * c / hz / t }') $(rss_mb "$pid")"
 }
 
@@ -78,7 +78,7 @@ for i in $(seq "$presses"); do
 done
 sleep 1
 
-awk -v start="$started" -v period="$period" -v from="$(awk -v m="$measured" -v w="$window" 'BEGIN { print m - w }')" \
+awk -v start="$started" -v period="$period" -v from="$(awk -v m="$measured" -v w="$window" 'BEGIN { printf "%.3f", m - w }')" \
     -v to="$measured" '
     $1 < start + period { first++; if (!f0) f0 = $1; f1 = $1 }
     $1 >= from && $1 < to { idle++ }
@@ -88,10 +88,11 @@ awk -v start="$started" -v period="$period" -v from="$(awk -v m="$measured" -v w
         printf "idle: %.2f messages/s over %d s\n", idle / (to - from), to - from
     }' "$work/messages"
 
-# Each press's time at the broker against its bytes' time on the simulated line.
-grep ' RX C 1 E CR' "$work/simulator.log" | awk '{ print $1 }' | while read -r clock; do
-    date -d "today $clock" +%s.%N
-done > "$work/arrivals"
+# Each press's time at the broker against its bytes' time on the simulated line (the time stands before RX).
+grep ' RX C 1 E CR' "$work/simulator.log" | awk '{ for (i = 1; i < NF; i++) if ($(i + 1) == "RX") print $i }' |
+    while read -r clock; do
+        date -d "today $clock" +%s.%N
+    done > "$work/arrivals"
 paste <(awk '{ print $1 }' "$work/presses") "$work/arrivals" | awk 'NF == 2 { printf "%.1f\n", ($2 - $1) * 1000 }' |
     sort -n | awk '
     { latency[++n] = $1 }
