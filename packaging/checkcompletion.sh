@@ -11,4 +11,5 @@ expect()
 program=$2 failed=0
 expect "--com1 --com2" --co
 expect "rfc2217://" --com1 r
+expect "mqtts://" --mqtt mqtts
 exit $failed
