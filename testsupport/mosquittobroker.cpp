@@ -14,7 +14,6 @@
 
 namespace {
 constexpr std::chrono::milliseconds StartWait{5000};
-constexpr std::chrono::milliseconds StopWait{2000};
 constexpr std::chrono::milliseconds ProbeGap{20};
 // mosquitto_sub: whether retained, the topic, the payload; one message a line.
 const QString WatchFormat = QStringLiteral("%r %t %p");
@@ -81,15 +80,8 @@ bool MosquittoBroker::start()
 
 void MosquittoBroker::stop(bool kill)
 {
-    if (!m_process || m_process->state() == QProcess::NotRunning)
-        return;
-    if (kill)
-        m_process->kill();
-    else
-        m_process->terminate();
-    if (!m_process->waitForFinished(int(StopWait.count())))
-        m_process->kill();
-    m_process->waitForFinished(int(StopWait.count()));
+    if (m_process)
+        stopProgram(*m_process, kill);
 }
 
 QString MosquittoBroker::output() const

@@ -11,7 +11,6 @@
 
 namespace {
 constexpr std::chrono::milliseconds StartWait{5000};
-constexpr std::chrono::milliseconds StopWait{2000};
 constexpr std::chrono::milliseconds ProbeGap{20};
 
 // One connection per accepter. No mDNS, no UUCP lock directory, no root.
@@ -72,12 +71,8 @@ bool Ser2net::start()
 
 void Ser2net::stop()
 {
-    if (!m_process)
-        return;
-    m_process->terminate();
-    if (!m_process->waitForFinished(int(StopWait.count())))
-        m_process->kill();
-    m_process->waitForFinished(int(StopWait.count()));
+    if (m_process)
+        stopProgram(*m_process);
 }
 
 QString Ser2net::output() const
