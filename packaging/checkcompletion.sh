@@ -9,7 +9,37 @@ expect()
     [[ ${COMPREPLY[*]} == "$1" ]] || { echo "'${*:2}' offers '${COMPREPLY[*]}', not '$1'" && failed=1; }
 }
 program=$2 failed=0
+help=$("$program" --help)
+
 expect "--com1 --com2" --co
 expect "rfc2217://" --com1 r
-expect "mqtts://" --mqtt mqtts
+expect "auto" --com2 a
+
+files=$(mktemp -d)
+trap 'rm -rf "$files"' EXIT
+touch "$files/hall.fleet" "$files/hall.script" "$files/other"
+for option in --script --log --fleet --mqtt-ca --mqtt-password-file; do
+    expect "$files/hall.fleet $files/hall.script" $option "$files/hall"
+done
+
+expect 'CR0 CR1 CR3 CR4 CR6 CR7 CR9 CRA CR\ PRESSURE' --watch 5 --query ""
+expect 'CR\ PRESSURE' --query 'CR\ P'
+expect "CRA" --query CRA
+# The codes offered are those --help names.
+for code in CR0 CR1 CR3 CR4 CR6 CR7 CR9 CRA "CR PRESSURE"; do
+    [[ $(tr -s ' \n' ' ' <<<"$help") == *"$code"* ]] || { echo "--help does not name $code" && failed=1; }
+done
+
+expect "9600 19200" --speed ""
+expect "19200" --speed 1
+
+# Every other option that takes a value (--watch, --wait, --log-max, --send, --gap ...) gets nothing: no
+# list knows a number, a text or a URL.
+for option in $(grep -o -- '--[a-z0-9-]* <' <<<"$help" | tr -d '<'); do
+    case $option in
+    --com1 | --com2 | --script | --log | --fleet | --mqtt-ca | --mqtt-password-file | --query | --speed) ;;
+    *) expect "" $option "" ;;
+    esac
+done
+expect "--json" --simulate --js
 exit $failed

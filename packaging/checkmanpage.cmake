@@ -1,6 +1,6 @@
-# cmake -DPROGRAM=... -DPAGE=....1 [-DREADME=README.md] -P checkmanpage.cmake: the man page renders
-# without a warning and documents every option the program's --help offers; with the README, the page
-# and the README both name every kind of endpoint --help offers.
+# cmake -DPROGRAM=... -DPAGE=....1 [-DGUIDE=docs/network.md] -P checkmanpage.cmake: the man page renders
+# without a warning and documents every option the program's --help offers; with the guide, the page
+# and the guide both name every kind of endpoint --help offers.
 execute_process(COMMAND ${PROGRAM} --help OUTPUT_VARIABLE help RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
     message(FATAL_ERROR "${PROGRAM} --help ended with ${status}")
@@ -19,17 +19,17 @@ if(missing)
     message(FATAL_ERROR "${PAGE} does not document: ${missing}")
 endif()
 
-# The console's kinds of endpoint, as its --help names them, in the page and in the README.
-if(README)
-    file(READ ${README} readme)
+# The console's kinds of endpoint, as its --help names them, in the page and in the guide.
+if(GUIDE)
+    file(READ ${GUIDE} guide)
     string(REGEX MATCHALL "[a-z0-9]+://HOST:PORT" kinds "${help}")
     list(REMOVE_DUPLICATES kinds)
     foreach(kind IN LISTS kinds)
         string(REPLACE "://HOST:PORT" "" scheme "${kind}")
         string(FIND "${roff}" "\\fB${scheme}://\\fR" inPage)
-        string(FIND "${readme}" "`${kind}`" inReadme)
-        if(inPage EQUAL -1 OR inReadme EQUAL -1)
-            message(FATAL_ERROR "${PAGE} or ${README} does not name the endpoint ${kind}")
+        string(FIND "${guide}" "`${kind}`" inGuide)
+        if(inPage EQUAL -1 OR inGuide EQUAL -1)
+            message(FATAL_ERROR "${PAGE} or ${GUIDE} does not name the endpoint ${kind}")
         endif()
     endforeach()
 endif()

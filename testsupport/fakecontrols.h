@@ -7,6 +7,7 @@
 #include <string>
 
 // The window's controls for tests: the designed captions and visibility, and what handlers did to them.
+// A name that is not in the control table aborts the test, so a typo cannot pass by being repeated.
 class FakeControls : public Controls
 {
 public:
@@ -16,7 +17,7 @@ public:
     void setCaption(std::string_view control, const std::string &caption) override;
     bool visible(std::string_view control) const override;
     void setVisible(std::string_view control, bool visible) override;
-    void select(std::string_view option) override { selected.insert(std::string(option)); }
+    void select(std::string_view option) override;
     std::string text(std::string_view textBox) const override { return caption(textBox); }
     void setText(std::string_view textBox, const std::string &text) override { setCaption(textBox, text); }
 

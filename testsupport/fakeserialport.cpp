@@ -31,6 +31,8 @@ void FakeSerialPort::Output(const std::string &bytes)
 {
     if (!m_open)
         throw SerialError(SerialError::PortNotOpen, portName() + ": port is not open");
+    if (refusesWrites)
+        throw SerialError(SerialError::LineBusy, portName() + ": the line is not taking data");
     log.push_back("Output " + bytes);
     written += bytes;
     writes.push_back(bytes);

@@ -19,6 +19,10 @@ public:
     std::string Input() override;
     int CommEvent() const override { return m_event; }
     std::string portName() const override;
+    void noReply(const std::string &command, std::chrono::milliseconds waited) override
+    {
+        noReplies.push_back(command + " " + std::to_string(waited.count()));
+    }
 
     // Characters arriving from the projector, raising OnComm once.
     void deliver(const std::string &bytes);
@@ -31,9 +35,11 @@ public:
 
     std::set<int> failingPorts; // opening these fails with "no such device"
     bool opensLater = false;    // an open returns at once and completes at finishOpening()
+    bool refusesWrites = false; // every write fails, the port staying open, as a line that takes no data
     std::string written;        // every byte that reached the line, in order
     std::vector<std::string> writes;
-    std::vector<std::string> log; // "CommPort 1", "Settings 19200,N,8,1", "PortOpen 1", "Output ..."
+    std::vector<std::string> log;       // "CommPort 1", "Settings 19200,N,8,1", "PortOpen 1", "Output ..."
+    std::vector<std::string> noReplies; // each command told unanswered, and the ms it waited: "CR0\r 500"
 
 private:
     int m_commPort = 1;

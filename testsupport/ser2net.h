@@ -8,7 +8,8 @@
 #include <QTemporaryDir>
 
 // ser2net in front of a serial device the test holds, on free ports of 127.0.0.1: one accepter speaks
-// RFC 2217, the other plain TCP. Stopped at the end.
+// RFC 2217, the other plain TCP. Stopped at the end. The first start lets the kernel choose the ports as
+// ser2net binds them, so tests running side by side never race for one; a later start takes them again.
 class Ser2net
 {
 public:
@@ -29,12 +30,18 @@ public:
     bool start();
     void stop();
 
+    // Known once it has started.
     std::uint16_t rfc2217Port() const { return m_rfc2217Port; }
     std::uint16_t tcpPort() const { return m_tcpPort; }
     // What it said on its way, for a failure's message.
     QString output() const;
 
 private:
+    // Both accepters' ports, once ser2net listens on them.
+    bool learnPorts();
+
+    std::string m_device;
+    bool m_kickOldUser;
     QTemporaryDir m_dir;
     std::unique_ptr<QProcess> m_process;
     std::uint16_t m_rfc2217Port = 0;

@@ -1,12 +1,6 @@
 #include "console/commandlinemode.h"
 
-#include "console/messagebox.h"
 #include "console/startport.h"
-
-std::string CommandLineMode::failureText(const SerialError &error)
-{
-    return error.description() + " " + errorNumberText(error.number());
-}
 
 CommandLineMode::CommandLineMode(SerialPort &port, ExchangeEngine &engine, CommandSource &texts,
                                  std::string settings, Report report, Finished finished)
@@ -15,11 +9,11 @@ CommandLineMode::CommandLineMode(SerialPort &port, ExchangeEngine &engine, Comma
 {
     m_texts.setOnReady([this] { textReady(); });
     m_engine.setOnFailed(
-        [this](const SerialError &error) { finish(ExitCode::PortFailed, failureText(error)); });
+        [this](const SerialError &error) { finish(ExitCode::PortFailed, portFailureText(error)); });
     m_port.setOnLost([this](const SerialError &error) {
         if (const std::optional<Exchange> partial = m_engine.abandon())
             tally(*partial);
-        finish(ExitCode::PortFailed, failureText(error));
+        finish(ExitCode::PortFailed, portFailureText(error));
     });
 }
 
@@ -28,7 +22,7 @@ void CommandLineMode::start()
     try {
         openStartPort(m_port, m_settings);
     } catch (const SerialError &error) {
-        finish(ExitCode::PortFailed, failureText(error));
+        finish(ExitCode::PortFailed, portFailureText(error));
         return;
     }
     sendNext();

@@ -25,9 +25,6 @@ public:
     CommandLineMode(const CommandLineMode &) = delete;
     CommandLineMode &operator=(const CommandLineMode &) = delete;
 
-    // A port's failure in the words of the window's message box, on one line.
-    static std::string failureText(const SerialError &error);
-
     // Opens the port and sends the first text; the rest follows as the replies come.
     void start();
 

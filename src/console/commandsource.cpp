@@ -1,7 +1,12 @@
 #include "console/commandsource.h"
 
+#include <utility>
+
 namespace {
 constexpr char CommentMark = '#';
+constexpr std::string_view LineEnds = "\n\r";
+constexpr std::string_view Blanks = " \t";
+constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
 } // namespace
 
 void CommandSource::add(std::string text)
@@ -12,7 +17,11 @@ void CommandSource::add(std::string text)
 void CommandSource::feed(std::string_view bytes)
 {
     while (!m_ended && !bytes.empty()) {
-        const std::size_t end = bytes.find('\n');
+        if (std::exchange(m_afterCr, false) && bytes.front() == '\n') {
+            bytes.remove_prefix(1);
+            continue;
+        }
+        const std::size_t end = bytes.find_first_of(LineEnds);
         m_partial.append(bytes.substr(0, end));
         if (m_partial.size() > LineLimitBytes) {
             m_partial.clear();
@@ -22,6 +31,7 @@ void CommandSource::feed(std::string_view bytes)
         }
         if (end == std::string_view::npos)
             return;
+        m_afterCr = bytes[end] == '\r';
         line(m_partial);
         m_partial.clear();
         bytes.remove_prefix(end + 1);
@@ -61,10 +71,10 @@ std::optional<std::string> CommandSource::take()
 
 void CommandSource::line(std::string_view text)
 {
-    ++m_lines;
-    if (!text.empty() && text.back() == '\r')
-        text.remove_suffix(1);
-    if (text.empty() || text.front() == CommentMark)
+    if (++m_lines == 1 && text.starts_with(ByteOrderMark))
+        text.remove_prefix(ByteOrderMark.size());
+    const std::size_t first = text.find_first_not_of(Blanks);
+    if (first == std::string_view::npos || text[first] == CommentMark)
         return;
     m_ready.emplace_back(text);
     ready();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/bytelink.h"
+
 #include <cstddef>
 #include <deque>
 #include <functional>
@@ -12,13 +14,15 @@
 class CommandSource
 {
 public:
-    // The longest script line kept; a longer one stops the run rather than growing without end.
-    static constexpr std::size_t LineLimitBytes = 64 * 1024;
+    // The longest command: with its CR it fills the link's write queue. A longer script line stops the
+    // run as bad input rather than growing without end or failing at the port.
+    static constexpr std::size_t LineLimitBytes = ByteLink::WriteQueueLimit - 1;
 
     // One command, sent as given, even blank.
     void add(std::string text);
-    // Script bytes as they arrive: one command per line. Blank lines and lines starting with '#' are
-    // skipped, and a CR before the line feed is no part of the command.
+    // Script bytes as they arrive: one command per line, a line ended by LF, CR or CR LF. Lines blank
+    // but for spaces and tabs, lines whose first other character is '#', and a UTF-8 byte-order mark
+    // at the start are skipped; a command keeps its other bytes as given.
     void feed(std::string_view bytes);
     // No more input comes; a last line without its line feed is still a command.
     void end();
@@ -48,6 +52,8 @@ private:
     std::deque<std::string> m_ready;
     std::string m_partial;
     std::size_t m_lines = 0;
+    // The last line ended with a CR, so an LF coming next ends no line of its own.
+    bool m_afterCr = false;
     bool m_ended = false;
     std::optional<std::string> m_failure;
     std::function<void()> m_onReady;

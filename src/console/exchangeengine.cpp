@@ -61,6 +61,7 @@ void ExchangeEngine::tick()
 {
     switch (m_state) {
     case State::Awaiting:
+        m_port.noReply(frameCommand(EmptyCommandPrefix, *m_text), m_wait);
         complete();
         return;
     case State::Late:

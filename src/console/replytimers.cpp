@@ -5,8 +5,10 @@
 
 void Form1::Timer2_Timer()
 {
-    if (m_fields.AwaitingReply == 1)
+    if (m_fields.AwaitingReply == 1) {
         m_p.controls.setCaption("Label12", std::string(NoReplyTrace));
+        m_p.MSComm1.noReply(m_fields.LastCommand, m_p.Timer2.interval());
+    }
     m_p.Timer2.setEnabled(false);
     m_fields.ReceiveBuffer.clear();
     m_fields.AwaitingReply = 0;

@@ -1,5 +1,6 @@
 #include "console/centring.h"
 #include "console/form1.h"
+#include "console/messagebox.h"
 #include "console/startport.h"
 #include "console/windowheights.h"
 #include "link/linesettings.h"
@@ -28,6 +29,11 @@ void openStartPort(SerialPort &port, const std::string &settings)
     port.setCommPort(1);
     port.setSettings(settings);
     port.setPortOpen(true);
+}
+
+std::string portFailureText(const SerialError &error)
+{
+    return error.description() + " " + errorNumberText(error.number());
 }
 
 void Form1::Command16_Click()

@@ -1,6 +1,5 @@
 #include "console/statuswatch.h"
 
-#include "console/commandlinemode.h"
 #include "console/startport.h"
 
 #include <algorithm>
@@ -25,9 +24,9 @@ StatusWatch::StatusWatch(std::string name, SerialPort &port, ExchangeEngine &eng
     });
     m_engine.setOnFailed([this](const SerialError &error) {
         m_port.setPortOpen(false);
-        failed(CommandLineMode::failureText(error));
+        failed(portFailureText(error));
     });
-    m_port.setOnLost([this](const SerialError &error) { failed(CommandLineMode::failureText(error)); });
+    m_port.setOnLost([this](const SerialError &error) { failed(portFailureText(error)); });
 }
 
 void StatusWatch::start()
@@ -57,10 +56,13 @@ void StatusWatch::open()
         openStartPort(m_port, m_plan.settings);
     } catch (const SerialError &error) {
         m_opening = false;
-        failed(CommandLineMode::failureText(error));
+        failed(portFailureText(error));
         return;
     }
     m_opening = false;
+    // An open that completes later is told by portChanged(); the round timer looks too, in case the
+    // platform does not tell.
+    m_round.setEnabled(true);
     portChanged();
 }
 
@@ -116,6 +118,10 @@ std::optional<std::string> StatusWatch::command(std::string text)
 
 void StatusWatch::beginRound()
 {
+    if (m_state == State::Opening) {
+        portChanged();
+        return;
+    }
     // A round still asking when the next is due lets it go: the line sets the pace.
     if (m_state != State::Open || m_inRound)
         return;

@@ -1,10 +1,59 @@
 #include "link/loggedlink.h"
 
 #include "link/trafficline.h"
+#include "wire/framing.h"
+#include "wire/statusdecoding.h"
+#include "wire/statusqueries.h"
+#include "wire/trace.h"
+
+#include <array>
+#include <cstdio>
+#include <utility>
 
 namespace {
 // What a raw TCP link's log says in place of settings it never sends.
 constexpr const char *ServerSpeed = "the server's own speed";
+constexpr char ReplyEnd = '\r';
+// A status reply is under 64 bytes: one that runs longer without its CR is no status reply.
+constexpr std::size_t StatusReplyLimit = TrafficByteLimit;
+
+struct ValueUnit
+{
+    std::string_view query;
+    std::string_view unit;
+};
+constexpr std::array<ValueUnit, 3> ValueUnits = {{
+    {StatusQuery::LampHours, "h"},
+    {StatusQuery::Temperatures, "°C"},
+    {StatusQuery::Pressure, "hPa"},
+}};
+
+std::string number(double value)
+{
+    std::array<char, 32> text{};
+    std::snprintf(text.data(), text.size(), "%g", value);
+    return text.data();
+}
+
+// What a status reply means, as the log shows it: a name or text, or numbers and their unit; nothing
+// when no table or reading knows the reply. query is framed, its CR last.
+std::string valueText(std::string_view query, const StatusValue &value)
+{
+    std::string text;
+    if (const auto *name = std::get_if<std::string>(&value))
+        return *name;
+    if (const auto *single = std::get_if<double>(&value))
+        text = number(*single);
+    if (const auto *several = std::get_if<std::vector<double>>(&value)) {
+        for (const double each : *several)
+            text.append(text.empty() ? "" : " ").append(number(each));
+    }
+    for (const ValueUnit &row : ValueUnits) {
+        if (query == frameCommand({}, row.query) && !text.empty())
+            text.append(" ").append(row.unit);
+    }
+    return text;
+}
 } // namespace
 
 LoggedLink::LoggedLink(std::unique_ptr<ByteLink> inner, TrafficLog &log, std::string portName)
@@ -53,12 +102,32 @@ void LoggedLink::write(const std::string &bytes)
 {
     m_inner->write(bytes);
     m_log.write("TX", m_portName, trafficBytes(bytes));
+    m_query.reset();
+    m_reply.clear();
+    if (isStatusQuery(bytes))
+        m_query = bytes;
 }
 
 std::string LoggedLink::readAll()
 {
     std::string bytes = m_inner->readAll();
     if (!bytes.empty())
-        m_log.write("RX", m_portName, trafficBytes(bytes));
+        m_log.write("RX", m_portName, trafficBytes(bytes) + valueOfReply(bytes));
     return bytes;
+}
+
+std::string LoggedLink::valueOfReply(const std::string &bytes)
+{
+    if (!m_query)
+        return {};
+    const std::size_t end = bytes.find(ReplyEnd);
+    m_reply.append(bytes, 0, end == std::string::npos ? bytes.size() : end + 1);
+    if (end == std::string::npos) {
+        if (m_reply.size() > StatusReplyLimit)
+            m_query.reset();
+        return {};
+    }
+    const std::string query = *std::exchange(m_query, std::nullopt);
+    const std::string text = valueText(query, decodeValue(query, m_reply, renderTrace(m_reply)));
+    return text.empty() ? std::string() : " = " + text;
 }

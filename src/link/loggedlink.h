@@ -4,10 +4,12 @@
 #include "link/trafficlog.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 
 // A byte link that writes everything it carries, and every open, close, loss and failed open, to the
-// traffic log under its port's name.
+// traffic log under its port's name. The RX line that completes the reply to a status query also says
+// what the reply means ("= standby", "= 1234 h").
 class LoggedLink : public ByteLink
 {
 public:
@@ -23,7 +25,13 @@ public:
     bool appliesLineSettings() const override { return m_inner->appliesLineSettings(); }
 
 private:
+    // " = VALUE" when bytes complete the reply to the status query last sent, else nothing.
+    std::string valueOfReply(const std::string &bytes);
+
     std::unique_ptr<ByteLink> m_inner;
     TrafficLog &m_log;
     std::string m_portName;
+    // The status query last sent, while its reply has not reached its CR, and the reply so far.
+    std::optional<std::string> m_query;
+    std::string m_reply;
 };

@@ -3,6 +3,7 @@
 #include "link/lineevents.h"
 #include "link/serialerror.h"
 
+#include <chrono>
 #include <functional>
 #include <string>
 
@@ -30,6 +31,12 @@ public:
     virtual int CommEvent() const = 0;
     // The selected port's name in messages: "COM1 (/dev/ttyUSB0)"; for auto, the device it was chosen as.
     virtual std::string portName() const = 0;
+    // No reply to `command` (as it went out) came within `waited`: for the traffic log; nothing on the line.
+    virtual void noReply(const std::string &command, std::chrono::milliseconds waited)
+    {
+        static_cast<void>(command);
+        static_cast<void>(waited);
+    }
 
     // Raised on the UI thread after every arrival of at least one character; arrivals that come before it
     // is raised may be told as one.

@@ -1,5 +1,6 @@
 #include "link/trafficline.h"
 
+#include "wire/oneline.h"
 #include "wire/trace.h"
 
 #include <array>
@@ -56,9 +57,9 @@ std::string trafficLine(std::string_view time, std::string_view event, std::stri
                         std::string_view detail)
 {
     std::string line;
-    line.append(time).append(" ").append(event).append(" ").append(port);
+    line.append(time).append(" ").append(event).append(" ").append(oneLine(port));
     if (!detail.empty())
-        line.append(" ").append(detail);
+        line.append(" ").append(oneLine(detail));
     return line;
 }
 

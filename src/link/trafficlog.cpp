@@ -1,6 +1,7 @@
 #include "link/trafficlog.h"
 
 #include "link/trafficline.h"
+#include "wire/oneline.h"
 
 #include <cstdio>
 #include <utility>
@@ -107,11 +108,15 @@ void TrafficLog::run()
 LogSink::Result TrafficLog::writeLine(const std::string &line)
 {
     const std::optional<std::uint64_t> size = m_sink->size();
-    if (size && *size > 0 && *size + line.size() > m_fileLimit) {
+    // A line longer than a whole file is cut to fit one, its newline kept, so no file passes the limit.
+    const bool cut = size && line.size() > m_fileLimit;
+    const std::string fitted = cut ? line.substr(0, std::size_t(m_fileLimit) - 1) + '\n' : std::string();
+    const std::string &shown = cut ? fitted : line;
+    if (size && *size > 0 && *size + shown.size() > m_fileLimit) {
         if (std::optional<std::string> reason = m_sink->startAfresh())
             return {LogSink::Result::Outcome::Failed, std::move(*reason)};
     }
-    return m_sink->write(line, m_giveUp);
+    return m_sink->write(shown, m_giveUp);
 }
 
 void TrafficLog::fail(const std::string &reason)
@@ -123,5 +128,5 @@ void TrafficLog::fail(const std::string &reason)
     if (m_onFailure)
         m_onFailure(message);
     else
-        std::fprintf(stderr, "tavo-console: %s\n", message.c_str());
+        std::fprintf(stderr, "tavo-console: %s\n", oneLine(message).c_str());
 }

@@ -32,13 +32,14 @@ public:
     // The bytes the file holds now; nothing for what has no size (a FIFO, a device).
     virtual std::optional<std::uint64_t> size() const = 0;
     // FILE becomes FILE.1, replacing any FILE.1, and a fresh FILE is opened; the reason when it cannot.
+    // When FILE was deleted or moved away meanwhile, the log goes on at FILE and nothing moves.
     virtual std::optional<std::string> startAfresh() = 0;
 };
 
 // The traffic log: one time-stamped line per event. Lines go through a bounded queue to a writer
 // thread, so the line's traffic never waits on the disk; what the writer cannot keep up with is
 // dropped, counted and said in the log. A file that would pass its limit moves to FILE.1 and the log
-// goes on in a fresh FILE.
+// goes on in a fresh FILE; a line longer than the limit is cut to fit, so no file passes it.
 //
 // Every call but the failure handler's is made on one thread, the UI thread; the writer thread only
 // writes to the sink.

@@ -108,6 +108,9 @@ private slots:
         QCOMPARE(run.exchanges[0].status, std::optional<std::string>(""));
         run.clock.advance(2 * Wait);
         QCOMPARE(run.exitCode, int(ExitCode::NotAllAnswered));
+        // The traffic log hears of each, with the command as it went out.
+        const std::string waited = " " + std::to_string(Wait.count());
+        QCOMPARE(run.port.noReplies, (std::vector<std::string>{"CR0\r" + waited, "CR1\r" + waited}));
     }
 
     // A reply after its wait belongs to the command that timed out: the next goes out once the late reply
@@ -262,32 +265,42 @@ private slots:
         QCOMPARE(run.port.writes.size(), std::size_t(atOpen ? 0 : 1));
     }
 
-    // A script's bytes in the pieces they arrive in, each command answered as it goes out.
+    // A script's bytes in the pieces they arrive in, each command answered as it goes out. Bytes, not text:
+    // a QString would drop a leading byte-order mark.
     void aScriptSendsItsLines_data()
     {
-        QTest::addColumn<QStringList>("pieces");
-        QTest::addColumn<QStringList>("sent");
+        QTest::addColumn<QByteArrayList>("pieces");
+        QTest::addColumn<QByteArrayList>("sent");
         QTest::newRow("comments and blank lines skipped")
-            << QStringList{"# power\n\nCR0\n", "\r\n", " #not a comment\n"}
-            << QStringList{"CR0\r", " #not a comment\r"};
-        QTest::newRow("CRLF lines") << QStringList{"CR0\r\nC00\r\n"} << QStringList{"CR0\r", "C00\r"};
+            << QByteArrayList{"# power\n\nCR0\n", "\r\n", " \t# after blanks\n", " \t \n", "C00 # kept\n"}
+            << QByteArrayList{"CR0\r", "C00 # kept\r"};
+        QTest::newRow("CRLF lines") << QByteArrayList{"CR0\r\nC00\r\n"} << QByteArrayList{"CR0\r", "C00\r"};
+        QTest::newRow("CRLF in two pieces")
+            << QByteArrayList{"CR0\r", "\nC00\r\n"} << QByteArrayList{"CR0\r", "C00\r"};
+        QTest::newRow("a lone CR ends a line")
+            << QByteArrayList{"CR0\rCR3\r"} << QByteArrayList{"CR0\r", "CR3\r"};
+        QTest::newRow("blanks around a command kept")
+            << QByteArrayList{" CR0 \n"} << QByteArrayList{" CR0 \r"};
+        QTest::newRow("a byte-order mark at the start")
+            << QByteArrayList{"\xEF\xBB\xBF", "CR0\n\xEF\xBB\xBF#\n"}
+            << QByteArrayList{"CR0\r", "\xEF\xBB\xBF#\r"};
         QTest::newRow("a line in pieces")
-            << QStringList{"C", "R", "0\nC0", "0\n"} << QStringList{"CR0\r", "C00\r"};
+            << QByteArrayList{"C", "R", "0\nC0", "0\n"} << QByteArrayList{"CR0\r", "C00\r"};
         QTest::newRow("the last line without its line feed")
-            << QStringList{"CR0\nCR1"} << QStringList{"CR0\r", "CR1\r"};
-        QTest::newRow("nothing to send") << QStringList{"# only a comment\n"} << QStringList{};
+            << QByteArrayList{"CR0\nCR1"} << QByteArrayList{"CR0\r", "CR1\r"};
+        QTest::newRow("nothing to send") << QByteArrayList{"# only a comment\n"} << QByteArrayList{};
     }
     void aScriptSendsItsLines()
     {
-        QFETCH(QStringList, pieces);
-        QFETCH(QStringList, sent);
+        QFETCH(QByteArrayList, pieces);
+        QFETCH(QByteArrayList, sent);
         Run run({});
         run.mode.start();
         const auto answer = [&run] {
             while (run.exchanges.size() < run.port.writes.size())
                 run.port.deliver("\x06\r");
         };
-        for (const QString &piece : pieces) {
+        for (const QByteArray &piece : pieces) {
             run.source.feed(piece.toStdString());
             answer();
         }

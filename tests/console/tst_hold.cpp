@@ -158,6 +158,21 @@ private slots:
         console.advance(2000);
         QCOMPARE(console.messages.errors.size(), std::size_t(2));
     }
+
+    // The port stays open while its writes fail: the hold ends at the first failed tick, told once.
+    void aFailedTickEndsTheHoldAndIsToldOnce()
+    {
+        ConsoleFixture console;
+        console.load();
+        console.form.mouseDown("Command1");
+        console.messages.errors.clear();
+        console.port.refusesWrites = true;
+        console.advance(2000);
+        QCOMPARE(console.messages.errors.size(), std::size_t(1));
+        QCOMPARE(console.form.fields().RepeatCode, 0);
+        QVERIFY(!console.Timer1.enabled());
+        QVERIFY(console.port.PortOpen());
+    }
 };
 
 QTEST_GUILESS_MAIN(TestHold)

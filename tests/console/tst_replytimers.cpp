@@ -19,6 +19,7 @@ private slots:
         QCOMPARE(console.caption("Label22"), std::string(" Power ON"));
         QCOMPARE(console.form.fields().AwaitingReply, 0);
         console.advance(400);
+        QVERIFY(console.port.noReplies.empty());
         QCOMPARE(console.caption("Label12"), std::string(" 0 0 CR "));
         QVERIFY(console.form.fields().ReceiveBuffer.empty());
         QVERIFY(!console.Timer2.enabled());
@@ -48,6 +49,7 @@ private slots:
         if (!before.isEmpty()) {
             console.form.click(before.toStdString());
             console.advance(6000);
+            console.port.noReplies.clear();
         }
         console.form.click("Command44");
         console.advance(reply - 1);
@@ -55,6 +57,7 @@ private slots:
         console.advance(1);
         QCOMPARE(console.caption("Label12"), std::string(" X X X X"));
         QCOMPARE(console.form.fields().AwaitingReply, 0);
+        QCOMPARE(console.port.noReplies, std::vector<std::string>{"CR0\r " + std::to_string(reply)});
         console.advance(clear - reply - 1);
         QCOMPARE(console.caption("Label11"), std::string(" C R 0 CR "));
         console.advance(1);

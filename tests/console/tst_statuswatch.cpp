@@ -188,6 +188,19 @@ private slots:
         QCOMPARE(run.told.lines.back(), std::string("open: COM1 (fake) is open"));
     }
 
+    // A platform that does not tell of an open completed later still has its rounds, a period late.
+    void anOpenCompletedUntoldIsFoundByTheRound()
+    {
+        Watch run;
+        run.port.opensLater = true;
+        run.watch.start();
+        run.port.finishOpening();
+        run.clock.advance(Period - 1ms);
+        QVERIFY(run.port.writes.empty());
+        run.clock.advance(1ms);
+        QCOMPARE(run.port.writes, std::vector<std::string>{"CR0\r"});
+    }
+
     // Commands from outside go out one at a time before the next query, never in the middle of an
     // exchange; at most CommandsWaitingLimit wait, and each is told what came of it, sent or not.
     void commandsWaitTheirTurn()

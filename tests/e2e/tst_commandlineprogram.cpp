@@ -1,7 +1,10 @@
 #include "console/exchange.h"
+#include "consoleprocess.h"
 #include "link/bytelink.h"
 #include "loopbacklistener.h"
+#include "program.h"
 #include "pty.h"
+#include "qt/simulator/projectorserver.h"
 #include "qt/simulator/simulatedprojector.h"
 #include "ser2net.h"
 
@@ -9,7 +12,6 @@
 #include <functional>
 #include <memory>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <utility>
@@ -27,76 +29,21 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-extern char **environ;
-
 namespace {
-constexpr int RunLimitMs = 20000;
-constexpr int ExitPollMs = 10;
 // A server that never ends its reply: what it keeps queued for the console to read.
 constexpr qint64 FloodChunkBytes = 64 * 1024;
 // How long past its --wait a run may take on a loaded machine; the flood once took minutes.
 constexpr qint64 RunMarginMs = 5000;
 
-struct Outcome
-{
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-// The real tavo-console, with no display of any kind in its environment. The event loop runs while it
-// does, so a simulated projector of this process answers it.
 Outcome runConsole(const QStringList &arguments)
 {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY", "XDG_SESSION_TYPE"})
-        environment.remove(QString::fromLatin1(name));
-    QProcess console;
-    console.setProcessEnvironment(environment);
-    QSignalSpy finished(&console, &QProcess::finished);
-    console.start(QStringLiteral(TAVO_CONSOLE), arguments);
-    if (!finished.wait(RunLimitMs))
-        qFatal("tavo-console %s did not end", qPrintable(arguments.join(' ')));
-    Outcome outcome;
-    outcome.exitCode = console.exitStatus() == QProcess::NormalExit ? console.exitCode() : -1;
-    outcome.out = console.readAllStandardOutput();
-    outcome.err = console.readAllStandardError();
-    return outcome;
+    return runConsole(QStringLiteral(TAVO_CONSOLE), arguments);
 }
 
-// The real tavo-console with arguments as raw bytes, which QProcess would pass as UTF-8; stdout into a
-// file. Ends it if it has not ended by RunLimitMs, and gives its exit code.
 int runConsoleWithBytes(const std::vector<std::string> &arguments, const QString &outputFile,
                         const std::function<void()> &whileRunning)
 {
-    std::vector<std::string> all{TAVO_CONSOLE};
-    all.insert(all.end(), arguments.begin(), arguments.end());
-    std::vector<char *> argv;
-    for (std::string &argument : all)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, QFile::encodeName(outputFile).constData(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0)
-        qFatal("tavo-console could not be started");
-    whileRunning();
-    int status = 0;
-    QElapsedTimer waited;
-    waited.start();
-    while (::waitpid(pid, &status, WNOHANG) == 0) {
-        if (waited.elapsed() > RunLimitMs) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, &status, 0);
-            return -1;
-        }
-        QTest::qWait(ExitPollMs);
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return runConsoleWithBytes(QStringLiteral(TAVO_CONSOLE), arguments, outputFile, whileRunning);
 }
 
 QStringList onSimulator(const SimulatedProjector &projector, const QStringList &arguments)
@@ -223,18 +170,46 @@ private slots:
         QVERIFY(line.value("cut").toInteger() > 0);
     }
 
-    void aCommandLongerThanTheQueueIsRefusedWhole()
+    // A command is bad input when it cannot fit the line's queue with its CR, given as an argument or as
+    // a script's line; one that fits goes out whole.
+    void aCommandLongerThanTheQueueIsBadInput_data()
     {
+        QTest::addColumn<bool>("asScript");
+        QTest::addColumn<int>("length");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QByteArray>("err");
+        const int limit = int(ByteLink::WriteQueueLimit) - 1;
+        QTest::newRow("argument past the queue")
+            << false << limit + 1 << 2
+            << QByteArray(
+                   "tavo-console: --send takes a command of at most 65535 bytes, not 65536 (see --help)\n");
+        QTest::newRow("script line past the queue")
+            << true << limit + 1 << 2
+            << QByteArray("tavo-console: line 1 of the script is longer than 65535 bytes\n");
+        QTest::newRow("script line that fills it") << true << limit << 1 << QByteArray();
+    }
+    void aCommandLongerThanTheQueueIsBadInput()
+    {
+        QFETCH(bool, asScript);
+        QFETCH(int, length);
+        QFETCH(int, exitCode);
+        QFETCH(QByteArray, err);
         Pty pty;
-        const std::string text(ByteLink::WriteQueueLimit + 4464, 'A');
+        QTemporaryDir dir;
+        const QString script = dir.filePath("long");
+        QFile file(script);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(length, 'A') + '\n');
+        file.close();
+        const QStringList command = asScript ? QStringList{"--script", script}
+                                             : QStringList{"--send", QString(qsizetype(length), 'A')};
         const Outcome outcome = runConsole(
-            {"--com1", QString::fromStdString(pty.slavePath()), "--send", QString::fromStdString(text)});
-        QCOMPARE(outcome.exitCode, 3);
-        QCOMPARE(outcome.out, QByteArray());
-        QCOMPARE(outcome.err.toStdString(), "tavo-console: COM1 (" + pty.slavePath() +
-                                                "): the command is longer than the line can queue (70001 "
-                                                "bytes, at most 65536) (error 11)\n");
-        QCOMPARE(pty.readAvailable(), std::string());
+            QStringList{"--com1", QString::fromStdString(pty.slavePath()), "--wait", "200"} + command);
+        QCOMPARE(outcome.exitCode, exitCode);
+        QCOMPARE(outcome.err, err);
+        // One that fits went out and had no reply (1), rather than failing at the port (3).
+        if (exitCode != 1)
+            QCOMPARE(pty.readAvailable(), std::string());
     }
 
     void anOutputThatCannotBeWrittenEndsWithFive()
@@ -318,6 +293,58 @@ private slots:
         QCOMPARE(sent, (QStringList{"CR0", "CR1", "CR3", "CR4", "CR6", "CR7", "CR9", "CRA", "CR PRESSURE"}));
     }
 
+    // A server gone and back: with --json the collector reads the loss, each open again that failed and
+    // the return in the same stream; stderr tells the loss and the return, each with its time.
+    void aWatchTellsTheWholeOutage()
+    {
+        auto server = std::make_unique<ProjectorServer>();
+        QVERIFY(server->listen(QHostAddress::LocalHost, 0));
+        const quint16 port = server->endpoint().section(':', -1).toUShort();
+        const QString endpoint = server->endpoint();
+        QProcess console;
+        QSignalSpy finished(&console, &QProcess::finished);
+        console.start(QStringLiteral(TAVO_CONSOLE),
+                      {"--com1", endpoint, "--watch", "1", "--query", "CR0", "--json"});
+        QByteArray out;
+        const auto objectWithLine = [&](const QString &line) {
+            return QTest::qWaitFor(
+                [&] {
+                    out += console.readAllStandardOutput();
+                    return out.contains("\"line\":\"" + line.toUtf8() + "\"");
+                },
+                RunLimitMs);
+        };
+        QTRY_VERIFY_WITH_TIMEOUT((out += console.readAllStandardOutput()).count('\n') >= 1, RunLimitMs);
+        server.reset();
+        QVERIFY(objectWithLine("lost"));
+        QVERIFY(objectWithLine("still_lost"));
+        server = std::make_unique<ProjectorServer>();
+        QVERIFY(server->listen(QHostAddress::LocalHost, port));
+        QVERIFY(objectWithLine("back"));
+        ::kill(pid_t(console.processId()), SIGTERM);
+        QVERIFY(finished.wait(RunLimitMs));
+        QCOMPARE(console.exitCode(), 0);
+        QStringList lines;
+        for (const QByteArray &text : out.trimmed().split('\n')) {
+            const QJsonObject object = QJsonDocument::fromJson(text).object();
+            if (!object.contains("line"))
+                continue;
+            lines.append(object.value("line").toString());
+            QCOMPARE(object.value("port").toString(), "COM1 (" + endpoint + ")");
+            QVERIFY(QDateTime::fromString(object.value("time").toString(), Qt::ISODateWithMs).isValid());
+            QVERIFY(!object.value("reason").toString().isEmpty());
+        }
+        QCOMPARE(lines.first(), QString("lost"));
+        QCOMPARE(lines.last(), QString("back"));
+        QVERIFY(lines.count("still_lost") >= 1);
+        const QList<QByteArray> told = console.readAllStandardError().trimmed().split('\n');
+        QCOMPARE(told.size(), 2);
+        for (const QByteArray &line : told)
+            QVERIFY2(QDateTime::fromString(QString::fromUtf8(line.split(' ').value(1)), Qt::ISODateWithMs)
+                         .isValid(),
+                     line.constData());
+    }
+
     // A projector slower than the wait: each reply is dropped as late, never taken as the next command's.
     void aLateReplyIsNotTheNextCommands()
     {
@@ -341,27 +368,15 @@ private slots:
         }
         SimulatedProjector projector;
         const QString error = QDir::temp().filePath(QStringLiteral("tavo-blocked-%1.err").arg(::getpid()));
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, pipe[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, QFile::encodeName(error).constData(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        std::vector<std::string> all{TAVO_CONSOLE, "--com1", projector.slavePath(), "--watch", "1"};
-        std::vector<char *> argv;
-        for (std::string &argument : all)
-            argv.push_back(argument.data());
-        argv.push_back(nullptr);
-        pid_t pid = -1;
-        QCOMPARE(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
+        const int pid =
+            spawnConsole(QStringLiteral(TAVO_CONSOLE), {"--com1", projector.slavePath(), "--watch", "1"},
+                         {.outputDescriptor = pipe[1], .errorFile = error});
         // The whole first round is asked while its first line waits for the reader.
         QTRY_VERIFY_WITH_TIMEOUT(projector.projector().timesReceived("CR PRESSURE") >= 1, RunLimitMs);
         ::kill(pid, SIGTERM);
         QElapsedTimer stopping;
         stopping.start();
-        int status = 0;
-        while (::waitpid(pid, &status, WNOHANG) == 0 && stopping.elapsed() < RunLimitMs)
-            QTest::qWait(ExitPollMs);
+        const int exitCode = waitForConsole(pid);
         ::close(pipe[0]);
         ::close(pipe[1]);
         QFile told(error);
@@ -369,8 +384,7 @@ private slots:
         const QByteArray text = told.readAll();
         told.remove();
         QVERIFY2(stopping.elapsed() < RunMarginMs, qPrintable(QString::number(stopping.elapsed())));
-        QVERIFY(WIFEXITED(status));
-        QCOMPARE(WEXITSTATUS(status), 5);
+        QCOMPARE(exitCode, 5);
         QVERIFY2(text.endsWith(" lines could not be written to standard output\n"), text.constData());
     }
 
@@ -407,21 +421,32 @@ private slots:
         QCOMPARE(console.exitStatus(), QProcess::NormalExit);
         QCOMPARE(console.exitCode(), 0);
         QStringList projectors;
+        QStringList unreachable;
         for (const QByteArray &line : console.readAllStandardOutput().trimmed().split('\n')) {
             const QJsonObject object = QJsonDocument::fromJson(line).object();
+            // An outage's object, in the same stream.
+            if (object.contains("line")) {
+                unreachable.append(object.value("projector").toString());
+                continue;
+            }
             QCOMPARE(object.value("status").toString(), QString(" Stand by"));
             QVERIFY2(object.value("port").toString().contains("/dev/"), line.constData());
             projectors.append(object.value("projector").toString());
         }
         projectors.sort();
         QCOMPARE(projectors, (QStringList{"hall-a", "hall-b"}));
+        unreachable.removeDuplicates();
+        unreachable.sort();
+        QCOMPARE(unreachable, (QStringList{"gone", "lost"}));
         const QList<QByteArray> told = console.readAllStandardError().trimmed().split('\n');
         QCOMPARE(told.size(), 2);
-        for (const QByteArray &line : told)
-            QVERIFY2(
-                line.startsWith("tavo-console: gone: COM1 (tcp://127.0.0.1:") ||
-                    line.startsWith("tavo-console: lost: COM1 (/dev/tavo-no-such-device): no such device"),
-                line.constData());
+        for (const QByteArray &line : told) {
+            // After the time: the projector and why.
+            const QByteArray why = line.mid(line.indexOf(' ', line.indexOf(' ') + 1) + 1);
+            QVERIFY2(why.startsWith("gone: COM1 (tcp://127.0.0.1:") ||
+                         why.startsWith("lost: COM1 (/dev/tavo-no-such-device): no such device"),
+                     line.constData());
+        }
     }
 
     void aFleetFileWithAMistakeOpensNothing()
@@ -482,21 +507,27 @@ private slots:
         QVERIFY(!command.contains("status"));
     }
 
-    void theLogOfOneExchange()
+    // What ran, each byte each way, a status reply's value, and a reply that never came.
+    void theLogOfTheWholeExchange()
     {
         QTemporaryDir dir;
         const QString path = dir.filePath("traffic.log");
         SimulatedProjector projector;
-        const Outcome outcome = runConsole(onSimulator(projector, {"--log", path, "--send", "CR0"}));
-        QCOMPARE(outcome.exitCode, 0);
+        const Outcome outcome = runConsole(
+            onSimulator(projector, {"--log", path, "--wait", "300", "--send", "CR0", "--send", ""}));
+        QCOMPARE(outcome.exitCode, 1);
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QStringList lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
         const QString port = QStringLiteral("COM1 (%1)").arg(QString::fromStdString(projector.slavePath()));
         const QStringList expected{
+            "START tavo-console " TAVO_VERSION " --send, COM1 " +
+                QString::fromStdString(projector.slavePath()) + ", COM2 auto",
             "OPEN " + port + " 19200,N,8,1",
             "TX " + port + " \" C R 0 CR \" 43 52 30 0D",
-            "RX " + port + " \" 8 0 CR \" 38 30 0D",
+            "RX " + port + " \" 8 0 CR \" 38 30 0D = standby",
+            "TX " + port + " \" CR \" 0D",
+            "NOREPLY " + port + " to \" CR \" within 300 ms",
             "CLOSE " + port,
         };
         QCOMPARE(lines.size(), expected.size());
@@ -587,7 +618,6 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::newRow("plain start") << QStringList{};
         QTest::newRow("simulated") << QStringList{"--simulate"};
-        QTest::newRow("json without send") << QStringList{"--json", "--com1", "/dev/tavo-no-such-device"};
     }
     void noDisplayGivesOneLine()
     {

@@ -9,8 +9,10 @@
 #include <cstdlib>
 #include <ctime>
 #include <mutex>
+#include <utility>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -32,6 +34,8 @@ public:
         std::condition_variable changed;
         std::string written;
         bool held = false;
+        // A line ending in this word is held as the first one was.
+        std::string holdAt;
         bool writing = false;
         int failAfter = -1;
 
@@ -55,6 +59,8 @@ public:
         std::unique_lock lock(m_state->mutex);
         if (m_state->failAfter-- == 0)
             return {Result::Outcome::Failed, "disk full"};
+        if (!m_state->holdAt.empty() && bytes.ends_with(" " + m_state->holdAt + "\n"))
+            m_state->held = true;
         m_state->writing = true;
         m_state->changed.notify_all();
         // The log's giving up is an atomic, not a signal this wait can hear: looked at every millisecond.
@@ -88,7 +94,7 @@ public:
     bool isOpen() const override { return m_open; }
     void setLineSettings(const LineSettings &) override {}
     void write(const std::string &) override {}
-    std::string readAll() override { return {}; }
+    std::string readAll() override { return std::exchange(arriving, {}); }
     std::size_t bytesWaiting() const override { return 0; }
     bool appliesLineSettings() const override { return !rawTcp; }
 
@@ -100,9 +106,31 @@ public:
 
     std::string openFailure;
     bool rawTcp = false;
+    std::string arriving;
 
 private:
     bool m_open = false;
+};
+
+// A scripted link under a logging link, its log in memory.
+struct LoggedLine
+{
+    explicit LoggedLine(const std::string &portName)
+        : log(std::make_unique<HeldSink>(sink), "memory"), line(*new ScriptedLink),
+          link(std::unique_ptr<ScriptedLink>(&line), log, portName)
+    {
+    }
+    // The lines written, once the log has closed.
+    QStringList lines()
+    {
+        log.close();
+        return QString::fromStdString(sink->written).split('\n', Qt::SkipEmptyParts);
+    }
+
+    std::shared_ptr<HeldSink::State> sink = std::make_shared<HeldSink::State>();
+    TrafficLog log;
+    ScriptedLink &line;
+    LoggedLink link;
 };
 
 QStringList linesOf(const QString &path)
@@ -239,30 +267,73 @@ private slots:
         QFETCH(bool, rawTcp);
         QFETCH(QString, opened);
         QFETCH(QString, changed);
-        auto sink = std::make_shared<HeldSink::State>();
-        TrafficLog log(std::make_unique<HeldSink>(sink), "memory");
-        auto inner = std::make_unique<ScriptedLink>();
-        ScriptedLink &line = *inner;
-        line.rawTcp = rawTcp;
-        LoggedLink link(std::move(inner), log, "COM2 (tcp://127.0.0.1:7000)");
+        LoggedLine logged("COM2 (tcp://127.0.0.1:7000)");
+        logged.line.rawTcp = rawTcp;
         QString lost;
-        link.setOnLost([&](const SerialError &error) { lost = QString::fromStdString(error.description()); });
+        logged.link.setOnLost(
+            [&](const SerialError &error) { lost = QString::fromStdString(error.description()); });
 
-        line.openFailure = "no such device";
-        QVERIFY_THROWS_EXCEPTION(SerialError, link.open(LineSettings{9600}));
-        line.openFailure.clear();
-        link.open(LineSettings{9600});
-        link.setLineSettings(LineSettings{19200});
-        line.lose("the connection was lost");
-        QCOMPARE(log.close(), std::size_t(0));
+        logged.line.openFailure = "no such device";
+        QVERIFY_THROWS_EXCEPTION(SerialError, logged.link.open(LineSettings{9600}));
+        logged.line.openFailure.clear();
+        logged.link.open(LineSettings{9600});
+        logged.link.setLineSettings(LineSettings{19200});
+        logged.line.lose("the connection was lost");
 
         QCOMPARE(lost, QString("the connection was lost"));
-        const QStringList lines = QString::fromStdString(sink->written).split('\n', Qt::SkipEmptyParts);
+        const QStringList lines = logged.lines();
         QCOMPARE(lines.size(), 4);
         QVERIFY(lines[0].endsWith(" FAIL COM2 (tcp://127.0.0.1:7000) no such device"));
         QCOMPARE(lines[1].section(' ', 4), opened);
         QCOMPARE(lines[2].section(' ', 4), changed);
         QVERIFY(lines[3].endsWith(" LOST COM2 (tcp://127.0.0.1:7000) the connection was lost"));
+    }
+
+    // The RX line that ends a status query's reply says what it means; the command is framed.
+    void aStatusReplyShowsItsValue_data()
+    {
+        QTest::addColumn<QByteArray>("sent");
+        QTest::addColumn<QByteArrayList>("pieces");
+        QTest::addColumn<QStringList>("values");
+        QTest::newRow("a name") << QByteArray("CR0\r") << QByteArrayList{"80\r"} << QStringList{" = standby"};
+        QTest::newRow("in two pieces")
+            << QByteArray("CR0\r") << QByteArrayList{"8", "0\r"} << QStringList{"", " = standby"};
+        QTest::newRow("hours") << QByteArray("CR3\r") << QByteArrayList{"1234\r"} << QStringList{" = 1234 h"};
+        QTest::newRow("pressure") << QByteArray("CR PRESSURE\r") << QByteArrayList{"853\r"}
+                                  << QStringList{" = 1013 hPa"};
+        QTest::newRow("only the reply's first CR")
+            << QByteArray("CR0\r") << QByteArrayList{"80\r", "00\r"} << QStringList{" = standby", ""};
+        QTest::newRow("a reply no table knows")
+            << QByteArray("CR0\r") << QByteArrayList{"77\r"} << QStringList{""};
+        QTest::newRow("not a status query")
+            << QByteArray("C00\r") << QByteArrayList{"\x06"} << QStringList{""};
+        QTest::newRow("the query without its CR")
+            << QByteArray("CR0") << QByteArrayList{"80\r"} << QStringList{""};
+    }
+    void aStatusReplyShowsItsValue()
+    {
+        QFETCH(QByteArray, sent);
+        QFETCH(QByteArrayList, pieces);
+        QFETCH(QStringList, values);
+        LoggedLine logged("COM1");
+        logged.link.open(LineSettings{19200});
+        logged.link.write(sent.toStdString());
+        for (const QByteArray &piece : pieces) {
+            logged.line.arriving = piece.toStdString();
+            logged.link.readAll();
+        }
+        const QStringList lines = logged.lines();
+        QCOMPARE(lines.size(), 2 + pieces.size());
+        for (qsizetype i = 0; i < pieces.size(); ++i)
+            QCOMPARE(lines[2 + i].section(' ', 3),
+                     QString::fromStdString(trafficBytes(pieces[i].toStdString())) + values[i]);
+    }
+
+    // A name or a server's words cannot break a line of the log or forge another.
+    void controlCharactersShowAsHex()
+    {
+        QCOMPARE(QString::fromStdString(trafficLine("T", "NOTE", "COM1 (/dev/a\nT OPEN b)", "x\ry\x1b\x7f")),
+                 QString("T NOTE COM1 (/dev/a\\x0AT OPEN b) x\\x0Dy\\x1B\\x7F"));
     }
 
     void appendsToWhatIsThere()
@@ -299,16 +370,40 @@ private slots:
                                                             time + " TX COM1 after\n");
     }
 
+    void linesLeftAtTheEndAreCounted_data()
+    {
+        QTest::addColumn<QString>("heldAgainAt");
+        QTest::addColumn<int>("unwritten");
+        QTest::addColumn<QStringList>("written");
+        // The held line, the three queued and the two dropped.
+        QTest::newRow("held on the first line") << QString() << 6 << QStringList{};
+        // Lines 2 and 3, and the two dropped in place of their note.
+        QTest::newRow("held within a batch that ends with a drop note")
+            << QString("2") << 4 << QStringList{"0", "1"};
+    }
     void linesLeftAtTheEndAreCounted()
     {
+        QFETCH(QString, heldAgainAt);
+        QFETCH(int, unwritten);
+        QFETCH(QStringList, written);
         constexpr std::size_t QueueLimit = 3;
         auto sink = std::make_shared<HeldSink::State>();
         const auto log = heldOnItsFirstLine(sink, QueueLimit);
         for (int i = 1; i <= 5; ++i)
             log->write("TX", "COM1", std::to_string(i));
-        // The held line, the three queued and the two dropped.
-        QCOMPARE(log->close(0ms), std::size_t(6));
-        QCOMPARE(sink->written, std::string());
+        if (!heldAgainAt.isEmpty()) {
+            {
+                const std::lock_guard lock(sink->mutex);
+                sink->holdAt = heldAgainAt.toStdString();
+            }
+            sink->release();
+            sink->waitUntil([&] { return sink->writing && sink->held; });
+        }
+        QCOMPARE(log->close(0ms), std::size_t(unwritten));
+        QStringList words = QString::fromStdString(sink->written).split('\n', Qt::SkipEmptyParts);
+        for (QString &word : words)
+            word = word.section(' ', -1);
+        QCOMPARE(words, written);
     }
 
     void aFailureIsToldOnceAndLoggingStops()
@@ -344,8 +439,6 @@ private slots:
                                            << QStringList{"5"} << QStringList{"3", "4"};
         QTest::newRow("an earlier run counts") << 2 << 0 << QByteArray("earlier\n") << QByteArray() << 2
                                                << QStringList{"2"} << QStringList{"earlier", "1"};
-        QTest::newRow("a line past the limit stands alone")
-            << 0 << 1 << QByteArray() << QByteArray() << 2 << QStringList{"2"} << QStringList{"1"};
     }
     void aFullFileMovesToFileDotOne()
     {
@@ -371,6 +464,67 @@ private slots:
         QCOMPARE(log.close(), std::size_t(0));
         QCOMPARE(lastWordsOf(path), file);
         QCOMPARE(lastWordsOf(path + ".1"), old);
+    }
+
+    // Each line is cut to the limit, the newline kept, and stands alone in its file.
+    void aLineLongerThanTheLimitIsCutToFit()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("traffic.log");
+        const std::string line = trafficLine(trafficTimestamp(FixedClock()), "TX", "COM1", "1");
+        const std::size_t limit = line.size() / 2;
+        TrafficLog log(openLogFile(path.toStdString()), path.toStdString(), limit, FixedClock);
+        log.write("TX", "COM1", "1");
+        log.write("TX", "COM1", "2");
+        QCOMPARE(log.close(), std::size_t(0));
+        const QByteArray expected = QByteArray::fromStdString(line.substr(0, limit - 1)) + '\n';
+        for (const QString &file : {path, path + ".1"}) {
+            QFile read(file);
+            QVERIFY(read.open(QIODevice::ReadOnly));
+            QCOMPARE(read.readAll(), expected);
+        }
+    }
+
+    // What stands at FILE when the log must start afresh: gone, moved away, or another file made there.
+    void aFileGoneAwayIsBegunAfresh_data()
+    {
+        QTest::addColumn<QString>("movedTo");
+        QTest::addColumn<QByteArray>("madeInItsPlace");
+        QTest::addColumn<QStringList>("file");
+        QTest::newRow("deleted") << QString() << QByteArray() << QStringList{"3"};
+        QTest::newRow("moved away") << QString("traffic.log.0") << QByteArray() << QStringList{"3"};
+        QTest::newRow("moved, a new file made")
+            << QString("traffic.log.0") << QByteArray("new\n") << QStringList{"new", "3"};
+    }
+    void aFileGoneAwayIsBegunAfresh()
+    {
+        QFETCH(QString, movedTo);
+        QFETCH(QByteArray, madeInItsPlace);
+        QFETCH(QStringList, file);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("traffic.log");
+        const std::size_t lineBytes =
+            trafficLine(trafficTimestamp(FixedClock()), "TX", "COM1", "1").size() + 1;
+        TrafficLog log(openLogFile(path.toStdString()), path.toStdString(), 2 * lineBytes + 8, FixedClock);
+        bool failed = false;
+        log.setOnFailure([&](const std::string &) { failed = true; });
+        log.write("TX", "COM1", "1");
+        log.write("TX", "COM1", "2");
+        // The writer has taken both lines once the file holds them.
+        QTRY_COMPARE(QFileInfo(path).size(), qint64(2 * lineBytes));
+        if (movedTo.isEmpty())
+            QVERIFY(QFile::remove(path));
+        else
+            QVERIFY(QFile::rename(path, dir.filePath(movedTo)));
+        if (!madeInItsPlace.isEmpty())
+            writeFile(path, madeInItsPlace);
+        log.write("TX", "COM1", "3");
+        QCOMPARE(log.close(), std::size_t(0));
+        QVERIFY(!failed);
+        QCOMPARE(lastWordsOf(path), file);
+        QVERIFY(!QFile::exists(path + ".1"));
+        if (!movedTo.isEmpty())
+            QCOMPARE(lastWordsOf(dir.filePath(movedTo)), (QStringList{"1", "2"}));
     }
 };
 

@@ -1,3 +1,4 @@
+#include "console/commandsource.h"
 #include "qt/commandline/commandline.h"
 
 #include <QTest>
@@ -118,8 +119,6 @@ private slots:
             << QList<QByteArray>{"CR3"} << "9600,N,8,1" << 150 << true << "/tmp/t.log";
         QTest::newRow("window with a log") << QStringList{"--log", "/tmp/t.log"} << QList<QByteArray>{}
                                            << "19200,N,8,1" << 2000 << false << "/tmp/t.log";
-        QTest::newRow("json alone starts the window")
-            << QStringList{"--json"} << QList<QByteArray>{} << "19200,N,8,1" << 2000 << true << "";
     }
     void readsTheCommandLineMode()
     {
@@ -135,7 +134,7 @@ private slots:
         QCOMPARE(QString::fromStdString(parsed.options.settings), settings);
         QCOMPARE(parsed.options.wait.count(), waitMs);
         QCOMPARE(parsed.options.json, json);
-        QCOMPARE(parsed.options.logFile, logFile);
+        QCOMPARE(QString::fromStdString(parsed.options.logFile), logFile);
     }
 
     // Each byte of a text goes out as given, whatever the system's text encoding makes of it.
@@ -186,6 +185,19 @@ private slots:
         QTest::newRow("unknown query") << QStringList{"--watch", "1", "--query", "CR5"} << "not 'CR5'";
         QTest::newRow("query without watch") << QStringList{"--query", "CR0"} << "give --watch too";
         QTest::newRow("log-max without log") << QStringList{"--log-max", "1000"} << "--log-max belongs";
+        QTest::newRow("json without a command") << QStringList{"--json"} << "--json belongs";
+        QTest::newRow("list-ports with send")
+            << QStringList{"--list-ports", "--send", "CR0"} << "not with --send";
+        QTest::newRow("list-ports with watch")
+            << QStringList{"--watch", "1", "--list-ports"} << "not with --send";
+        QTest::newRow("a Qt option") << QStringList{"-platform", "offscreen"}
+                                     << "unknown option '-platform'; the console takes no Qt options (for "
+                                        "-platform, set QT_QPA_PLATFORM";
+        QTest::newRow("a Qt option after a value")
+            << QStringList{"--send", "-x", "-style=fusion"} << "unknown option '-style=fusion'";
+        QTest::newRow("a command longer than the line can queue")
+            << QStringList{"--send", QString(qsizetype(CommandSource::LineLimitBytes) + 1, 'A')}
+            << "--send takes a command of at most 65535 bytes, not 65536";
         QTest::newRow("fleet without watch") << QStringList{"--fleet", "/dev/null"} << "give --watch too";
         QTest::newRow("fleet with send")
             << QStringList{"--fleet", "/dev/null", "--watch", "1", "--send", "CR0"} << "not with --send";
@@ -212,6 +224,24 @@ private slots:
         QCOMPARE(parsed.exitCode, 2);
         QVERIFY2(parsed.error.contains(says), qPrintable(parsed.error));
         QVERIFY(!parsed.error.contains('\n'));
+    }
+
+    // A path's bytes reach the file system as given, whatever the system's text encoding makes of them.
+    void pathsKeepTheirBytes_data()
+    {
+        QTest::addColumn<QByteArray>("path");
+        QTest::newRow("UTF-8") << QByteArray("/tmp/p\xC3\xA9");
+        QTest::newRow("not UTF-8") << QByteArray("/tmp/p\xE9");
+    }
+    void pathsKeepTheirBytes()
+    {
+        QFETCH(QByteArray, path);
+        const CommandLine parsed = parseCommandLine(
+            byteStrings({"tavo-console", "--com1", path, "--com2=" + path, "--script", path, "--log", path}));
+        QVERIFY2(parsed.run, qPrintable(parsed.error));
+        for (const std::string &taken : {parsed.options.com1.device, parsed.options.com2.device,
+                                         parsed.options.script, parsed.options.logFile})
+            QCOMPARE(QByteArray::fromStdString(taken), path);
     }
 
     void logMaxIsInBytes_data()

@@ -6,6 +6,7 @@
 #include "pty.h"
 #include "qt/platform/qtserialport.h"
 #include "qt/platform/qttimer.h"
+#include "settle.h"
 
 #include <fstream>
 #include <map>
@@ -21,8 +22,6 @@
 
 namespace {
 constexpr int LostWaitMs = 5000;
-// Long enough for thousands of the repeated error signals a lost line would bring if the port stayed open.
-constexpr int AfterLossMs = 200;
 // More than a pseudo-terminal's own buffer holds, so that the line is full when nothing reads it.
 constexpr std::size_t FillerBytes = 20000;
 const Endpoint MissingDevice = parseEndpoint("/dev/tavo-no-such-device");
@@ -319,7 +318,7 @@ private slots:
         port.setPortOpen(true);
         pty.closeMaster();
         QTRY_VERIFY_WITH_TIMEOUT(!port.PortOpen(), LostWaitMs);
-        QTest::qWait(AfterLossMs);
+        settle();
         QCOMPARE(lost.size(), 1u);
         QCOMPARE(lost[0].number(), SerialError::LineLost);
         QVERIFY2(lost[0].description().starts_with("COM1 (" + pty.slavePath() + "): the connection was lost"),
@@ -389,7 +388,7 @@ private slots:
         port.Output("C00\r");
         QVERIFY(!port.PortOpen());
         QTRY_COMPARE(lost, 1);
-        QTest::qWait(AfterLossMs);
+        settle();
         QCOMPARE(lost, 1);
         QVERIFY_THROWS_EXCEPTION(SerialError, port.Output("C00\r"));
     }

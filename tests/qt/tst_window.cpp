@@ -3,6 +3,7 @@
 #include "link/bytelink.h"
 #include "ptyline.h"
 #include "qt/window/qtmessagebox.h"
+#include "settle.h"
 #include "windowconsole.h"
 #include "wire/oneshottable.h"
 
@@ -358,7 +359,7 @@ private slots:
         QTRY_COMPARE(console.window.caption("Label22"), std::string(" Stand by"));
         console.pty.closeMaster();
         QTRY_VERIFY(!console.serial.PortOpen());
-        QTest::qWait(100);
+        settle();
         QCOMPARE(console.messages.errors.size(), std::size_t(1));
         QTest::mouseClick(console.find<QPushButton>("Command17"), Qt::LeftButton);
         QCOMPARE(console.messages.errors.size(), std::size_t(2));

@@ -1,14 +1,19 @@
 #include "qt/commandline/commandline.h"
 
+#include "console/commandsource.h"
 #include "console/fleetfile.h"
 #include "program.h"
 #include "qt/links/portlist.h"
 #include "wire/statusqueries.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <limits>
 #include <optional>
 #include <stdexcept>
+#include <unistd.h>
 
 #include <QCommandLineParser>
 #include <QFile>
@@ -25,19 +30,22 @@ QString usageError(const QString &text)
     return QStringLiteral("tavo-console: %1 (see --help)").arg(text);
 }
 
-// The projectors of a fleet file, read whole up to its limit; throws std::runtime_error with the reason.
-std::vector<FleetProjector> readFleetFile(const QString &name)
+// The projectors of a fleet file (its name's bytes as given), read whole up to its limit; throws
+// std::runtime_error with the reason.
+std::vector<FleetProjector> readFleetFile(const std::string &name)
 {
-    QFile file(name);
-    if (!file.open(QIODevice::ReadOnly))
-        throw std::runtime_error(QStringLiteral("the fleet file %1 cannot be read (%2)")
-                                     .arg(name, file.errorString())
-                                     .toLocal8Bit()
-                                     .toStdString());
+    QFile file;
+    const int descriptor = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0 || !file.open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        const std::string reason = descriptor < 0 ? std::strerror(errno) : file.errorString().toStdString();
+        throw std::runtime_error("the fleet file " + name + " cannot be read (" + reason + ")");
+    }
     // One byte past the limit is enough to refuse a longer file.
     const QByteArray text = file.read(qint64(FleetFile::FileLimitBytes) + 1);
-    return parseFleetFile(std::string_view(text.constData(), std::size_t(text.size())),
-                          name.toLocal8Bit().toStdString());
+    if (text.isEmpty() && file.error() != QFileDevice::NoError)
+        throw std::runtime_error("the fleet file " + name + " cannot be read (" +
+                                 file.errorString().toStdString() + ")");
+    return parseFleetFile(std::string_view(text.constData(), std::size_t(text.size())), name);
 }
 
 bool digitsOnly(const QString &text)
@@ -56,6 +64,34 @@ std::optional<Duration> durationIn(const QString &text, Duration least, Duration
     if (!isNumber || !digitsOnly(text) || value < least.count() || value > most.count())
         return std::nullopt;
     return Duration(value);
+}
+
+// An argument's bytes, from its Latin-1 reading.
+std::string bytesOf(const QString &latin1)
+{
+    return latin1.toLatin1().toStdString();
+}
+
+// The first argument that is a word after a single dash ("-platform"): Qt would read it as the short
+// options p, l, a ... and name each. Values of options that take one are no such word.
+std::optional<QString> singleDashWord(const QStringList &arguments, const QList<QCommandLineOption> &options)
+{
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &argument = arguments[i];
+        if (argument == QLatin1String("--"))
+            return std::nullopt;
+        if (argument.startsWith(QLatin1String("--"))) {
+            const QString name = argument.mid(2);
+            const bool takesNext =
+                std::any_of(options.begin(), options.end(), [&](const QCommandLineOption &option) {
+                    return !option.valueName().isEmpty() && option.names().contains(name);
+                });
+            i += takesNext ? 1 : 0;
+        } else if (argument.startsWith(QLatin1Char('-')) && argument.size() > 2) {
+            return argument;
+        }
+    }
+    return std::nullopt;
 }
 
 // A whole number of bytes above 0, written in digits only.
@@ -99,9 +135,9 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
         QStringLiteral("TEXT"));
     const QCommandLineOption script(
         QStringLiteral("script"),
-        QStringLiteral(
-            "Command-line mode: send each line of FILE as --send sends its TEXT, as the lines "
-            "arrive; '-' reads standard input. Blank lines and lines starting with # are skipped."),
+        QStringLiteral("Command-line mode: send each line of FILE as --send sends its TEXT, as the lines "
+                       "arrive; '-' reads standard input. Blank lines and lines whose first non-blank is # "
+                       "are skipped."),
         QStringLiteral("FILE"));
     const QCommandLineOption watch(
         QStringLiteral("watch"),
@@ -174,8 +210,14 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
         result.error = usageError(text);
         return result;
     };
-    if (!parser.parse(texts) || !byteParser.parse(bytes))
+    if (!parser.parse(texts) || !byteParser.parse(bytes)) {
+        if (const std::optional<QString> word = singleDashWord(texts, options))
+            return refuse(
+                QStringLiteral("unknown option '%1'; the console takes no Qt options (for -platform, "
+                               "set QT_QPA_PLATFORM, such as QT_QPA_PLATFORM=offscreen)")
+                    .arg(*word));
         return refuse(parser.errorText());
+    }
     if (!parser.positionalArguments().isEmpty())
         return refuse(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
     if (parser.isSet(help) || parser.isSet(helpAll)) {
@@ -187,6 +229,10 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
         return result;
     }
     if (parser.isSet(listPorts)) {
+        if (parser.isSet(send) || parser.isSet(script) || parser.isSet(watch))
+            return refuse(
+                QStringLiteral("--list-ports lists the ports and exits; not with --send, --script or "
+                               "--watch"));
         result.output = QString::fromStdString(portListing(availablePorts()));
         return result;
     }
@@ -194,8 +240,8 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
         return refuse(QStringLiteral("--simulate names its own devices"));
     ConsoleOptions chosen;
     try {
-        chosen.com1 = parseEndpoint(parser.value(com1).toStdString());
-        chosen.com2 = parseEndpoint(parser.value(com2).toStdString());
+        chosen.com1 = parseEndpoint(bytesOf(byteParser.value(com1)));
+        chosen.com2 = parseEndpoint(bytesOf(byteParser.value(com2)));
     } catch (const std::invalid_argument &error) {
         result.exitCode = UsageExitCode;
         result.error = QStringLiteral("tavo-console: %1").arg(QString::fromStdString(error.what()));
@@ -204,7 +250,7 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
     chosen.simulate = parser.isSet(simulate);
     if (parser.isSet(log) && parser.value(log).isEmpty())
         return refuse(QStringLiteral("--log needs a file name"));
-    chosen.logFile = parser.value(log);
+    chosen.logFile = bytesOf(byteParser.value(log));
     if (parser.isSet(logMax)) {
         if (!parser.isSet(log))
             return refuse(QStringLiteral("--log-max belongs to the traffic log; give --log too"));
@@ -214,15 +260,20 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
                               .arg(parser.value(logMax)));
         chosen.logMax = *bytes;
     }
-    for (const QString &text : byteParser.values(send))
-        chosen.sends.push_back(text.toLatin1().toStdString());
+    for (const QString &text : byteParser.values(send)) {
+        if (std::size_t(text.size()) > CommandSource::LineLimitBytes)
+            return refuse(QStringLiteral("--send takes a command of at most %1 bytes, not %2")
+                              .arg(CommandSource::LineLimitBytes)
+                              .arg(text.size()));
+        chosen.sends.push_back(bytesOf(text));
+    }
     chosen.json = parser.isSet(json);
     if (parser.isSet(script)) {
         if (!chosen.sends.empty())
             return refuse(QStringLiteral("--send and --script are two ways to give the commands; give one"));
         if (parser.value(script).isEmpty())
             return refuse(QStringLiteral("--script needs a file name, or - for standard input"));
-        chosen.script = parser.value(script);
+        chosen.script = bytesOf(byteParser.value(script));
     }
     if (parser.isSet(watch)) {
         if (chosen.commandLineMode())
@@ -249,7 +300,7 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
         return refuse(QStringLiteral("--query belongs to the status watch; give --watch too"));
     }
     if (parser.isSet(fleet)) {
-        if (!chosen.sends.empty() || !chosen.script.isEmpty())
+        if (!chosen.sends.empty() || !chosen.script.empty())
             return refuse(QStringLiteral("--fleet watches its projectors; not with --send or --script"));
         if (!chosen.statusWatch())
             return refuse(QStringLiteral("--fleet watches its projectors; give --watch too"));
@@ -259,14 +310,14 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
                                   .arg(named->names().first()));
         }
         try {
-            chosen.fleet = readFleetFile(parser.value(fleet));
+            chosen.fleet = readFleetFile(bytesOf(byteParser.value(fleet)));
         } catch (const std::runtime_error &error) {
             result.exitCode = UsageExitCode;
-            result.error = QStringLiteral("tavo-console: %1").arg(QString::fromLocal8Bit(error.what()));
+            result.error = QStringLiteral("tavo-console: %1").arg(QString::fromStdString(error.what()));
             return result;
         }
     }
-    for (const QCommandLineOption *own : {&speed, &wait, &gap}) {
+    for (const QCommandLineOption *own : {&speed, &wait, &gap, &json}) {
         if (parser.isSet(*own) && !chosen.commandLineMode())
             return refuse(
                 QStringLiteral("--%1 belongs to the command-line mode; give --send, --script or --watch too")
@@ -301,4 +352,18 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
     result.run = true;
     result.options = chosen;
     return result;
+}
+
+std::string runDescription(const ConsoleOptions &options)
+{
+    std::string mode = "window";
+    if (!options.sends.empty())
+        mode = "--send";
+    else if (!options.script.empty())
+        mode = "--script " + options.script;
+    else if (options.statusWatch())
+        mode = "--watch " + std::to_string(options.watch.count());
+    if (options.simulate)
+        return mode + ", COM1 and COM2 simulated";
+    return mode + ", COM1 " + options.com1.text + ", COM2 " + options.com2.text;
 }

@@ -22,16 +22,16 @@ struct ConsoleOptions
     Endpoint com2;
     // COM1 and COM2 are simulated projectors on pseudo-terminals; no device may be named then.
     bool simulate = false;
-    // The traffic log's file; empty keeps no log.
-    QString logFile;
+    // The traffic log's file, its name's bytes as given; empty keeps no log.
+    std::string logFile;
     // The most bytes the log's file grows to before it moves to FILE.1.
     std::uint64_t logMax = TrafficLog::DefaultFileLimit;
     // The command-line mode: these texts are sent in order, each byte as given, and no window opens.
     // Empty runs the window.
     std::vector<std::string> sends;
-    // The command-line mode with its commands read from this file, one a line; "-" reads standard input.
-    // Empty reads none.
-    QString script;
+    // The command-line mode with its commands read from this file (its name's bytes as given), one a
+    // line; "-" reads standard input. Empty reads none.
+    std::string script;
     std::string settings = Settings19200;
     // How long a reply may take to reach its CR; a free-form SEND's reply period unless given.
     std::chrono::milliseconds wait = FreeFormPeriods.reply;
@@ -48,7 +48,7 @@ struct ConsoleOptions
     MqttOptions mqtt;
 
     // Whether the command-line mode runs instead of the window, and whether as a status watch.
-    bool commandLineMode() const { return !sends.empty() || !script.isEmpty() || statusWatch(); }
+    bool commandLineMode() const { return !sends.empty() || !script.empty() || statusWatch(); }
     bool statusWatch() const { return watch.count() > 0; }
 };
 
@@ -62,5 +62,9 @@ struct CommandLine
     ConsoleOptions options;
 };
 
-// The arguments as the program got them, the program's name first, one byte per char.
+// The arguments as the program got them, the program's name first, one byte per char. Paths and texts
+// keep their bytes, whatever the system's text encoding makes of them.
 CommandLine parseCommandLine(const std::vector<std::string> &arguments);
+
+// What the traffic log's first line says of the run: the mode and where COM1 and COM2 lead.
+std::string runDescription(const ConsoleOptions &options);

@@ -14,8 +14,10 @@
 #include "qt/platform/qttimer.h"
 #include "qt/platform/standardoutput.h"
 #include "qt/platform/stopsignals.h"
+#include "wire/oneline.h"
 
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <stdexcept>
 #include <unistd.h>
@@ -29,7 +31,7 @@ constexpr auto StoppedOutputWait = std::chrono::milliseconds(500);
 
 void tell(const std::string &text)
 {
-    std::fprintf(stderr, "tavo-console: %s\n", text.c_str());
+    std::fprintf(stderr, "tavo-console: %s\n", oneLine(text).c_str());
 }
 
 std::chrono::nanoseconds steadyNow()
@@ -84,17 +86,12 @@ int runCommandLineMode(int argc, char *argv[], const ConsoleOptions &options, Tr
     QCoreApplication app(argc, argv);
     CommandSource texts;
     std::unique_ptr<ScriptReader> script;
-    if (options.script.isEmpty()) {
+    if (options.script.empty()) {
         for (const std::string &text : options.sends)
             texts.add(text);
         texts.end();
     } else {
-        try {
-            script = std::make_unique<ScriptReader>(options.script.toLocal8Bit().toStdString(), texts);
-        } catch (const std::runtime_error &error) {
-            tell(error.what());
-            return exitStatus(ExitCode::BadInput);
-        }
+        script = std::make_unique<ScriptReader>(options.script, texts);
     }
     const std::unique_ptr<StandardOutput> out = standardOutput();
     const PortEndpoints endpoints(options);
@@ -131,10 +128,12 @@ int runStatusWatch(int argc, char *argv[], const ConsoleOptions &options, Traffi
     }
     const FleetPlan plan{options.queries, options.watch, options.wait, options.gap};
     std::vector<std::unique_ptr<QtSerialPort>> ports;
+    std::map<std::string, const QtSerialPort *> portByName;
     std::vector<std::unique_ptr<QtTimer>> timers;
     FleetWatch *watching = nullptr;
     const auto makeParts = [&](const FleetProjector &projector) {
         ports.push_back(makePort(projector.endpoint, projector.endpoint, log));
+        portByName[projector.name] = ports.back().get();
         ports.back()->setOnChanged([&watching, name = projector.name] {
             if (watching)
                 watching->portChanged(name);
@@ -159,7 +158,10 @@ int runStatusWatch(int argc, char *argv[], const ConsoleOptions &options, Traffi
         tell(error.what());
         return exitStatus(ExitCode::BadInput);
     }
-    WatchPrinter printer(*out, options.json, lone, [&](ExitCode exitCode, const std::string &error) {
+    const auto portOf = [&portByName](const std::string &projector) {
+        return portByName.at(projector)->portName();
+    };
+    WatchPrinter printer(*out, options.json, lone, portOf, [&](ExitCode exitCode, const std::string &error) {
         // Standard output failing leaves the other outputs fed; alone, it ends the watch.
         if (exitCode == ExitCode::WriteFailed && !outputs.empty()) {
             tell(error.substr(0, error.find(';')) + "; the other outputs go on");

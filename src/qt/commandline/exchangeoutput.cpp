@@ -1,5 +1,7 @@
 #include "qt/commandline/exchangeoutput.h"
 
+#include "wire/oneline.h"
+
 #include <cmath>
 
 #include <QJsonArray>
@@ -28,6 +30,12 @@ QByteArray quoted(const std::string &bytes)
 QString latin1(const std::string &bytes)
 {
     return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+// Names and messages (a path among them) as the file system has them, in valid UTF-8.
+QString utf8(const std::string &bytes)
+{
+    return QString::fromStdString(utf8Text(bytes));
 }
 
 QJsonValue jsonValue(const StatusValue &value)
@@ -78,7 +86,7 @@ QByteArray exchangeJson(const Exchange &exchange, const std::string &time, const
         {QStringLiteral("trace"), latin1(exchange.trace)},
         {QStringLiteral("answered"), exchange.answered},
         {QStringLiteral("refused"), exchange.refused},
-        {QStringLiteral("port"), latin1(exchange.port)},
+        {QStringLiteral("port"), utf8(exchange.port)},
         {QStringLiteral("cut"), qint64(exchange.cut)},
         {QStringLiteral("ms"),
          std::round(exchange.time.count() * TenthsPerMillisecond) / TenthsPerMillisecond},
@@ -101,11 +109,25 @@ QByteArray valueJson(const StatusValue &value)
     return array.mid(1, array.size() - 2);
 }
 
+QByteArray lineJson(const std::string &time, const std::string &port, const std::string &line,
+                    const std::string &reason, const std::string &projector)
+{
+    QJsonObject object{
+        {QStringLiteral("time"), latin1(time)},
+        {QStringLiteral("port"), utf8(port)},
+        {QStringLiteral("line"), latin1(line)},
+        {QStringLiteral("reason"), utf8(reason)},
+    };
+    if (!projector.empty())
+        object.insert(QStringLiteral("projector"), latin1(projector));
+    return compact(object);
+}
+
 QByteArray failureJson(const std::string &error, const std::string &port, int exitCode)
 {
     return compact(QJsonObject{
-        {QStringLiteral("error"), latin1(error)},
-        {QStringLiteral("port"), latin1(port)},
+        {QStringLiteral("error"), utf8(error)},
+        {QStringLiteral("port"), utf8(port)},
         {QStringLiteral("exit"), exitCode},
     });
 }

@@ -22,5 +22,10 @@ QByteArray exchangeJson(const Exchange &exchange, const std::string &time = {},
 // numbers, or null.
 QByteArray valueJson(const StatusValue &value);
 
+// What became of a watch's line, as one compact JSON object and a newline: its `time`, `port`, `line`
+// ("lost"; "still_lost" for each open again that failed; "back") and `reason`, and a projector named.
+QByteArray lineJson(const std::string &time, const std::string &port, const std::string &line,
+                    const std::string &reason, const std::string &projector = {});
+
 // Why the run ended early, as one compact JSON object and a newline: the error, the port and the exit code.
 QByteArray failureJson(const std::string &error, const std::string &port, int exitCode);

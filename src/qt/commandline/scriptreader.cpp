@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <stdexcept>
+#include <poll.h>
 #include <unistd.h>
 
 namespace {
@@ -18,13 +18,13 @@ ScriptReader::ScriptReader(const std::string &file, CommandSource &source)
 {
     if (file == StandardInput) {
         m_descriptor = STDIN_FILENO;
-        m_savedFlags = ::fcntl(m_descriptor, F_GETFL);
-        if (m_savedFlags != -1)
-            ::fcntl(m_descriptor, F_SETFL, m_savedFlags | O_NONBLOCK);
     } else {
+        // Without waiting: a FIFO with no writer yet opens at once.
         m_descriptor = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-        if (m_descriptor == -1)
-            throw std::runtime_error(m_name + " cannot be read (" + std::strerror(errno) + ")");
+        if (m_descriptor == -1) {
+            m_source.fail(m_name + " could not be read (" + std::strerror(errno) + ")");
+            return;
+        }
         m_ownsDescriptor = true;
     }
     m_notifier = std::make_unique<QSocketNotifier>(m_descriptor, QSocketNotifier::Read);
@@ -39,12 +39,14 @@ ScriptReader::~ScriptReader()
 {
     m_source.setOnTaken({});
     close();
-    if (m_savedFlags != -1)
-        ::fcntl(STDIN_FILENO, F_SETFL, m_savedFlags);
 }
 
 void ScriptReader::readSome()
 {
+    // Standard input may block: it is read only when bytes, or its end, are there now.
+    pollfd ready{m_descriptor, POLLIN, 0};
+    if (::poll(&ready, 1, 0) == 0)
+        return;
     std::array<char, ReadChunkBytes> buffer{};
     const ssize_t count = ::read(m_descriptor, buffer.data(), buffer.size());
     if (count > 0) {

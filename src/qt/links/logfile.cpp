@@ -81,18 +81,32 @@ public:
     std::optional<std::string> startAfresh() override
     {
         const std::string older = m_path + ".1";
-        if (::rename(m_path.c_str(), older.c_str()) != 0)
+        // FILE deleted or moved away while the log ran (by hand, by logrotate): nothing of ours is left to
+        // move, and what stands at FILE now, if anything, is not ours to truncate.
+        const bool stillOurs = holdsPath();
+        if (stillOurs && ::rename(m_path.c_str(), older.c_str()) != 0)
             return "it could not move to " + older + ": " + std::strerror(errno);
-        const int fresh = ::open(m_path.c_str(), OpenFlags | O_TRUNC, NewFileMode);
+        const int fresh = ::open(m_path.c_str(), stillOurs ? OpenFlags | O_TRUNC : OpenFlags, NewFileMode);
         if (fresh < 0)
-            return "a fresh file could not be made after " + older + ": " + std::strerror(errno);
+            return "a fresh file could not be made at " + m_path + ": " + std::strerror(errno);
+        struct stat status = {};
+        ::fstat(fresh, &status);
         ::close(m_descriptor);
         m_descriptor = fresh;
-        m_size = 0;
+        m_size = stillOurs ? 0 : std::uint64_t(status.st_size);
         return std::nullopt;
     }
 
 private:
+    // Whether FILE is still the file this log writes to.
+    bool holdsPath() const
+    {
+        struct stat atPath = {};
+        struct stat ours = {};
+        return ::stat(m_path.c_str(), &atPath) == 0 && ::fstat(m_descriptor, &ours) == 0 &&
+               atPath.st_dev == ours.st_dev && atPath.st_ino == ours.st_ino;
+    }
+
     std::string m_path;
     int m_descriptor;
     std::optional<std::uint64_t> m_size;

@@ -10,7 +10,7 @@ std::unique_ptr<ByteLink> makeLink(const Endpoint &endpoint)
 {
     switch (endpoint.kind) {
     case Endpoint::Kind::Device:
-        return std::make_unique<SerialLink>(QString::fromStdString(endpoint.device));
+        return std::make_unique<SerialLink>(endpoint.device);
     case Endpoint::Kind::Tcp:
         return std::make_unique<TcpLink>(endpoint.host, endpoint.port);
     case Endpoint::Kind::Rfc2217:

@@ -2,8 +2,22 @@
 
 #include "qt/links/portlist.h"
 #include "qt/platform/posixdevice.h"
+#include "wire/oneline.h"
+
+#include <cstdlib>
+#include <memory>
 
 namespace {
+// QSerialPort names a device in UTF-8 text. A path in other bytes (a link named in Latin-1) is reached
+// by the path it resolves to, whose name in /dev is plain.
+QString portNameFor(const std::string &path)
+{
+    if (utf8Text(path) == path)
+        return QString::fromStdString(path);
+    const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr), &std::free);
+    return QString::fromStdString(resolved ? std::string(resolved.get()) : path);
+}
+
 QSerialPort::Parity parityOf(char parity)
 {
     switch (parity) {
@@ -21,9 +35,9 @@ QSerialPort::Parity parityOf(char parity)
 }
 } // namespace
 
-SerialLink::SerialLink(const QString &device, QObject *parent) : QObject(parent), m_device(device)
+SerialLink::SerialLink(std::string device, QObject *parent) : QObject(parent), m_device(std::move(device))
 {
-    m_port.setPortName(device);
+    m_port.setPortName(portNameFor(m_device));
     connect(&m_port, &QSerialPort::readyRead, this, [this] { raiseArrived(); });
     connect(&m_port, &QSerialPort::errorOccurred, this, &SerialLink::onError);
 }
@@ -33,7 +47,7 @@ void SerialLink::open(const LineSettings &line)
     if (m_port.isOpen())
         return;
     // Such a port opens, and every command would go into nothing.
-    if (builtInPortWithoutHardware(m_device))
+    if (builtInPortWithoutHardware(m_port.portName()))
         throw SerialError(SerialError::NoSuchDevice, "no such device");
     if (!m_port.open(QIODevice::ReadWrite)) {
         const QSerialPort::SerialPortError error = m_port.error();
@@ -51,7 +65,7 @@ void SerialLink::open(const LineSettings &line)
 
 void SerialLink::failOpen(QSerialPort::SerialPortError error, const QString &errorText)
 {
-    const std::string path = m_device.toLocal8Bit().toStdString();
+    const std::string &path = m_device;
     if (std::optional<SerialError> fault = deviceFault(path))
         throw *fault;
     // A device that would open is held by someone: QSerialPort tells its lock file and a device held

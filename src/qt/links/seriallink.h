@@ -2,6 +2,8 @@
 
 #include "link/bytelink.h"
 
+#include <string>
+
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
@@ -10,7 +12,8 @@
 class SerialLink : public QObject, public ByteLink
 {
 public:
-    explicit SerialLink(const QString &device, QObject *parent = nullptr);
+    // device is the path's bytes as the file system has them.
+    explicit SerialLink(std::string device, QObject *parent = nullptr);
 
     void open(const LineSettings &line) override;
     void close() override;
@@ -24,6 +27,6 @@ private:
     [[noreturn]] void failOpen(QSerialPort::SerialPortError error, const QString &errorText);
     void onError(QSerialPort::SerialPortError error);
 
-    QString m_device;
+    std::string m_device;
     QSerialPort m_port;
 };

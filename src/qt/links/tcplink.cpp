@@ -4,6 +4,7 @@
 #include <utility>
 
 #include <QCursor>
+#include <QDeadlineTimer>
 #include <QGuiApplication>
 
 namespace {
@@ -49,6 +50,7 @@ void TcpLink::open(const LineSettings &line)
         return;
     m_received.clear();
     m_firstData.clear();
+    m_commandSent = false;
     m_heardFrom = false;
     m_held.clear();
     m_holding = false;
@@ -61,9 +63,34 @@ void TcpLink::open(const LineSettings &line)
     // Commands are a few bytes each and a held button sends one every few milliseconds: none may wait
     // for the one before it to be acknowledged.
     m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    m_open = true;
     m_openedAt = std::chrono::steady_clock::now();
+    listenForWords();
+    m_open = true;
     started(line);
+}
+
+void TcpLink::listenForWords()
+{
+    constexpr char Iac = char(255);
+    const QDeadlineTimer deadline(WordsWait);
+    while (m_firstData.size() < ReasonLimit && m_socket.state() == QAbstractSocket::ConnectedState) {
+        char first = 0;
+        // Telnet's first words are the protocol's, left for decode() to judge.
+        if (m_socket.peek(&first, 1) == 1 && first == Iac)
+            break;
+        if (m_socket.bytesAvailable() > 0) {
+            m_firstData += m_socket.read(qint64(ReasonLimit - m_firstData.size())).toStdString();
+            continue;
+        }
+        if (deadline.hasExpired() || !m_socket.waitForReadyRead(int(deadline.remainingTime())))
+            break;
+    }
+    if (m_socket.state() != QAbstractSocket::ConnectedState) {
+        m_socket.abort();
+        throw SerialError(SerialError::OpenFailed, "the server closed the connection" + closingReason());
+    }
+    if (const std::string words = serverWords(); !words.empty())
+        raiseNotice("the server said: " + words);
 }
 
 void TcpLink::failOpen()
@@ -103,6 +130,7 @@ void TcpLink::write(const std::string &bytes)
         throw SerialError(SerialError::PortNotOpen, "port is not open");
     const std::string wire = encode(bytes);
     checkQueueRoom(bytesWaiting(), wire.size());
+    m_commandSent = true;
     if (m_holding) {
         m_held += wire;
         return;
@@ -180,7 +208,9 @@ void TcpLink::receive()
     if (data.empty() || !m_open)
         return;
     m_heardFrom = true;
-    if (m_firstData.size() < ReasonLimit && std::chrono::steady_clock::now() - m_openedAt < ReasonWindow)
+    // Text before any command may still be the server's words, should it close.
+    if (!m_commandSent && m_firstData.size() < ReasonLimit &&
+        std::chrono::steady_clock::now() - m_openedAt < ReasonWindow)
         m_firstData += data.substr(0, ReasonLimit - m_firstData.size());
     m_received += data;
     raiseArrived();
@@ -206,12 +236,21 @@ void TcpLink::lose()
 
 std::string TcpLink::closingReason() const
 {
-    // Only a line of plain text, sent right after the connection began, is taken for the server's words.
+    const std::string words = serverWords();
+    return words.empty() ? std::string() : " (" + words + ")";
+}
+
+std::string TcpLink::serverWords() const
+{
+    // Only a line of plain text, ended as a line, sent right after the connection began and before any
+    // command, is taken for the server's words.
     if (std::chrono::steady_clock::now() - m_openedAt >= ReasonWindow)
         return {};
     std::string text = m_firstData;
-    while (!text.empty() && (text.back() == '\r' || text.back() == '\n'))
-        text.pop_back();
+    const std::size_t lineEnd = text.find_last_not_of("\r\n") + 1;
+    if (lineEnd == 0 || lineEnd == text.size())
+        return {};
+    text.resize(lineEnd);
     const bool plain = std::all_of(text.begin(), text.end(), [](char c) { return c >= ' ' && c <= '~'; });
-    return plain && !text.empty() ? " (" + text + ")" : std::string();
+    return plain ? text : std::string();
 }

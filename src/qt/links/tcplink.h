@@ -23,6 +23,9 @@ public:
     // its reason (ser2net: "Port's device already in use"); the longest such text kept.
     static constexpr std::chrono::milliseconds ReasonWindow{1000};
     static constexpr std::size_t ReasonLimit = 256;
+    // How long opening listens for the server's first words before any command goes out: ser2net's
+    // refusal comes within a millisecond of the connection, and a projector never speaks unasked.
+    static constexpr std::chrono::milliseconds WordsWait{50};
 
     TcpLink(std::string host, std::uint16_t port);
     ~TcpLink() override;
@@ -58,11 +61,15 @@ protected:
 
 private:
     [[noreturn]] void failOpen();
+    // Text the server sends on its own right after the connection is its words, never a reply: kept
+    // for the reason it closes, and told. Throws SerialError when the server closes meanwhile.
+    void listenForWords();
     // Bytes on their way in order after those before them; false when the socket would not take them.
     bool send(const std::string &wire);
     void receive();
     void lose();
     std::string closingReason() const;
+    std::string serverWords() const;
 
     QTcpSocket m_socket;
     std::string m_host;
@@ -73,6 +80,7 @@ private:
     bool m_holding = false;
     std::string m_held;
     std::chrono::steady_clock::time_point m_openedAt;
-    // The first data the server sent, while it might still be a reason for closing.
+    // What the server said before any command, while it might still be a reason for closing.
     std::string m_firstData;
+    bool m_commandSent = false;
 };

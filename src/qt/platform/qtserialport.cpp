@@ -4,6 +4,7 @@
 #include "link/loggedlink.h"
 #include "qt/links/makelink.h"
 #include "qt/links/portlist.h"
+#include "wire/trace.h"
 
 #include <utility>
 
@@ -157,4 +158,11 @@ std::string QtSerialPort::Input()
     if (PortOpen())
         bytes += callLink([&] { return m_link->readAll(); });
     return bytes;
+}
+
+void QtSerialPort::noReply(const std::string &command, std::chrono::milliseconds waited)
+{
+    if (m_log)
+        m_log->write("NOREPLY", portName(),
+                     "to \"" + renderTrace(command) + "\" within " + std::to_string(waited.count()) + " ms");
 }

@@ -34,6 +34,7 @@ public:
 
     // Every link opened from now on writes its traffic to the log; nullptr keeps none.
     void setTrafficLog(TrafficLog *log) { m_log = log; }
+    void noReply(const std::string &command, std::chrono::milliseconds waited) override;
     // Told after an open, a close, a loss or a new speed, for whoever shows the port's state.
     void setOnChanged(std::function<void()> onChanged) { m_onChanged = std::move(onChanged); }
     // port is 1 or 2: the endpoint named, and what it is shown as (for auto, the device last chosen).

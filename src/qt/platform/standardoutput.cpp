@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,11 +14,20 @@
 StandardOutput::StandardOutput(int descriptor) : m_descriptor(descriptor)
 {
     keepPipeSignalFromThisThread();
-    // Only a pipe or a socket has a reader that may stop reading; a terminal's description is the
-    // shell's too, and is left as it is.
     struct stat status = {};
-    if (::fstat(m_descriptor, &status) != 0 || !(S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode)))
+    // A regular file's writes never wait for a reader.
+    if (::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode))
         return;
+    // A terminal or a pipe is opened again, non-blocking, as a description of the console's own: the
+    // shell's keeps its flags however the run ends, a signal among the ways.
+    const std::string self = "/proc/self/fd/" + std::to_string(descriptor);
+    const int own = ::open(self.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (own >= 0) {
+        m_descriptor = own;
+        m_ownsDescriptor = true;
+        return;
+    }
+    // What cannot be opened again (a socket) has its flags changed and given back at the end.
     m_savedFlags = ::fcntl(m_descriptor, F_GETFL);
     if (m_savedFlags != -1)
         ::fcntl(m_descriptor, F_SETFL, m_savedFlags | O_NONBLOCK);
@@ -28,6 +38,8 @@ StandardOutput::~StandardOutput()
     m_notifier.reset();
     if (m_savedFlags != -1)
         ::fcntl(m_descriptor, F_SETFL, m_savedFlags);
+    if (m_ownsDescriptor)
+        ::close(m_descriptor);
 }
 
 bool StandardOutput::write(const QByteArray &line)

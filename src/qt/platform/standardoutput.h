@@ -39,7 +39,9 @@ private:
     bool flush();
 
     int m_descriptor;
-    // The descriptor's flags as found, given back at the end: the descriptor is shared with the shell.
+    // Standard output opened again as the console's own description, closed at the end.
+    bool m_ownsDescriptor = false;
+    // A shared description's flags as found, given back at the end.
     int m_savedFlags = -1;
     std::deque<QByteArray> m_queue;
     std::size_t m_queued = 0;

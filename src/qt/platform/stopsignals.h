@@ -7,8 +7,8 @@
 
 #include <QSocketNotifier>
 
-// SIGINT and SIGTERM call `stop` on the event loop, for as long as this lives: the handler only writes a
-// byte to a pipe that the loop reads.
+// SIGINT, SIGTERM and SIGHUP (a terminal that hung up) call `stop` on the event loop, for as long as this
+// lives: the handler only writes a byte to a pipe that the loop reads.
 class StopSignals
 {
 public:
@@ -19,7 +19,7 @@ public:
     StopSignals &operator=(const StopSignals &) = delete;
 
 private:
-    static constexpr std::array<int, 2> StopSignalNumbers = {SIGINT, SIGTERM};
+    static constexpr std::array<int, 3> StopSignalNumbers = {SIGINT, SIGTERM, SIGHUP};
     int m_pipe[2] = {-1, -1};
     std::unique_ptr<QSocketNotifier> m_notifier;
 };

@@ -12,6 +12,8 @@ constexpr int SideMargin = 3;
 void CaptionButton::setCaption(const std::string &caption)
 {
     m_caption = caption;
+    // A screen reader reads the caption as one, whatever lines it is shown on.
+    setAccessibleName(QString::fromStdString(caption));
     showCaption();
 }
 
@@ -30,9 +32,13 @@ void CaptionButton::changeEvent(QEvent *event)
 
 void CaptionButton::showCaption()
 {
+    // Shown again only when the caption, the width or the font changed: showing the window resizes every
+    // button to the size it already has.
+    if (m_shownFor && m_shownFor->caption == m_caption && m_shownFor->width == width() &&
+        m_shownFor->font == font())
+        return;
+    m_shownFor = ShownFor{m_caption, width(), font()};
     const QString whole = QString::fromStdString(m_caption);
-    // A screen reader reads the caption as one, whatever lines it is shown on.
-    setAccessibleName(whole);
     const QFontMetrics metrics(font());
     const int room = width() - 2 * SideMargin;
     if (metrics.horizontalAdvance(whole) <= room) {

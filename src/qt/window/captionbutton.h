@@ -1,7 +1,9 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
+#include <QFont>
 #include <QPushButton>
 
 // A button that keeps its whole caption and, where the caption is wider than the button, shows it on
@@ -21,5 +23,14 @@ protected:
 private:
     void showCaption();
 
+    struct ShownFor
+    {
+        std::string caption;
+        int width = 0;
+        QFont font;
+    };
+
     std::string m_caption;
+    // What the text on the button was laid out for.
+    std::optional<ShownFor> m_shownFor;
 };

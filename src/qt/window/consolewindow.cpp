@@ -94,6 +94,8 @@ void ConsoleWindow::attach(Form1 &form)
 QWidget *ConsoleWindow::control(std::string_view name) const
 {
     auto found = m_controls.find(name);
+    // A handler's typo would be ignored here; a debug build stops on it.
+    Q_ASSERT_X(found != m_controls.end(), "ConsoleWindow::control", std::string(name).c_str());
     return found == m_controls.end() ? nullptr : found->second;
 }
 

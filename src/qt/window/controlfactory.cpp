@@ -36,7 +36,7 @@ void paintBackground(QWidget *widget, std::optional<std::uint32_t> colour)
 // The first of the faces that is installed here, or none.
 QString installedFamily(std::initializer_list<QStringView> candidates)
 {
-    const QStringList installed = QFontDatabase::families();
+    static const QStringList installed = QFontDatabase::families();
     for (const QStringView candidate : candidates) {
         if (installed.contains(candidate))
             return candidate.toString();
@@ -48,7 +48,6 @@ QWidget *makeButton(const ControlSpec &spec, QWidget *parent)
 {
     CaptionButton *button =
         Form1::isHoldButton(spec.name) ? new HoldButton(parent) : new CaptionButton(parent);
-    button->setCaption(std::string(spec.caption));
     button->setAutoDefault(false);
     // The graphical style that shows the back colour; without one the button keeps the system face.
     if (spec.backColour) {
@@ -145,6 +144,9 @@ QWidget *makeControl(const ControlSpec &spec, QWidget *parent)
     widget->setObjectName(toQString(spec.name));
     widget->setGeometry(toPixels(spec.geometry));
     widget->setFont(consoleFont(spec.font));
+    // A button's caption is laid out once, for the size and font it has just been given.
+    if (auto *button = dynamic_cast<CaptionButton *>(widget))
+        button->setCaption(std::string(spec.caption));
     widget->setVisible(spec.visibleAtStart);
     return widget;
 }
