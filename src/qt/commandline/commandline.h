@@ -4,6 +4,7 @@
 #include "link/endpoint.h"
 #include "link/linesettings.h"
 #include "link/trafficlog.h"
+#include "qt/commandline/mqttoptions.h"
 #include "wire/replyperiods.h"
 
 #include <chrono>
@@ -43,6 +44,8 @@ struct ConsoleOptions
     std::vector<FleetProjector> fleet;
     // The status queries a watch asks, in order.
     std::vector<std::string> queries;
+    // The fleet watch on an MQTT broker.
+    MqttOptions mqtt;
 
     // Whether the command-line mode runs instead of the window, and whether as a status watch.
     bool commandLineMode() const { return !sends.empty() || !script.empty() || statusWatch(); }

@@ -1,6 +1,17 @@
 #include "qt/commandline/watchoutputs.h"
 
-std::vector<std::unique_ptr<FleetObserver>> watchOutputs(const ConsoleOptions &, FleetWatch &)
+#include "qt/commandline/mqttbridge.h"
+
+std::vector<std::unique_ptr<FleetObserver>> watchOutputs(const ConsoleOptions &options, FleetWatch &fleet,
+                                                         const WatchNotice &notice, const WatchEnd &end)
 {
-    return {};
+    std::vector<std::unique_ptr<FleetObserver>> outputs;
+    if (options.mqtt.enabled)
+        outputs.push_back(std::make_unique<MqttBridge>(
+            options.mqtt, options.queries,
+            [&fleet](const std::string &projector, std::string text) {
+                return fleet.command(projector, std::move(text));
+            },
+            notice, [end](const std::string &error) { end(ExitCode::PortFailed, error); }));
+    return outputs;
 }
