@@ -24,7 +24,9 @@ void FakeSerialPort::setPortOpen(bool open)
     log.push_back(std::string("PortOpen ") + (open ? "1" : "0"));
     if (open && !m_open && failingPorts.count(m_commPort))
         throw SerialError(SerialError::NoSuchDevice, portName() + ": no such device");
-    m_open = open && !opensLater;
+    m_connecting = open && !m_open && connectingPorts.count(m_commPort);
+    m_open = open;
+    m_queued.clear();
 }
 
 void FakeSerialPort::Output(const std::string &bytes)
@@ -34,6 +36,10 @@ void FakeSerialPort::Output(const std::string &bytes)
     if (refusesWrites)
         throw SerialError(SerialError::LineBusy, portName() + ": the line is not taking data");
     log.push_back("Output " + bytes);
+    if (m_connecting) {
+        m_queued += bytes;
+        return;
+    }
     written += bytes;
     writes.push_back(bytes);
 }
@@ -59,10 +65,24 @@ void FakeSerialPort::raiseEvent(int code)
 void FakeSerialPort::lose()
 {
     m_open = false;
+    m_connecting = false;
     raiseLost(SerialError(SerialError::LineLost, portName() + ": the connection was lost"));
 }
 
-void FakeSerialPort::finishOpening()
+void FakeSerialPort::connect()
 {
-    m_open = true;
+    m_connecting = false;
+    raiseOpened();
+    if (!m_queued.empty()) {
+        written += m_queued;
+        writes.push_back(std::exchange(m_queued, {}));
+    }
+}
+
+void FakeSerialPort::failConnecting(const std::string &reason)
+{
+    m_connecting = false;
+    m_open = false;
+    m_queued.clear();
+    raiseOpenFailed(SerialError(SerialError::OpenFailed, portName() + ": " + reason));
 }

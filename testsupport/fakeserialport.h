@@ -15,6 +15,7 @@ public:
     void setSettings(const std::string &settings) override;
     bool PortOpen() const override { return m_open; }
     void setPortOpen(bool open) override;
+    bool connecting() const override { return m_connecting; }
     void Output(const std::string &bytes) override;
     std::string Input() override;
     int CommEvent() const override { return m_event; }
@@ -28,15 +29,17 @@ public:
     void deliver(const std::string &bytes);
     // An OnComm with another event code.
     void raiseEvent(int code);
-    // The far end goes away: the port closes and reports it; or an open under way fails.
+    // The far end goes away: the port closes and reports it.
     void lose();
-    // An open under way (opensLater) completes.
-    void finishOpening();
+    // The server of a port left connecting answers: what was written meanwhile reaches the line.
+    void connect();
+    // ... or does not: the port closes and reports why, and what was written meanwhile is dropped.
+    void failConnecting(const std::string &reason);
 
-    std::set<int> failingPorts; // opening these fails with "no such device"
-    bool opensLater = false;    // an open returns at once and completes at finishOpening()
-    bool refusesWrites = false; // every write fails, the port staying open, as a line that takes no data
-    std::string written;        // every byte that reached the line, in order
+    std::set<int> failingPorts;    // opening these fails with "no such device"
+    std::set<int> connectingPorts; // opening these waits for connect() or failConnecting()
+    bool refusesWrites = false;    // every write fails, the port staying open, as a line that takes no data
+    std::string written;           // every byte that reached the line, in order
     std::vector<std::string> writes;
     std::vector<std::string> log;       // "CommPort 1", "Settings 19200,N,8,1", "PortOpen 1", "Output ..."
     std::vector<std::string> noReplies; // each command told unanswered, and the ms it waited: "CR0\r 500"
@@ -44,6 +47,9 @@ public:
 private:
     int m_commPort = 1;
     bool m_open = false;
+    bool m_connecting = false;
+    // Written while connecting.
+    std::string m_queued;
     int m_event = 0;
     std::string m_settings;
     std::string m_pending;

@@ -8,6 +8,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QFile>
+
 namespace {
 // Connections beyond the one the queue holds: their handshakes are dropped and retried, never answered.
 constexpr int QueueFillers = 3;
@@ -32,6 +34,22 @@ sockaddr_in loopbackAddress(std::uint16_t port)
     address.sin_port = htons(port);
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     return address;
+}
+
+bool loopbackListening(std::uint16_t port)
+{
+    constexpr char Listen[] = "0A";
+    QFile table(QStringLiteral("/proc/net/tcp"));
+    if (!table.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray local =
+        QStringLiteral("0100007F:%1").arg(port, 4, 16, QLatin1Char('0')).toUpper().toLatin1();
+    for (const QByteArray &row : table.readAll().split('\n')) {
+        const QList<QByteArray> fields = row.simplified().split(' ');
+        if (fields.size() > 3 && fields[1] == local && fields[3] == Listen)
+            return true;
+    }
+    return false;
 }
 
 std::uint16_t freeLoopbackPort()

@@ -9,6 +9,9 @@
 
 // A port on 127.0.0.1 that nothing listens on when asked; refused at once.
 std::uint16_t freeLoopbackPort();
+// Whether something listens on the loopback port, seen in the kernel's table rather than by connecting:
+// a server may refuse a client that comes while it is still ending a session with the one before.
+bool loopbackListening(std::uint16_t port);
 // 127.0.0.1 and the port, for a socket of one's own.
 sockaddr_in loopbackAddress(std::uint16_t port);
 

@@ -1,5 +1,7 @@
 #include "ser2net.h"
 
+#include "systemprogram.h"
+
 #include <chrono>
 #include <map>
 #include <vector>
@@ -8,12 +10,10 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
-#include <QStandardPaths>
 #include <QThread>
 
 namespace {
 constexpr std::chrono::milliseconds StartWait{5000};
-constexpr std::chrono::milliseconds StopWait{2000};
 constexpr std::chrono::milliseconds ProbeGap{20};
 
 // One connection per accepter. No mDNS, no UUCP lock directory, no root.
@@ -73,11 +73,7 @@ std::vector<QByteArray> socketInodes(qint64 pid)
 
 QString Ser2net::program()
 {
-    // Debian puts it in /usr/sbin, which a user's PATH may leave out.
-    const QString onPath = QStandardPaths::findExecutable(QStringLiteral("ser2net"));
-    return onPath.isEmpty()
-               ? QStandardPaths::findExecutable(QStringLiteral("ser2net"), {QStringLiteral("/usr/sbin")})
-               : onPath;
+    return systemProgram(QStringLiteral("ser2net"));
 }
 
 Ser2net::Ser2net(const std::string &device, bool kickOldUser) : m_device(device), m_kickOldUser(kickOldUser)
@@ -134,12 +130,8 @@ bool Ser2net::learnPorts()
 
 void Ser2net::stop()
 {
-    if (!m_process)
-        return;
-    m_process->terminate();
-    if (!m_process->waitForFinished(int(StopWait.count())))
-        m_process->kill();
-    m_process->waitForFinished(int(StopWait.count()));
+    if (m_process)
+        stopProgram(*m_process);
 }
 
 QString Ser2net::output() const

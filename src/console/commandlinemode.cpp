@@ -10,6 +10,9 @@ CommandLineMode::CommandLineMode(SerialPort &port, ExchangeEngine &engine, Comma
     m_texts.setOnReady([this] { textReady(); });
     m_engine.setOnFailed(
         [this](const SerialError &error) { finish(ExitCode::PortFailed, portFailureText(error)); });
+    m_port.setOnOpened([this] { sendNext(); });
+    m_port.setOnOpenFailed(
+        [this](const SerialError &error) { finish(ExitCode::PortFailed, portFailureText(error)); });
     m_port.setOnLost([this](const SerialError &error) {
         if (const std::optional<Exchange> partial = m_engine.abandon())
             tally(*partial);
@@ -25,7 +28,9 @@ void CommandLineMode::start()
         finish(ExitCode::PortFailed, portFailureText(error));
         return;
     }
-    sendNext();
+    // The first text, and its wait, start once a server has answered.
+    if (!m_port.connecting())
+        sendNext();
 }
 
 void CommandLineMode::sendNext()

@@ -25,6 +25,9 @@ Form1::Form1(const Platform &platform) : m_p(platform)
     m_p.Timer3.setOnTick([this] { dispatch([this] { Timer3_Timer(); }); });
     m_p.Timer4.setOnTick([this] { dispatch([this] { Timer4_Timer(); }); });
     m_p.MSComm1.setOnComm([this] { dispatch([this] { MSComm1_OnComm(); }); });
+    m_p.MSComm1.setOnOpened([this] { dispatch([this] { MSComm1_Opened(); }); });
+    m_p.MSComm1.setOnOpenFailed(
+        [this](const SerialError &error) { dispatch([this, &error] { MSComm1_OpenFailed(error); }); });
     m_p.MSComm1.setOnLost([this](const SerialError &error) { MSComm1_Lost(error); });
     m_p.MSComm1.setOnNotice([this](const std::string &text) { MSComm1_Notice(text); });
 }

@@ -7,6 +7,7 @@
 #include "link/serialport.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -38,9 +39,14 @@ public:
     Form1(const Form1 &) = delete;
     Form1 &operator=(const Form1 &) = delete;
 
+    // Told how an open came out: no failure, or the one that stopped it.
+    using Opened = std::function<void(const SerialError *failure)>;
+
     // Start-up traps nothing: a failure (COM1 absent or busy) throws SerialError and the window is never
-    // shown.
+    // shown. Start-up is over when COM1 is open, which for a server is after Form_Load has returned:
+    // `started` is told then, with the failure of a server that did not answer, if one did not.
     void Form_Load();
+    void setOnStarted(Opened started) { m_onStarted = std::move(started); }
 
     // Events from the window, by control name. A failure a handler lets escape is shown, and the console
     // keeps running.
@@ -72,6 +78,11 @@ private:
     void Option9_Click();
     void Option10_Click();
     void portSwitch(int port, int fallbackPort);
+    void portSwitchFailed(const SerialError &failure, int fallbackPort);
+    // Goes on with `then` once the port just opened is open: at once, or when its server has answered.
+    void whenOpen(Opened then);
+    void MSComm1_Opened();
+    void MSComm1_OpenFailed(const SerialError &error);
     void speedSwitch(const std::string &settings);
     void Timer3_Timer();
     void MSComm1_OnComm();
@@ -95,4 +106,7 @@ private:
 
     Platform m_p;
     FormFields m_fields;
+    Opened m_onStarted;
+    // What goes on once the open that waits for a server comes out; empty when none waits.
+    Opened m_opening;
 };

@@ -2,6 +2,7 @@
 #include "link/linesettings.h"
 
 #include <optional>
+#include <utility>
 
 void Form1::Command33_Click()
 {
@@ -33,6 +34,8 @@ void Form1::Option10_Click()
 // so a choice always opens the chosen port: success hides the panel, a failure says why again.
 void Form1::portSwitch(int port, int fallbackPort)
 {
+    // A switch still waiting for its server is given up for this one.
+    m_opening = {};
     std::optional<SerialError> failure;
     auto attempt = [&](auto step) {
         try {
@@ -49,11 +52,41 @@ void Form1::portSwitch(int port, int fallbackPort)
     if (!failure)
         attempt([&] { m_p.MSComm1.setPortOpen(true); });
     if (failure) {
-        m_p.messages.warning(failure->description());
-        m_p.MSComm1.setCommPort(fallbackPort);
+        portSwitchFailed(*failure, fallbackPort);
         return;
     }
-    m_p.controls.setVisible("Frame8", false);
+    whenOpen([this, fallbackPort](const SerialError *failure) {
+        if (failure)
+            portSwitchFailed(*failure, fallbackPort);
+        else
+            m_p.controls.setVisible("Frame8", false);
+    });
+}
+
+void Form1::portSwitchFailed(const SerialError &failure, int fallbackPort)
+{
+    m_p.messages.warning(failure.description());
+    m_p.MSComm1.setCommPort(fallbackPort);
+}
+
+void Form1::whenOpen(Opened then)
+{
+    if (m_p.MSComm1.connecting())
+        m_opening = std::move(then);
+    else
+        then(nullptr);
+}
+
+void Form1::MSComm1_Opened()
+{
+    if (Opened then = std::exchange(m_opening, {}))
+        then(nullptr);
+}
+
+void Form1::MSComm1_OpenFailed(const SerialError &error)
+{
+    if (Opened then = std::exchange(m_opening, {}))
+        then(&error);
 }
 
 void Form1::speedSwitch(const std::string &settings)

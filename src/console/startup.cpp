@@ -22,6 +22,10 @@ void Form1::Form_Load()
     // back, and a server that serves one client at a time may refuse the second.
     m_p.controls.select("Option1");
     m_p.controls.setVisible("Frame8", false);
+    whenOpen([this](const SerialError *failure) {
+        if (m_onStarted)
+            m_onStarted(failure);
+    });
 }
 
 void openStartPort(SerialPort &port, const std::string &settings)

@@ -27,6 +27,8 @@ StatusWatch::StatusWatch(std::string name, SerialPort &port, ExchangeEngine &eng
         failed(portFailureText(error));
     });
     m_port.setOnLost([this](const SerialError &error) { failed(portFailureText(error)); });
+    m_port.setOnOpened([this] { portChanged(); });
+    m_port.setOnOpenFailed([this](const SerialError &error) { failed(portFailureText(error)); });
 }
 
 void StatusWatch::start()
@@ -60,15 +62,14 @@ void StatusWatch::open()
         return;
     }
     m_opening = false;
-    // An open that completes later is told by portChanged(); the round timer looks too, in case the
-    // platform does not tell.
-    m_round.setEnabled(true);
+    // An open that waits for its server is told later, by OnOpened or OnOpenFailed.
     portChanged();
 }
 
 void StatusWatch::portChanged()
 {
-    if (m_state == State::Opening && !m_opening && m_port.PortOpen())
+    // A port still waiting for its server is open to writes but not yet to a round.
+    if (m_state == State::Opening && !m_opening && m_port.PortOpen() && !m_port.connecting())
         opened();
 }
 
@@ -118,10 +119,6 @@ std::optional<std::string> StatusWatch::command(std::string text)
 
 void StatusWatch::beginRound()
 {
-    if (m_state == State::Opening) {
-        portChanged();
-        return;
-    }
     // A round still asking when the next is due lets it go: the line sets the pace.
     if (m_state != State::Open || m_inRound)
         return;

@@ -23,10 +23,15 @@ public:
 
     virtual ~ByteLink() = default;
 
-    // Opens with the given line settings; throws SerialError when it cannot, and is closed then.
+    // Opens with the given line settings; throws SerialError when it cannot, and is closed then. A link
+    // whose far end answers later (a server) is left connecting: open as far as writes go, and told
+    // opened or openFailed once.
     virtual void open(const LineSettings &line) = 0;
     virtual void close() = 0;
+    // True from a successful open() to close() or loss, while connecting too.
     virtual bool isOpen() const = 0;
+    // Waiting for the far end to answer; nothing has gone on the line yet.
+    virtual bool connecting() const { return false; }
     // New settings on an open link, at once.
     virtual void setLineSettings(const LineSettings &line) = 0;
     // Queues every byte, in order, and starts them on their way at once. Throws SerialError, having
@@ -42,6 +47,9 @@ public:
 
     // Raised after every arrival of at least one byte.
     void setOnArrived(std::function<void()> handler) { m_onArrived = std::move(handler); }
+    // Raised with the bytes of one write() when they go on the line, which is later than the write for
+    // bytes that waited for a connection or for a protocol to agree the line.
+    void setOnSent(std::function<void(const std::string &)> handler) { m_onSent = std::move(handler); }
 
 protected:
     void raiseArrived()
@@ -49,7 +57,13 @@ protected:
         if (m_onArrived)
             m_onArrived();
     }
+    void raiseSent(const std::string &bytes)
+    {
+        if (m_onSent)
+            m_onSent(bytes);
+    }
 
 private:
     std::function<void()> m_onArrived;
+    std::function<void(const std::string &)> m_onSent;
 };

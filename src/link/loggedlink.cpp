@@ -60,6 +60,19 @@ LoggedLink::LoggedLink(std::unique_ptr<ByteLink> inner, TrafficLog &log, std::st
     : m_inner(std::move(inner)), m_log(log), m_portName(std::move(portName))
 {
     m_inner->setOnArrived([this] { raiseArrived(); });
+    // Stamped when the bytes go on the line, not when they were queued for a connection or a protocol.
+    m_inner->setOnSent([this](const std::string &bytes) {
+        m_log.write("TX", m_portName, trafficBytes(bytes));
+        raiseSent(bytes);
+    });
+    m_inner->setOnOpened([this] {
+        logOpened();
+        raiseOpened();
+    });
+    m_inner->setOnOpenFailed([this](const SerialError &error) {
+        m_log.write("FAIL", m_portName, error.description());
+        raiseOpenFailed(error);
+    });
     m_inner->setOnLost([this](const SerialError &error) {
         m_log.write("LOST", m_portName, error.description());
         raiseLost(error);
@@ -72,13 +85,20 @@ LoggedLink::LoggedLink(std::unique_ptr<ByteLink> inner, TrafficLog &log, std::st
 
 void LoggedLink::open(const LineSettings &line)
 {
+    m_line = line;
     try {
         m_inner->open(line);
     } catch (const SerialError &error) {
         m_log.write("FAIL", m_portName, error.description());
         throw;
     }
-    m_log.write("OPEN", m_portName, m_inner->appliesLineSettings() ? settingsString(line) : ServerSpeed);
+    if (!m_inner->connecting())
+        logOpened();
+}
+
+void LoggedLink::logOpened()
+{
+    m_log.write("OPEN", m_portName, m_inner->appliesLineSettings() ? settingsString(m_line) : ServerSpeed);
 }
 
 void LoggedLink::close()
@@ -101,7 +121,6 @@ void LoggedLink::setLineSettings(const LineSettings &line)
 void LoggedLink::write(const std::string &bytes)
 {
     m_inner->write(bytes);
-    m_log.write("TX", m_portName, trafficBytes(bytes));
     m_query.reset();
     m_reply.clear();
     if (isStatusQuery(bytes))

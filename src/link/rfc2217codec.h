@@ -41,6 +41,8 @@ public:
     // Takes bytes in any pieces; a command split between two arrivals is completed by the next.
     Decoded decode(std::string_view wire);
 
+    // The server has sent at least one telnet negotiation since start: it speaks telnet at all.
+    bool negotiated() const { return m_negotiations > 0; }
     bool comPortAgreed() const { return m_us[ComPort] == State::Yes; }
     ComPortControl comPortControl() const;
     // The server has gone past AnswerLimit or NegotiationLimit: nothing more is answered.

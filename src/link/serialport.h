@@ -22,8 +22,12 @@ public:
     virtual int CommPort() const = 0;
     // "19200,N,8,1" or "9600,N,8,1"; takes effect at once on an open port.
     virtual void setSettings(const std::string &settings) = 0;
+    // True while an open waits for a server too: commands written then go out once it answers.
     virtual bool PortOpen() const = 0;
+    // Opening throws SerialError when the port cannot open at once; an open that waits for a server
+    // leaves the port connecting and tells OnOpened or OnOpenFailed later, after this call has returned.
     virtual void setPortOpen(bool open) = 0;
+    virtual bool connecting() const { return false; }
     // Transmits every byte in order; throws SerialError when the port cannot take them.
     virtual void Output(const std::string &bytes) = 0;
     // Everything received and not yet read, removed from the port.

@@ -74,6 +74,38 @@ private slots:
         QCOMPARE(run.exitCode, int(ExitCode::AllAnswered));
     }
 
+    // Nothing goes out, and no wait runs, before the server has answered; one that does not ends the run
+    // as a missing device does.
+    void theFirstTextWaitsForTheServer_data()
+    {
+        QTest::addColumn<bool>("answers");
+        QTest::newRow("answers") << true;
+        QTest::newRow("does not answer") << false;
+    }
+    void theFirstTextWaitsForTheServer()
+    {
+        QFETCH(bool, answers);
+        Run run({"CR0"});
+        run.port.connectingPorts = {1};
+        run.mode.start();
+        run.clock.advance(Wait + 1000ms);
+        QVERIFY(run.exchanges.empty());
+        QCOMPARE(run.exitCode, -1);
+        if (!answers) {
+            run.port.failConnecting("no answer from 127.0.0.1");
+            QCOMPARE(run.exitCode, int(ExitCode::PortFailed));
+            QCOMPARE(run.error, std::string("COM1 (fake): no answer from 127.0.0.1 (error 7)"));
+            QVERIFY(run.exchanges.empty());
+            return;
+        }
+        run.port.connect();
+        QCOMPARE(run.port.writes, std::vector<std::string>{"CR0\r"});
+        run.clock.advance(Wait - 1ms);
+        QVERIFY(run.exchanges.empty());
+        run.port.deliver("80\r");
+        QCOMPARE(run.exitCode, int(ExitCode::AllAnswered));
+    }
+
     void aReplyIsCompleteAtItsFirstCr_data()
     {
         QTest::addColumn<QStringList>("pieces");

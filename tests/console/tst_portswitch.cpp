@@ -67,6 +67,59 @@ private slots:
         QCOMPARE(console.messages.warnings.size(), std::size_t(opened ? 1 : 2));
     }
 
+    // A port whose server answers later: the panel stays until it does, commands wait for it, and a
+    // server that does not answer is told as a port that is missing is.
+    void aChoiceWaitsForItsServer_data()
+    {
+        QTest::addColumn<bool>("answers");
+        QTest::newRow("answers") << true;
+        QTest::newRow("does not answer") << false;
+    }
+    void aChoiceWaitsForItsServer()
+    {
+        QFETCH(bool, answers);
+        ConsoleFixture console;
+        console.load();
+        console.port.connectingPorts = {2};
+        console.form.click("Command33");
+        console.form.click("Option2");
+        QVERIFY(console.port.PortOpen());
+        QVERIFY(console.controls.visible("Frame8"));
+        console.form.click("Command44");
+        QCOMPARE(console.caption("Label11"), std::string(" C R 0 CR "));
+        QVERIFY(console.port.written.empty());
+        console.advance(500);
+        if (answers)
+            console.port.connect();
+        else
+            console.port.failConnecting("no answer from 127.0.0.1");
+        QCOMPARE(console.controls.visible("Frame8"), !answers);
+        QCOMPARE(console.port.written, std::string(answers ? "CR0\r" : ""));
+        QCOMPARE(console.port.PortOpen(), answers);
+        QCOMPARE(console.port.CommPort(), answers ? 2 : 1);
+        QCOMPARE(console.messages.warnings,
+                 answers ? std::vector<std::string>{}
+                         : std::vector<std::string>{"COM2 (fake): no answer from 127.0.0.1"});
+        QVERIFY(console.messages.errors.empty());
+    }
+
+    // The operator chooses again while the first choice still waits: only the last choice counts.
+    void aChoiceWhileAnotherWaitsReplacesIt()
+    {
+        ConsoleFixture console;
+        console.load();
+        console.port.connectingPorts = {2};
+        console.form.click("Command33");
+        console.form.click("Option2");
+        console.form.click("Option1");
+        QVERIFY(!console.port.connecting());
+        QVERIFY(!console.controls.visible("Frame8"));
+        QCOMPARE(console.port.CommPort(), 1);
+        console.port.failConnecting("no answer from 127.0.0.1");
+        QVERIFY(console.messages.warnings.empty());
+        QCOMPARE(console.port.CommPort(), 1);
+    }
+
     void aLostLineIsToldOnceAndAChoiceReopens()
     {
         ConsoleFixture console;

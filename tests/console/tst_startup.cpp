@@ -41,6 +41,38 @@ private slots:
         QVERIFY(!console.port.PortOpen());
     }
 
+    // Start-up is told over once COM1 is open: at once for a device, when the server answers for a
+    // connection, with the failure of one that does not.
+    void startUpIsOverWhenCom1IsOpen_data()
+    {
+        QTest::addColumn<bool>("connecting");
+        QTest::addColumn<bool>("answers");
+        QTest::newRow("a device") << false << true;
+        QTest::newRow("a server that answers") << true << true;
+        QTest::newRow("a server that does not") << true << false;
+    }
+    void startUpIsOverWhenCom1IsOpen()
+    {
+        QFETCH(bool, connecting);
+        QFETCH(bool, answers);
+        ConsoleFixture console;
+        if (connecting)
+            console.port.connectingPorts = {1};
+        std::vector<std::string> told;
+        console.form.setOnStarted([&](const SerialError *failure) {
+            told.push_back(failure ? failure->description() : "started");
+        });
+        console.form.Form_Load();
+        QCOMPARE(told.size(), std::size_t(connecting ? 0 : 1));
+        if (connecting && answers)
+            console.port.connect();
+        else if (connecting)
+            console.port.failConnecting("no answer from 127.0.0.1");
+        QCOMPARE(told,
+                 std::vector<std::string>{answers ? "started" : "COM1 (fake): no answer from 127.0.0.1"});
+        QVERIFY(console.messages.warnings.empty() && console.messages.errors.empty());
+    }
+
     void endClosesThePortBeforeTheWindowAndSendsNothing()
     {
         ConsoleFixture console;

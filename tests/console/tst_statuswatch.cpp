@@ -169,36 +169,25 @@ private slots:
         QCOMPARE(QList<int>(at.begin(), at.end()), openings);
     }
 
-    // An open that completes later starts the rounds then; one that fails later is tried again.
+    // An open that waits for its server starts the rounds once it answers; one that gets no answer is
+    // tried again after the pause, as a failed open is.
     void anOpenThatCompletesLater()
     {
         Watch run;
-        run.port.opensLater = true;
+        run.port.connectingPorts = {1};
         run.watch.start();
         run.clock.advance(5 * Period);
         QVERIFY(run.port.writes.empty());
-        run.port.lose();
+        run.port.failConnecting("no answer from 127.0.0.1");
         QCOMPARE(run.told.lines,
-                 std::vector<std::string>{"lost: COM1 (fake): the connection was lost (error 6)"});
+                 std::vector<std::string>{"lost: COM1 (fake): no answer from 127.0.0.1 (error 7)"});
         run.clock.advance(StatusWatch::FirstReopenPause);
         QCOMPARE(run.opens(), 2);
-        run.port.finishOpening();
-        run.watch.portChanged();
+        run.clock.advance(5 * Period);
+        QCOMPARE(run.opens(), 2);
+        run.port.connect();
         QCOMPARE(run.port.writes, std::vector<std::string>{"CR0\r"});
         QCOMPARE(run.told.lines.back(), std::string("open: COM1 (fake) is open"));
-    }
-
-    // A platform that does not tell of an open completed later still has its rounds, a period late.
-    void anOpenCompletedUntoldIsFoundByTheRound()
-    {
-        Watch run;
-        run.port.opensLater = true;
-        run.watch.start();
-        run.port.finishOpening();
-        run.clock.advance(Period - 1ms);
-        QVERIFY(run.port.writes.empty());
-        run.clock.advance(1ms);
-        QCOMPARE(run.port.writes, std::vector<std::string>{"CR0\r"});
     }
 
     // Commands from outside go out one at a time before the next query, never in the middle of an

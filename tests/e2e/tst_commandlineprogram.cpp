@@ -4,6 +4,7 @@
 #include "loopbacklistener.h"
 #include "program.h"
 #include "pty.h"
+#include "qt/links/tcplink.h"
 #include "qt/simulator/projectorserver.h"
 #include "qt/simulator/simulatedprojector.h"
 #include "ser2net.h"
@@ -248,6 +249,23 @@ private slots:
         QCOMPARE(outcome.out, out);
         QCOMPARE(outcome.err,
                  QByteArray("tavo-console: COM1 (/dev/tavo-no-such-device): no such device (error 1)\n"));
+    }
+
+    // A server that never answers (its accept queue is full) ends the run as a missing device does, after
+    // the connection's wait, in one line; the wait for a reply never starts, so nothing is reported.
+    void aServerThatNeverAnswersEndsWithThree()
+    {
+        LoopbackListener blackHole;
+        blackHole.fillAcceptQueue();
+        const QString com1 = QStringLiteral("tcp://127.0.0.1:%1").arg(blackHole.port());
+        QElapsedTimer ran;
+        ran.start();
+        const Outcome outcome = runConsole({"--com1", com1, "--wait", "100", "--send", "CR0"});
+        QVERIFY2(ran.elapsed() >= TcpLink::ConnectWait.count(), qPrintable(QString::number(ran.elapsed())));
+        QCOMPARE(outcome.exitCode, 3);
+        QCOMPARE(outcome.out, QByteArray());
+        QCOMPARE(outcome.err,
+                 "tavo-console: COM1 (" + com1.toUtf8() + "): no answer from 127.0.0.1 (error 7)\n");
     }
 
     // Each line goes out as it comes down the pipe, and the end of input ends the run.

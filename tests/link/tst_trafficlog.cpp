@@ -93,7 +93,7 @@ public:
     void close() override { m_open = false; }
     bool isOpen() const override { return m_open; }
     void setLineSettings(const LineSettings &) override {}
-    void write(const std::string &) override {}
+    void write(const std::string &bytes) override { raiseSent(bytes); }
     std::string readAll() override { return std::exchange(arriving, {}); }
     std::size_t bytesWaiting() const override { return 0; }
     bool appliesLineSettings() const override { return !rawTcp; }

@@ -393,6 +393,43 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(SerialError, port.Output("C00\r"));
     }
 
+    // The server refuses the line's settings and sends a reply in the same piece: the notice and the
+    // arrival are both on their way when the notice's handler moves to COM2. The arrival belonged to the
+    // link that was replaced, and is not told.
+    void aReplacedLinksLateEventsAreNotTold()
+    {
+        LoopbackListener server;
+        Pty com2;
+        QtSerialPort port(parseEndpoint("rfc2217://127.0.0.1:" + std::to_string(server.port())), path(com2));
+        int onComm = 0;
+        std::vector<std::string> notices;
+        // Posted behind the arrival already on its way, so that once it has run the arrival has been seen.
+        bool arrivalPassed = false;
+        port.setOnComm([&] { ++onComm; });
+        port.setOnNotice([&](const std::string &text) {
+            notices.push_back(text);
+            port.setPortOpen(false);
+            port.setCommPort(2);
+            port.setPortOpen(true);
+            QMetaObject::invokeMethod(
+                &port, [&] { arrivalPassed = true; }, Qt::QueuedConnection);
+        });
+        port.setPortOpen(true);
+        QVERIFY(server.accept(std::chrono::seconds(2)));
+        QTRY_VERIFY(!port.connecting());
+        const std::string refusalAndReply = "\xff\xfe\x2c"
+                                            "80\r";
+        QCOMPARE(server.send(refusalAndReply), refusalAndReply.size());
+        QTRY_VERIFY(arrivalPassed);
+        QCOMPARE(notices.size(), std::size_t(1));
+        QCOMPARE(onComm, 0);
+        QCOMPARE(port.CommPort(), 2);
+        QCOMPARE(port.Input(), std::string());
+        com2.write("00\r");
+        QTRY_COMPARE(onComm, 1);
+        QCOMPARE(port.Input(), std::string("00\r"));
+    }
+
     // The console on COM2 loses its line, found by a command on a pseudo-terminal and by the socket when a
     // TCP server hangs up, and the operator chooses COM1 from inside the message that says so: the lost
     // link gives way to the new one, which carries both ways.
@@ -425,6 +462,8 @@ private slots:
         QVERIFY(port.PortOpen());
         if (tcp) {
             QVERIFY(com2Server.accept(std::chrono::seconds(2)));
+            // Open, past the server's first words: a close now is a lost line, not a refusal.
+            QTRY_VERIFY(!port.connecting());
             com2Server.hangUp();
         } else {
             com2Line.closeMaster();

@@ -199,8 +199,10 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
     const QCommandLineOption helpAll(
         QStringLiteral("help-all"),
         QStringLiteral("Displays help; the console takes no Qt options (set QT_QPA_PLATFORM instead)."));
-    const QList<QCommandLineOption> options{com1,  com2,  simulate, listPorts, send, script,  watch, fleet,
-                                            query, speed, wait,     gap,       json, metrics, log,   logMax};
+    const QList<QCommandLineOption> options =
+        QList<QCommandLineOption>{com1,  com2,  simulate, listPorts, send, script,  watch, fleet,
+                                  query, speed, wait,     gap,       json, metrics, log,   logMax} +
+        mqttCommandLineOptions();
     parser.addOptions({help, helpAll});
     const QCommandLineOption version = parser.addVersionOption();
     parser.addOptions(options);
@@ -361,6 +363,10 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
             return refuse(
                 QStringLiteral("--metrics serves a fleet watch's values; give --fleet and --watch too"));
     }
+    if (const auto problem = readMqttOptions(parser, QProcessEnvironment::systemEnvironment(), chosen.mqtt))
+        return refuse(*problem);
+    if (chosen.mqtt.enabled && chosen.fleet.empty())
+        return refuse(QStringLiteral("--mqtt belongs to the fleet watch; give --fleet and --watch too"));
     result.run = true;
     result.options = chosen;
     return result;

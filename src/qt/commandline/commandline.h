@@ -5,6 +5,7 @@
 #include "link/hostport.h"
 #include "link/linesettings.h"
 #include "link/trafficlog.h"
+#include "qt/commandline/mqttoptions.h"
 #include "wire/replyperiods.h"
 
 #include <chrono>
@@ -45,6 +46,8 @@ struct ConsoleOptions
     std::vector<FleetProjector> fleet;
     // The status queries a watch asks, in order.
     std::vector<std::string> queries;
+    // The fleet watch on an MQTT broker.
+    MqttOptions mqtt;
     // Where a fleet watch serves its metrics; none serves none.
     std::optional<HostPort> metrics;
 

@@ -144,16 +144,20 @@ int runStatusWatch(int argc, char *argv[], const ConsoleOptions &options, Traffi
         return WatchParts{*ports.back(), *timers[first], *timers[first + 1], *timers[first + 2]};
     };
     FleetWatch fleet(projectors, plan, makeParts, steadyNow);
+    const std::unique_ptr<StandardOutput> out = standardOutput();
+    ExitCode ended = ExitCode::AllAnswered;
+    std::optional<std::chrono::milliseconds> outputWait;
+    const auto endWatch = [&](ExitCode exitCode, const std::string &error) {
+        fleet.stop();
+        endRun(ended, exitCode, error, *out, options.json, ports.front()->portName());
+    };
     std::vector<std::unique_ptr<FleetObserver>> outputs;
     try {
-        outputs = watchOutputs(options, fleet);
+        outputs = watchOutputs(options, fleet, tell, endWatch);
     } catch (const std::runtime_error &error) {
         tell(error.what());
         return exitStatus(ExitCode::BadInput);
     }
-    const std::unique_ptr<StandardOutput> out = standardOutput();
-    ExitCode ended = ExitCode::AllAnswered;
-    std::optional<std::chrono::milliseconds> outputWait;
     const auto portOf = [&portByName](const std::string &projector) {
         return portByName.at(projector)->portName();
     };
@@ -163,8 +167,7 @@ int runStatusWatch(int argc, char *argv[], const ConsoleOptions &options, Traffi
             tell(error.substr(0, error.find(';')) + "; the other outputs go on");
             return;
         }
-        fleet.stop();
-        endRun(ended, exitCode, error, *out, options.json, ports.front()->portName());
+        endWatch(exitCode, error);
     });
     fleet.addObserver(printer);
     for (const std::unique_ptr<FleetObserver> &output : outputs)

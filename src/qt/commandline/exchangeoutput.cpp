@@ -38,7 +38,7 @@ QString utf8(const std::string &bytes)
     return QString::fromStdString(utf8Text(bytes));
 }
 
-QJsonValue valueJson(const StatusValue &value)
+QJsonValue jsonValue(const StatusValue &value)
 {
     struct ToJson
     {
@@ -94,12 +94,19 @@ QByteArray exchangeJson(const Exchange &exchange, const std::string &time, const
     if (exchange.status)
         object.insert(QStringLiteral("status"), latin1(*exchange.status));
     if (exchange.value)
-        object.insert(QStringLiteral("value"), valueJson(*exchange.value));
+        object.insert(QStringLiteral("value"), jsonValue(*exchange.value));
     if (!time.empty())
         object.insert(QStringLiteral("time"), latin1(time));
     if (!projector.empty())
         object.insert(QStringLiteral("projector"), latin1(projector));
     return compact(object);
+}
+
+QByteArray valueJson(const StatusValue &value)
+{
+    // A document holds an object or an array: the value is written as an array's one element.
+    const QByteArray array = QJsonDocument(QJsonArray{jsonValue(value)}).toJson(QJsonDocument::Compact);
+    return array.mid(1, array.size() - 2);
 }
 
 QByteArray lineJson(const std::string &time, const std::string &port, const std::string &line,

@@ -18,6 +18,10 @@ QByteArray exchangeText(const Exchange &exchange, const std::string &time = {},
 QByteArray exchangeJson(const Exchange &exchange, const std::string &time = {},
                         const std::string &projector = {});
 
+// A status value as --json gives it, without a newline: a key or text in quotes, a number, an array of
+// numbers, or null.
+QByteArray valueJson(const StatusValue &value);
+
 // What became of a watch's line, as one compact JSON object and a newline: its `time`, `port`, `line`
 // ("lost"; "still_lost" for each open again that failed; "back") and `reason`, and a projector named.
 QByteArray lineJson(const std::string &time, const std::string &port, const std::string &line,

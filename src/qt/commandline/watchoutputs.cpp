@@ -1,16 +1,23 @@
 #include "qt/commandline/watchoutputs.h"
 
+#include "qt/commandline/mqttbridge.h"
 #include "qt/metrics/metricsexporter.h"
 
-#include <cstdio>
-
-std::vector<std::unique_ptr<FleetObserver>> watchOutputs(const ConsoleOptions &options, FleetWatch &)
+std::vector<std::unique_ptr<FleetObserver>> watchOutputs(const ConsoleOptions &options, FleetWatch &fleet,
+                                                         const WatchNotice &notice, const WatchEnd &end)
 {
     std::vector<std::unique_ptr<FleetObserver>> outputs;
     if (options.metrics) {
         auto exporter = std::make_unique<MetricsExporter>(*options.metrics);
-        std::fprintf(stderr, "tavo-console: metrics on %s\n", exporter->server().url().c_str());
+        notice("metrics on " + exporter->server().url());
         outputs.push_back(std::move(exporter));
     }
+    if (options.mqtt.enabled)
+        outputs.push_back(std::make_unique<MqttBridge>(
+            options.mqtt, options.queries,
+            [&fleet](const std::string &projector, std::string text) {
+                return fleet.command(projector, std::move(text));
+            },
+            notice, [end](const std::string &error) { end(ExitCode::PortFailed, error); }));
     return outputs;
 }

@@ -1,12 +1,12 @@
 #include "qt/links/logfile.h"
 
+#include "qt/platform/pipesignal.h"
+
 #include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
-#include <pthread.h>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -40,18 +40,6 @@ std::string openFailure(const std::string &path, int error)
 std::string writeFailure(int error)
 {
     return error == EPIPE ? "the FIFO's reader went away" : std::strerror(error);
-}
-
-// A writer on a FIFO whose reader left gets EPIPE rather than a signal that would end the program.
-void keepPipeSignalFromThisThread()
-{
-    thread_local const bool blocked = [] {
-        sigset_t pipe;
-        sigemptyset(&pipe);
-        sigaddset(&pipe, SIGPIPE);
-        return pthread_sigmask(SIG_BLOCK, &pipe, nullptr) == 0;
-    }();
-    static_cast<void>(blocked);
 }
 
 class LogFile : public LogSink

@@ -6,10 +6,14 @@ const std::string OwnSpeed = "; the line runs at the server's own speed";
 
 Rfc2217Link::Rfc2217Link(std::string host, std::uint16_t port) : TcpLink(std::move(host), port)
 {
+    m_settingsWait.setTimerType(Qt::PreciseTimer);
     m_settingsWait.setSingleShot(true);
     m_settingsWait.setInterval(SettingsWait);
-    QObject::connect(&m_settingsWait, &QTimer::timeout, &m_settingsWait,
-                     [this] { settled("the server did not answer for the line's settings" + OwnSpeed); });
+    QObject::connect(&m_settingsWait, &QTimer::timeout, &m_settingsWait, [this] {
+        // Not a word of telnet: a raw TCP port, where the opening offers went to the projector as data.
+        settled(m_codec.negotiated() ? "the server did not answer for the line's settings" + OwnSpeed
+                                     : "the server does not speak telnet; use " + endpointText("tcp"));
+    });
 }
 
 void Rfc2217Link::started(const LineSettings &line)
@@ -48,7 +52,8 @@ void Rfc2217Link::settled(const std::string &notice)
     m_settingsWait.stop();
     if (!isOpen())
         return;
-    release();
+    // Told before the held bytes go, so that a log reads in the order things happened on the line.
     if (!notice.empty())
         raiseNotice(notice);
+    release();
 }

@@ -111,6 +111,7 @@ void SerialLink::write(const std::string &bytes)
     if (lineTakesDataNow(m_port.handle()) && !m_port.flush() && m_port.isOpen())
         throw SerialError(SerialError::WriteFailed,
                           "the command could not be written (" + m_port.errorString().toStdString() + ")");
+    raiseSent(bytes);
 }
 
 std::string SerialLink::readAll()

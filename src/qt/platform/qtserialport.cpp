@@ -105,15 +105,26 @@ void QtSerialPort::replaceLink(std::unique_ptr<ByteLink> link)
     raising.setOnNotice([this, generation](const std::string &text) {
         tellLater(generation, [this, told = portName() + ": " + text] { raiseNotice(told); });
     });
-    raising.setOnLost([this, generation](const SerialError &error) {
-        const SerialError told(error.number(), portName() + ": " + error.description());
-        m_lossWaiting = true;
-        tellLater(generation, [this, told] {
-            m_lossWaiting = false;
+    raising.setOnOpened([this, generation] {
+        tellLater(generation, [this] {
             tellChanged();
-            raiseLost(told);
+            raiseOpened();
         });
     });
+    // A failed connection and a loss alike close the line before the handlers hear of it.
+    const auto failure = [this, generation](auto raise) {
+        return [this, generation, raise](const SerialError &error) {
+            const SerialError told(error.number(), portName() + ": " + error.description());
+            m_lossWaiting = true;
+            tellLater(generation, [this, told, raise] {
+                m_lossWaiting = false;
+                tellChanged();
+                raise(told);
+            });
+        };
+    };
+    raising.setOnOpenFailed(failure([this](const SerialError &told) { raiseOpenFailed(told); }));
+    raising.setOnLost(failure([this](const SerialError &told) { raiseLost(told); }));
 }
 
 void QtSerialPort::setPortOpen(bool open)

@@ -27,6 +27,7 @@ public:
     void setSettings(const std::string &settings) override;
     bool PortOpen() const override { return m_link && m_link->isOpen(); }
     void setPortOpen(bool open) override;
+    bool connecting() const override { return m_link && m_link->connecting(); }
     void Output(const std::string &bytes) override;
     std::string Input() override;
     int CommEvent() const override { return m_event; }
@@ -35,7 +36,8 @@ public:
     // Every link opened from now on writes its traffic to the log; nullptr keeps none.
     void setTrafficLog(TrafficLog *log) { m_log = log; }
     void noReply(const std::string &command, std::chrono::milliseconds waited) override;
-    // Told after an open, a close, a loss or a new speed, for whoever shows the port's state.
+    // Told after an open, a connection made or failed, a close, a loss or a new speed, for whoever shows
+    // the port's state.
     void setOnChanged(std::function<void()> onChanged) { m_onChanged = std::move(onChanged); }
     // port is 1 or 2: the endpoint named, and what it is shown as (for auto, the device last chosen).
     const Endpoint &endpoint(int port) const { return m_endpoints[port - 1]; }
@@ -72,6 +74,6 @@ private:
     std::string m_arrived;
     // One arrival waits to be told at a time; bytes that come meanwhile are read with it.
     bool m_arrivalWaiting = false;
-    // The link is lost and the handlers have not been told yet.
+    // The link is lost, or its connection failed, and the handlers have not been told yet.
     bool m_lossWaiting = false;
 };

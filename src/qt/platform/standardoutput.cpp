@@ -1,7 +1,8 @@
 #include "qt/platform/standardoutput.h"
 
+#include "qt/platform/pipesignal.h"
+
 #include <cerrno>
-#include <csignal>
 #include <fcntl.h>
 #include <poll.h>
 #include <string>
@@ -9,17 +10,6 @@
 #include <unistd.h>
 
 #include <QElapsedTimer>
-
-namespace {
-// A reader that went away is told as a failed write, not by a signal that would end every sink at once.
-void keepPipeSignalFromThisThread()
-{
-    sigset_t pipe;
-    sigemptyset(&pipe);
-    sigaddset(&pipe, SIGPIPE);
-    pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
-}
-} // namespace
 
 StandardOutput::StandardOutput(int descriptor) : m_descriptor(descriptor)
 {

@@ -45,14 +45,28 @@ ConsoleApp::~ConsoleApp()
 
 bool ConsoleApp::start()
 {
+    m_form.setOnStarted([this](const SerialError *failure) { started(failure); });
     try {
         m_form.Form_Load();
     } catch (const SerialError &error) {
-        QtMessageBox(nullptr).error(error.number(), error.description() + '\n' + StartupHint);
-        return false;
+        started(&error);
     }
-    m_window.show();
-    return true;
+    m_startReturned = true;
+    return !m_startFailed;
+}
+
+void ConsoleApp::started(const SerialError *failure)
+{
+    if (!failure) {
+        m_window.show();
+        return;
+    }
+    m_startFailed = true;
+    QtMessageBox(nullptr).error(failure->number(), failure->description() + '\n' + StartupHint);
+    // A server that did not answer ends the event loop that waited for it; a failure at once is start()'s
+    // to say, before any loop runs.
+    if (m_startReturned)
+        QCoreApplication::exit(1);
 }
 
 QString ConsoleApp::portState(int port) const
@@ -64,8 +78,11 @@ QString ConsoleApp::portState(int port) const
     QString state = QStringLiteral("COM%1: %2").arg(port).arg(QString::fromStdString(m_port.shownName(port)));
     if (!simulators().empty())
         state += QStringLiteral(", simulated projector");
-    state += open ? QStringLiteral("\nopen, %1").arg(settings)
-                  : QStringLiteral("\nclosed; opens at %1").arg(settings);
+    if (open && m_port.connecting())
+        state += QStringLiteral("\nconnecting, %1").arg(settings);
+    else
+        state += open ? QStringLiteral("\nopen, %1").arg(settings)
+                      : QStringLiteral("\nclosed; opens at %1").arg(settings);
     if (m_log)
         state += QStringLiteral("\ntraffic log: %1").arg(QString::fromStdString(m_log->name()));
     return state;
@@ -78,6 +95,11 @@ void ConsoleApp::showPortState()
     m_window.control(PortOptions[0])->setToolTip(com1);
     m_window.control(PortOptions[1])->setToolTip(com2);
     m_window.control(PortButton)->setToolTip(com1 + QStringLiteral("\n\n") + com2);
+    // The window takes clicks while a server is being reached; the cursor says it is still at work.
+    if (m_port.connecting())
+        m_window.setCursor(Qt::BusyCursor);
+    else
+        m_window.unsetCursor();
 }
 
 int runWindow(int argc, char *argv[], const ConsoleOptions &options, TrafficLog *log)

@@ -19,7 +19,8 @@ public:
     ConsoleApp(const ConsoleApp &) = delete;
     ConsoleApp &operator=(const ConsoleApp &) = delete;
 
-    // Start-up, then the window is shown; false when start-up failed and the operator was told why.
+    // Start-up, then the window is shown once COM1 is open; false when start-up failed and the operator
+    // was told why. A server that does not answer is told later, and ends the event loop with 1.
     bool start();
     ConsoleWindow &window() { return m_window; }
     // The simulated projectors on COM1 and COM2, or none when the console drives real devices.
@@ -34,6 +35,7 @@ public:
         "tavo-console --simulate, or the menu's \"Start with Simulated Projectors\".";
 
 private:
+    void started(const SerialError *failure);
     // The port's state in the tooltips of "COM" and of the port options, written anew at every change.
     void showPortState();
     QString portState(int port) const;
@@ -49,6 +51,8 @@ private:
     QtMessageBox m_messages;
     Form1 m_form;
     TrafficLog *m_log;
+    bool m_startFailed = false;
+    bool m_startReturned = false;
 };
 
 // Runs the window to its end and returns the exit code.
