@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <limits>
 
 namespace {
 constexpr int MaxDelayMs = 60000;
@@ -20,6 +21,9 @@ constexpr std::string_view HelpText =
     "  --listen HOST:PORT\n"
     "                    serve one TCP client at a time on HOST:PORT instead, and print tcp://HOST:PORT;\n"
     "                    HOST is an IP address, localhost or [IPv6]; PORT 0 takes a free port\n"
+    "  --count N         with --listen, serve N independent projectors (1 to 1000) on PORT to PORT+N-1,\n"
+    "                    printing one endpoint per line; with PORT 0 each takes a free port of its own,\n"
+    "                    not necessarily next to the others (default 1)\n"
     "  --delay MS        wait MS milliseconds before each reply (default 20)\n"
     "  --pieces N        send each reply in N pieces (default 1)\n"
     "  --piece-gap MS    wait MS milliseconds between pieces (default 10)\n"
@@ -44,17 +48,18 @@ struct NumericOption
     std::string_view name;
     int min;
     int max;
-    void (*store)(SimulatorOptions &, int);
+    void (*store)(SimulatorCommandLine &, int);
 };
 
 const NumericOption NumericOptions[] = {
     {"--delay", 0, MaxDelayMs,
-     [](SimulatorOptions &o, int v) { o.replyDelay = std::chrono::milliseconds(v); }},
-    {"--pieces", 1, MaxPieces, [](SimulatorOptions &o, int v) { o.pieces = v; }},
+     [](SimulatorCommandLine &c, int v) { c.options.replyDelay = std::chrono::milliseconds(v); }},
+    {"--pieces", 1, MaxPieces, [](SimulatorCommandLine &c, int v) { c.options.pieces = v; }},
     {"--piece-gap", 0, MaxDelayMs,
-     [](SimulatorOptions &o, int v) { o.pieceGap = std::chrono::milliseconds(v); }},
-    {"--drop-every", 0, MaxDropEvery, [](SimulatorOptions &o, int v) { o.dropEvery = v; }},
-    {"--noise", 0, MaxNoiseBytes, [](SimulatorOptions &o, int v) { o.noiseBytes = v; }},
+     [](SimulatorCommandLine &c, int v) { c.options.pieceGap = std::chrono::milliseconds(v); }},
+    {"--drop-every", 0, MaxDropEvery, [](SimulatorCommandLine &c, int v) { c.options.dropEvery = v; }},
+    {"--noise", 0, MaxNoiseBytes, [](SimulatorCommandLine &c, int v) { c.options.noiseBytes = v; }},
+    {"--count", 1, MaxProjectorCount, [](SimulatorCommandLine &c, int v) { c.count = v; }},
 };
 
 const NumericOption *findNumericOption(std::string_view name)
@@ -122,8 +127,14 @@ SimulatorCommandLine parseSimulatorCommandLine(const std::vector<std::string> &a
         if (!number)
             return usageError("bad value '" + std::string(*value) + "' for '" + std::string(name) + "' (" +
                               std::to_string(option->min) + " to " + std::to_string(option->max) + ")");
-        option->store(result.options, *number);
+        option->store(result, *number);
     }
+    if (result.count > 1 && !result.listen)
+        return usageError("'--count' serves projectors on TCP only: give '--listen' too");
+    if (result.listen && result.listen->port != 0 &&
+        result.listen->port + result.count - 1 > std::numeric_limits<std::uint16_t>::max())
+        return usageError("'--count " + std::to_string(result.count) + "' from port " +
+                          std::to_string(result.listen->port) + " runs past the last port, 65535");
     result.run = true;
     return result;
 }

@@ -28,8 +28,12 @@ struct SimulatorCommandLine
     std::string error;  // one line for stderr
     SimulatorOptions options;
     std::optional<HostPort> listen; // where TCP clients are served; none: a pseudo-terminal
+    int count = 1;                  // projectors served, on listen's port and those after it
     bool verbose = false;           // the exchange on stderr
 };
+
+// The most projectors one simulator serves with --count: each takes a listening socket and a client's.
+constexpr int MaxProjectorCount = 1000;
 
 // Reads the arguments after the program name; --version prints `version`.
 SimulatorCommandLine parseSimulatorCommandLine(const std::vector<std::string> &arguments,

@@ -185,6 +185,12 @@ private slots:
         QTest::newRow("unknown query") << QStringList{"--watch", "1", "--query", "CR5"} << "not 'CR5'";
         QTest::newRow("query without watch") << QStringList{"--query", "CR0"} << "give --watch too";
         QTest::newRow("log-max without log") << QStringList{"--log-max", "1000"} << "--log-max belongs";
+        QTest::newRow("metrics without a fleet")
+            << QStringList{"--watch", "1", "--metrics", "9877"} << "give --fleet and --watch";
+        QTest::newRow("metrics on a host name")
+            << QStringList{"--watch", "1", "--metrics", "metrics.example:9877"} << "no IP address";
+        QTest::newRow("metrics past the last port")
+            << QStringList{"--watch", "1", "--metrics", "65536"} << "65535";
         QTest::newRow("json without a command") << QStringList{"--json"} << "--json belongs";
         QTest::newRow("list-ports with send")
             << QStringList{"--list-ports", "--send", "CR0"} << "not with --send";

@@ -1,5 +1,8 @@
 #include "program.h"
 
+#include <memory>
+#include <vector>
+
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTcpServer>
@@ -99,6 +102,37 @@ private slots:
                      .match(QString::fromLatin1(log))
                      .hasMatch(),
                  log.constData());
+        process.terminate();
+        QVERIFY(process.waitForFinished(WaitMs));
+    }
+
+    void countServesIndependentProjectorsOnePerEndpoint()
+    {
+        constexpr int Count = 3;
+        QProcess process;
+        process.start(QStringLiteral(TAVO_PROJECTOR_SIM), {"--listen", "127.0.0.1:0", "--count", "3"});
+        QByteArray printed;
+        QVERIFY(QTest::qWaitFor(
+            [&] { return (printed += process.readAllStandardOutput()).count('\n') == Count; }, WaitMs));
+        std::vector<std::unique_ptr<QTcpSocket>> clients;
+        for (const QByteArray &line : printed.trimmed().split('\n')) {
+            const QRegularExpressionMatch match =
+                QRegularExpression("^tcp://127\\.0\\.0\\.1:(\\d+)$").match(QString::fromLatin1(line));
+            QVERIFY2(match.hasMatch(), line.constData());
+            clients.push_back(std::make_unique<QTcpSocket>());
+            clients.back()->connectToHost(QHostAddress::LocalHost, quint16(match.captured(1).toUInt()));
+            QVERIFY(clients.back()->waitForConnected(WaitMs));
+        }
+        // Powering on the first leaves the others in standby: each has its own state.
+        clients[0]->write("C00\r");
+        for (auto &client : clients) {
+            client->write("CR0\r");
+            const QByteArray expected = client == clients[0] ? QByteArray("\x06\r40\r") : QByteArray("80\r");
+            QByteArray reply;
+            QVERIFY(QTest::qWaitFor([&] { return (reply += client->readAll()).size() >= expected.size(); },
+                                    WaitMs));
+            QCOMPARE(reply, expected);
+        }
         process.terminate();
         QVERIFY(process.waitForFinished(WaitMs));
     }

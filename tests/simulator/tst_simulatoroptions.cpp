@@ -46,6 +46,14 @@ private slots:
         QCOMPARE(parsed.options.pieceGap, 5ms);
         QCOMPARE(parsed.options.dropEvery, 3);
         QCOMPARE(parsed.options.noiseBytes, 7);
+        QCOMPARE(parsed.count, 1);
+    }
+
+    void countServesUpToTheLastPort()
+    {
+        const SimulatorCommandLine parsed = parse({"--listen", "127.0.0.1:65500", "--count", "36"});
+        QVERIFY(parsed.run);
+        QCOMPARE(parsed.count, 36);
     }
 
     void aBadOptionIsOneLineAndExitCodeTwo_data()
@@ -62,6 +70,11 @@ private slots:
         QTest::newRow("listen without a port") << QStringList{"--listen", "127.0.0.1"};
         QTest::newRow("listen beyond the last port") << QStringList{"--listen", "127.0.0.1:65536"};
         QTest::newRow("verbose with a value") << QStringList{"--verbose=yes"};
+        QTest::newRow("count without listen") << QStringList{"--count", "3"};
+        QTest::newRow("no projector") << QStringList{"--listen", "127.0.0.1:0", "--count", "0"};
+        QTest::newRow("count past its bound") << QStringList{"--listen", "127.0.0.1:0", "--count", "1001"};
+        QTest::newRow("count past the last port")
+            << QStringList{"--listen", "127.0.0.1:65500", "--count", "37"};
     }
     void aBadOptionIsOneLineAndExitCodeTwo()
     {

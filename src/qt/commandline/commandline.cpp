@@ -4,6 +4,7 @@
 #include "console/fleetfile.h"
 #include "program.h"
 #include "qt/links/portlist.h"
+#include "qt/metrics/metricsserver.h"
 #include "wire/statusqueries.h"
 
 #include <algorithm>
@@ -175,6 +176,12 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
     const QCommandLineOption json(
         QStringLiteral("json"),
         QStringLiteral("With --send, --script or --watch: one JSON object per command instead of text."));
+    const QCommandLineOption metrics(
+        QStringLiteral("metrics"),
+        QStringLiteral("With --fleet and --watch: serve the projectors' metrics for Prometheus over HTTP "
+                       "at /metrics. PORT alone binds 127.0.0.1 only; HOST:PORT binds that "
+                       "address (0.0.0.0 every IPv4 one). PORT 0 takes a free port; stderr says which."),
+        QStringLiteral("[HOST:]PORT"));
     const QCommandLineOption log(
         QStringLiteral("log"),
         QStringLiteral(
@@ -193,8 +200,8 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
         QStringLiteral("help-all"),
         QStringLiteral("Displays help; the console takes no Qt options (set QT_QPA_PLATFORM instead)."));
     const QList<QCommandLineOption> options =
-        QList<QCommandLineOption>{com1,  com2,  simulate, listPorts, send, script, watch, fleet,
-                                  query, speed, wait,     gap,       json, log,    logMax} +
+        QList<QCommandLineOption>{com1,  com2,  simulate, listPorts, send, script,  watch, fleet,
+                                  query, speed, wait,     gap,       json, metrics, log,   logMax} +
         mqttCommandLineOptions();
     parser.addOptions({help, helpAll});
     const QCommandLineOption version = parser.addVersionOption();
@@ -344,6 +351,17 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
                               .arg(LongestGap.count())
                               .arg(parser.value(gap)));
         chosen.gap = *milliseconds;
+    }
+    if (parser.isSet(metrics)) {
+        try {
+            chosen.metrics = parseMetricsAddress(parser.value(metrics).toStdString());
+        } catch (const std::invalid_argument &error) {
+            return refuse(QStringLiteral("--metrics takes [HOST:]PORT, not '%1': %2")
+                              .arg(parser.value(metrics), QString::fromStdString(error.what())));
+        }
+        if (chosen.fleet.empty())
+            return refuse(
+                QStringLiteral("--metrics serves a fleet watch's values; give --fleet and --watch too"));
     }
     if (const auto problem = readMqttOptions(parser, QProcessEnvironment::systemEnvironment(), chosen.mqtt))
         return refuse(*problem);

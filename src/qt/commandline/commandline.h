@@ -2,6 +2,7 @@
 
 #include "console/fleetobserver.h"
 #include "link/endpoint.h"
+#include "link/hostport.h"
 #include "link/linesettings.h"
 #include "link/trafficlog.h"
 #include "qt/commandline/mqttoptions.h"
@@ -9,6 +10,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,6 +48,8 @@ struct ConsoleOptions
     std::vector<std::string> queries;
     // The fleet watch on an MQTT broker.
     MqttOptions mqtt;
+    // Where a fleet watch serves its metrics; none serves none.
+    std::optional<HostPort> metrics;
 
     // Whether the command-line mode runs instead of the window, and whether as a status watch.
     bool commandLineMode() const { return !sends.empty() || !script.empty() || statusWatch(); }

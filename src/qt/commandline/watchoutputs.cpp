@@ -1,11 +1,17 @@
 #include "qt/commandline/watchoutputs.h"
 
 #include "qt/commandline/mqttbridge.h"
+#include "qt/metrics/metricsexporter.h"
 
 std::vector<std::unique_ptr<FleetObserver>> watchOutputs(const ConsoleOptions &options, FleetWatch &fleet,
                                                          const WatchNotice &notice, const WatchEnd &end)
 {
     std::vector<std::unique_ptr<FleetObserver>> outputs;
+    if (options.metrics) {
+        auto exporter = std::make_unique<MetricsExporter>(*options.metrics);
+        notice("metrics on " + exporter->server().url());
+        outputs.push_back(std::move(exporter));
+    }
     if (options.mqtt.enabled)
         outputs.push_back(std::make_unique<MqttBridge>(
             options.mqtt, options.queries,

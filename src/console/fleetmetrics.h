@@ -1,0 +1,49 @@
+#pragma once
+
+#include "console/fleetobserver.h"
+#include "console/metricssink.h"
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+
+// Turns what a fleet tells into the metrics of its projectors: whether each is up, what it last said,
+// and how its exchanges went. A projector that has never answered has no value series at all, not
+// zeros that look like readings; a reading the console cannot read keeps the last one it could.
+class FleetMetrics : public FleetObserver
+{
+public:
+    // Seconds since the Unix epoch, for the time of the last reply.
+    using WallClock = std::function<double()>;
+
+    explicit FleetMetrics(MetricsSink &sink, WallClock now = systemClock);
+
+    void projectorAdded(const FleetProjector &projector) override;
+    void lineChanged(const std::string &projector, bool connected, const std::string &reason) override;
+    void exchanged(const std::string &projector, const Exchange &exchange, bool changed) override;
+    void roundEnded(const std::string &projector, bool answered) override;
+    void commanded(const std::string &projector, const Exchange &exchange) override;
+
+    static double systemClock();
+
+private:
+    // What is kept of a projector between its callbacks.
+    struct Seen
+    {
+        bool connected = false;
+        bool everConnected = false;
+        std::optional<std::string> statusText; // the text of the status line's series, once there is one
+    };
+
+    void count(const std::string &projector, const Exchange &exchange);
+    void record(const std::string &projector, Seen &seen, const Exchange &exchange);
+    void recordStates(const MetricFamily &family, const std::string &projector, std::string_view query,
+                      const std::string &current);
+    void recordText(const std::string &projector, Seen &seen, const std::string &text);
+    static MetricLabels labels(const std::string &projector);
+
+    MetricsSink &m_sink;
+    WallClock m_now;
+    std::map<std::string, Seen> m_projectors;
+};

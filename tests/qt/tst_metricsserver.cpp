@@ -1,0 +1,204 @@
+#include "console/fleetmetrics.h"
+#include "httpget.h"
+#include "qt/metrics/metricsserver.h"
+#include "qt/metrics/prometheussink.h"
+
+#include <memory>
+#include <vector>
+
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+
+using namespace std::chrono_literals;
+
+namespace {
+constexpr int WaitMs = 10000;
+
+Exchange exchange(const std::string &query, const std::string &bytes)
+{
+    Reply reply;
+    reply.add(bytes);
+    return describeExchange(query, reply, 20ms);
+}
+
+// A fleet of two whose metrics are served: hall-a answered a whole round (its status line hostile),
+// hall-b never did.
+struct Served
+{
+    Served()
+    {
+        metrics.projectorAdded({"hall-a", parseEndpoint("tcp://127.0.0.1:4001"), "19200,N,8,1"});
+        metrics.projectorAdded({"hall-b", parseEndpoint("/dev/ttyUSB0"), "9600,N,8,1"});
+        metrics.lineChanged("hall-a", true, "");
+        const std::pair<std::string, std::string> round[] = {
+            {"CR0", "00\r"},
+            {"CR1", "1\r"},
+            {"CR3", "01234\r"},
+            {"CR4", "11\r"},
+            {"CR6", "038.5 041.0 036.0\r"},
+            {"CR7", "03\r"},
+            {"CR9", "PWR \"ON\" \\ \x01\xfe\r"},
+            {"CRA", "00\r"},
+            {"CR PRESSURE", "853\r"},
+        };
+        for (const auto &[query, bytes] : round)
+            metrics.exchanged("hall-a", exchange(query, bytes), true);
+        metrics.roundEnded("hall-a", true);
+    }
+    PrometheusSink sink;
+    FleetMetrics metrics{sink};
+    MetricsServer server{parseMetricsAddress("0"), sink.registry()};
+};
+} // namespace
+
+Q_DECLARE_METATYPE(std::string)
+
+// The metrics endpoint on its real HTTP server: what it serves, where, and under hostile clients.
+class TestMetricsServer : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void theAddressIsLoopbackUnlessAHostIsGiven_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<std::string>("host");
+        QTest::addColumn<int>("port");
+        QTest::newRow("port alone") << "9877" << std::string("127.0.0.1") << 9877;
+        QTest::newRow("every address") << "0.0.0.0:9877" << std::string("0.0.0.0") << 9877;
+        QTest::newRow("localhost") << "localhost:80" << std::string("127.0.0.1") << 80;
+        QTest::newRow("IPv6") << "[::1]:9877" << std::string("::1") << 9877;
+        QTest::newRow("port 0 takes a free one") << "0" << std::string("127.0.0.1") << 0;
+    }
+    void theAddressIsLoopbackUnlessAHostIsGiven()
+    {
+        QFETCH(QString, text);
+        QFETCH(std::string, host);
+        QFETCH(int, port);
+        const HostPort address = parseMetricsAddress(text.toStdString());
+        QCOMPARE(address.host, host);
+        QCOMPARE(int(address.port), port);
+    }
+
+    void aWrongAddressIsRefused_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("empty") << "";
+        QTest::newRow("past the last port") << "65536";
+        QTest::newRow("a host name") << "metrics.example:9877";
+        QTest::newRow("no port") << "127.0.0.1";
+        QTest::newRow("a sign") << "+9877";
+    }
+    void aWrongAddressIsRefused()
+    {
+        QFETCH(QString, text);
+        QVERIFY_THROWS_EXCEPTION(std::invalid_argument, parseMetricsAddress(text.toStdString()));
+    }
+
+    void aPortInUseIsOneLine()
+    {
+        QTcpServer holder;
+        QVERIFY(holder.listen(QHostAddress::LocalHost, 0));
+        PrometheusSink sink;
+        try {
+            MetricsServer server(parseMetricsAddress(std::to_string(holder.serverPort())), sink.registry());
+            QFAIL("served on a port in use");
+        } catch (const std::runtime_error &error) {
+            QCOMPARE(QString(error.what()),
+                     QStringLiteral("cannot serve metrics on 127.0.0.1:%1: the port is in use "
+                                    "or the address is not this machine's")
+                         .arg(holder.serverPort()));
+        }
+    }
+
+    void servesTheMetricsAndNothingElse_data()
+    {
+        QTest::addColumn<QByteArray>("path");
+        QTest::addColumn<QByteArray>("status");
+        QTest::newRow("metrics") << QByteArray("/metrics") << QByteArray("HTTP/1.1 200 OK");
+        QTest::newRow("the root") << QByteArray("/") << QByteArray("HTTP/1.1 404 Not Found");
+        QTest::newRow("a name beginning alike")
+            << QByteArray("/metricsx") << QByteArray("HTTP/1.1 404 Not Found");
+        QTest::newRow("a path below") << QByteArray("/metrics/a") << QByteArray("HTTP/1.1 404 Not Found");
+        QTest::newRow("a query") << QByteArray("/metrics?x=1") << QByteArray("HTTP/1.1 200 OK");
+        QTest::newRow("a file") << QByteArray("/etc/passwd") << QByteArray("HTTP/1.1 404 Not Found");
+    }
+    void servesTheMetricsAndNothingElse()
+    {
+        QFETCH(QByteArray, path);
+        QFETCH(QByteArray, status);
+        Served served;
+        QCOMPARE(served.server.url(),
+                 "http://127.0.0.1:" + std::to_string(served.server.port()) + "/metrics");
+        const HttpAnswer scrape = httpGet(served.server.port(), path);
+        QCOMPARE(scrape.statusLine, status);
+        if (!path.startsWith("/metrics?") && path != "/metrics")
+            return;
+        const QByteArray body = scrape.body;
+        QVERIFY2(body.contains("\ntavo_projector_up{projector=\"hall-a\"} 1\n"), body.constData());
+        QVERIFY(body.contains("\ntavo_projector_up{projector=\"hall-b\"} 0\n"));
+        QVERIFY(body.contains("\ntavo_projector_lamp_time_seconds{projector=\"hall-a\"} 4442400\n"));
+        QVERIFY(body.contains(
+            "tavo_projector_status_line_info{projector=\"hall-a\",text=\"PWR \\\"ON\\\" \\\\ ??\"} 1"));
+        // hall-b never answered: no value series, not zeros that look like readings.
+        QVERIFY(!body.contains("tavo_projector_power_state{projector=\"hall-b\""));
+    }
+
+    void garbageAndSlowClientsHoldNoScrape()
+    {
+        Served served;
+        QTcpSocket garbage;
+        garbage.connectToHost(QHostAddress::LocalHost, served.server.port());
+        QVERIFY(garbage.waitForConnected(WaitMs));
+        garbage.write(QByteArray(64 * 1024, '\x7f'));
+        QTcpSocket slow;
+        slow.connectToHost(QHostAddress::LocalHost, served.server.port());
+        QVERIFY(slow.waitForConnected(WaitMs));
+        slow.write("GET /metr");
+        slow.flush();
+        const HttpAnswer scrape = httpGet(served.server.port(), "/metrics");
+        QCOMPARE(scrape.statusLine, QByteArray("HTTP/1.1 200 OK"));
+        QVERIFY2(scrape.elapsedMs < MetricsServer::RequestTimeout.count(),
+                 qPrintable(QString::number(scrape.elapsedMs)));
+    }
+
+    void slowClientsOnEveryThreadHoldAScrapeNoLongerThanTheirTimeout()
+    {
+        Served served;
+        std::vector<std::unique_ptr<QTcpSocket>> slow;
+        for (std::size_t i = 0; i < MetricsServer::ServerThreads + 2; ++i) {
+            slow.push_back(std::make_unique<QTcpSocket>());
+            slow.back()->connectToHost(QHostAddress::LocalHost, served.server.port());
+            QVERIFY(slow.back()->waitForConnected(WaitMs));
+            slow.back()->write("GET /metrics HTTP/1.1\r\n");
+            slow.back()->flush();
+        }
+        const HttpAnswer scrape = httpGet(served.server.port(), "/metrics");
+        QCOMPARE(scrape.statusLine, QByteArray("HTTP/1.1 200 OK"));
+        QVERIFY2(scrape.elapsedMs < 3 * MetricsServer::RequestTimeout.count(),
+                 qPrintable(QString::number(scrape.elapsedMs)));
+    }
+
+    void promtoolFindsNothingInAScrape()
+    {
+        const QString promtool = QStandardPaths::findExecutable(QStringLiteral("promtool"));
+        if (promtool.isEmpty())
+            QSKIP("promtool is not installed (apt-get install prometheus)");
+        Served served;
+        const HttpAnswer scrape = httpGet(served.server.port(), "/metrics");
+        QProcess check;
+        check.start(promtool, {"check", "metrics"});
+        check.write(scrape.body);
+        check.closeWriteChannel();
+        QVERIFY(check.waitForFinished(WaitMs));
+        const QByteArray findings = check.readAllStandardOutput() + check.readAllStandardError();
+        QVERIFY2(findings.isEmpty(), findings.constData());
+        QCOMPARE(check.exitCode(), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMetricsServer)
+#include "tst_metricsserver.moc"
