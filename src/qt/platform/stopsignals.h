@@ -18,7 +18,7 @@ class StopSignals
 {
 public:
     // What the waits at the end share; the rest of the second closes the links and ends the process.
-    static constexpr std::chrono::milliseconds ExitWait{800};
+    static constexpr std::chrono::milliseconds ExitWait{700};
 
     // What is left of ExitWait since the first stop signal, at most `wait`; `wait` when none came.
     static std::chrono::milliseconds waitLeft(std::chrono::milliseconds wait);
