@@ -4,6 +4,7 @@
 #include "qt/commandline/commandline.h"
 #include "qt/commandline/commandlinerunner.h"
 #include "qt/links/logfile.h"
+#include "qt/platform/stopsignals.h"
 #include "qt/window/consoleapp.h"
 #include "qt/window/displaycheck.h"
 #include "wire/oneline.h"
@@ -39,13 +40,14 @@ bool holdClosedStandardDescriptors()
     return inputOpen;
 }
 
-// Writes out what the log still holds, waiting no longer than its exit wait; false when anything was
-// not written (a failure was told when it happened; lines left over are counted here).
+// Writes out what the log still holds, waiting no longer than its exit wait nor, after a stop signal,
+// than the deadline the waits at the end share; false when anything was not written (a failure was told
+// when it happened; lines left over are counted here).
 bool closeLog(TrafficLog *log)
 {
     if (!log)
         return true;
-    const std::size_t unwritten = log->close();
+    const std::size_t unwritten = log->close(StopSignals::waitLeft(TrafficLog::ExitWait));
     if (unwritten > 0)
         std::fprintf(
             stderr,

@@ -4,6 +4,8 @@
 #include <csignal>
 #include <memory>
 
+#include <QElapsedTimer>
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -13,6 +15,8 @@
 namespace {
 constexpr int StartMs = 5000;
 constexpr int WatchSeconds = 1;
+// SIGTERM ends a watch within a second, whatever outputs it has.
+constexpr qint64 StopLimitMs = 1000;
 // Two rounds, the first reconnect pause, and room for a loaded machine.
 constexpr int TwoRoundsMs = (2 * WatchSeconds + 1) * 1000 + 3000;
 
@@ -187,6 +191,32 @@ private slots:
             QCOMPARE(fleet.console.exitCode(), 0);
         }
         QVERIFY(watch.waitFor("tavo/bridge/availability", "offline"));
+    }
+
+    // With every output a watch can have, SIGTERM still ends it within a second, and each output has
+    // its last word: the bridge offline, the metrics server gone, the links' closing in the traffic log.
+    void aStopEndsWithinASecondWithEveryOutput()
+    {
+        Fleet fleet;
+        QVERIFY(fleet.broker.start());
+        BrokerWatch watch(fleet.broker.port(), {"tavo/bridge/availability", "tavo/hall-a/availability"});
+        const QString log = fleet.dir.filePath("traffic.log");
+        fleet.start({"--metrics", "0", "--log", log});
+        QVERIFY(watch.waitFor("tavo/hall-a/availability", "online"));
+        QVERIFY(watch.waitFor("tavo/bridge/availability", "online"));
+        QElapsedTimer stopping;
+        stopping.start();
+        ::kill(pid_t(fleet.console.processId()), SIGTERM);
+        QVERIFY(fleet.console.waitForFinished(StartMs));
+        const qint64 stoppedMs = stopping.elapsed();
+        QCOMPARE(fleet.console.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(fleet.console.exitCode(), 0);
+        QVERIFY2(stoppedMs < StopLimitMs, qPrintable(QString::number(stoppedMs) + " ms"));
+        QVERIFY(watch.waitFor("tavo/bridge/availability", "offline"));
+        QFile written(log);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        const QByteArray lastLine = written.readAll().trimmed().split('\n').last();
+        QVERIFY2(lastLine.contains(" CLOSE "), lastLine.constData());
     }
 
     void wrongPassword()

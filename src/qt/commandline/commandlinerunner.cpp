@@ -26,7 +26,8 @@
 #include <QTimer>
 
 namespace {
-// How long the lines still queued for standard output are waited for once a watch is stopped.
+// How long the lines still queued for standard output are waited for once a watch is stopped, at most;
+// the waits at the end share what is left of the stop's deadline.
 constexpr auto StoppedOutputWait = std::chrono::milliseconds(500);
 
 void tell(const std::string &text)
@@ -187,6 +188,8 @@ int runStatusWatch(int argc, char *argv[], const ConsoleOptions &options, Traffi
     }
     fleet.stop();
     watching = nullptr;
+    if (outputWait)
+        outputWait = StopSignals::waitLeft(*outputWait);
     const int exitCode = exitAfterOutput(*out, ended, outputWait);
     return out->failed() && ended != ExitCode::WriteFailed ? exitStatus(withWriteFailure(ended)) : exitCode;
 }

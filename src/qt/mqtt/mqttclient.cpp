@@ -1,6 +1,7 @@
 #include "qt/mqtt/mqttclient.h"
 
 #include "qt/platform/pipesignal.h"
+#include "qt/platform/stopsignals.h"
 
 #include <algorithm>
 #include <array>
@@ -370,7 +371,8 @@ void MqttClient::stop(std::function<void()> done)
     mosquitto_publish(m_mosq, nullptr, m_connection.willTopic.c_str(), int(m_connection.willPayload.size()),
                       m_connection.willPayload.data(), QosAtMostOnce, Retain);
     mosquitto_disconnect(m_mosq);
-    m_stopWait.start(StopWait);
+    // After a stop signal, the broker shares the waits at the end with the other outputs.
+    m_stopWait.start(StopSignals::waitLeft(StopWait));
     if (mosquitto_socket(m_mosq) < 0)
         finishStop();
     else

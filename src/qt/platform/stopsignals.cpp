@@ -1,24 +1,51 @@
 #include "qt/platform/stopsignals.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <fcntl.h>
 #include <stdexcept>
 #include <string>
+#include <time.h>
 #include <unistd.h>
 
 namespace {
 // The write end of the pipe that carries SIGINT and SIGTERM to the event loop.
 int stopPipeWriter = -1;
+// When the first stop signal came, in nanoseconds of the steady clock; 0 before any.
+std::atomic<std::int64_t> firstStopNanoseconds = 0;
+static_assert(std::atomic<std::int64_t>::is_always_lock_free);
+
+// The steady clock read as a signal handler may (clock_gettime is async-signal-safe).
+std::int64_t steadyNanoseconds()
+{
+    timespec now = {};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return std::int64_t(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
 
 void stopSignalled(int)
 {
     const int saved = errno;
+    std::int64_t none = 0;
+    firstStopNanoseconds.compare_exchange_strong(none, steadyNanoseconds());
     const char byte = 0;
     static_cast<void>(::write(stopPipeWriter, &byte, 1));
     errno = saved;
 }
 } // namespace
+
+std::chrono::milliseconds StopSignals::waitLeft(std::chrono::milliseconds wait)
+{
+    const std::int64_t stoppedAt = firstStopNanoseconds;
+    if (stoppedAt == 0)
+        return wait;
+    const auto since = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::nanoseconds(steadyNanoseconds() - stoppedAt));
+    return std::clamp(ExitWait - since, std::chrono::milliseconds(0), wait);
+}
 
 StopSignals::StopSignals(std::function<void()> stop)
 {
