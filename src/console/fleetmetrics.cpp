@@ -3,6 +3,7 @@
 #include "wire/decodingtables.h"
 
 #include <chrono>
+#include <optional>
 #include <variant>
 #include <vector>
 
@@ -105,9 +106,9 @@ void FleetMetrics::record(const std::string &projector, Seen &seen, const Exchan
             }
         }
         break;
-    case QueryMetric::Reading::InfoText:
-        if (const std::string *text = std::get_if<std::string>(&value))
-            recordText(projector, seen, labelValue(*text));
+    case QueryMetric::Reading::Info:
+        // A reply no row knows has no current value: no series, as a state set would have none at 1.
+        recordInfo(*metric, projector, seen, std::get_if<std::string>(&value));
         break;
     }
 }
@@ -125,17 +126,24 @@ void FleetMetrics::recordStates(const MetricFamily &family, const std::string &p
     }
 }
 
-void FleetMetrics::recordText(const std::string &projector, Seen &seen, const std::string &text)
+void FleetMetrics::recordInfo(const QueryMetric &metric, const std::string &projector, Seen &seen,
+                              const std::string *value)
 {
-    if (seen.statusText == text)
+    const std::string label(metric.label);
+    const auto old = seen.infoValues.find(metric.family->name);
+    const std::optional<std::string> current =
+        value ? std::optional<std::string>(labelValue(*value)) : std::nullopt;
+    if (old != seen.infoValues.end() && old->second == current)
         return;
     MetricLabels series = labels(projector);
-    // One series per projector: the old text goes before the new one comes.
-    if (seen.statusText) {
-        series[std::string(MetricLabel::Text)] = *seen.statusText;
-        m_sink.remove(Metric::StatusLine, series);
+    if (old != seen.infoValues.end()) {
+        series[label] = old->second;
+        m_sink.remove(*metric.family, series);
+        seen.infoValues.erase(old);
     }
-    series[std::string(MetricLabel::Text)] = text;
-    m_sink.set(Metric::StatusLine, series, 1);
-    seen.statusText = text;
+    if (!current)
+        return;
+    series[label] = *current;
+    m_sink.set(*metric.family, series, 1);
+    seen.infoValues.emplace(metric.family->name, *current);
 }

@@ -5,12 +5,12 @@
 
 #include <functional>
 #include <map>
-#include <optional>
 #include <string>
 
 // Turns what a fleet tells into the metrics of its projectors: whether each is up, what it last said,
 // and how its exchanges went. A projector that has never answered has no value series at all, not
 // zeros that look like readings; a reading the console cannot read keeps the last one it could.
+// An info family holds one series per projector, its value a label: the old series goes when it changes.
 class FleetMetrics : public FleetObserver
 {
 public:
@@ -33,14 +33,15 @@ private:
     {
         bool connected = false;
         bool everConnected = false;
-        std::optional<std::string> statusText; // the text of the status line's series, once there is one
+        std::map<std::string_view, std::string> infoValues; // per info family, the value its series carries
     };
 
     void count(const std::string &projector, const Exchange &exchange);
     void record(const std::string &projector, Seen &seen, const Exchange &exchange);
     void recordStates(const MetricFamily &family, const std::string &projector, std::string_view query,
                       const std::string &current);
-    void recordText(const std::string &projector, Seen &seen, const std::string &text);
+    void recordInfo(const QueryMetric &metric, const std::string &projector, Seen &seen,
+                    const std::string *value);
     static MetricLabels labels(const std::string &projector);
 
     MetricsSink &m_sink;

@@ -13,10 +13,10 @@ constexpr std::array<const MetricFamily *, 16> Families = {
     &Metric::Up,
     &Metric::Info,
     &Metric::PowerState,
-    &Metric::InputState,
-    &Metric::OrientationState,
-    &Metric::LampModeState,
-    &Metric::MuteState,
+    &Metric::InputInfo,
+    &Metric::OrientationInfo,
+    &Metric::LampModeInfo,
+    &Metric::MuteInfo,
     &Metric::LampTime,
     &Metric::Temperature,
     &Metric::Pressure,
@@ -32,13 +32,13 @@ using Reading = QueryMetric::Reading;
 
 constexpr std::array<QueryMetric, 9> QueryMetrics = {{
     {StatusQuery::OperatingState, &Metric::PowerState, Reading::StateSet},
-    {StatusQuery::SelectedInput, &Metric::InputState, Reading::StateSet},
+    {StatusQuery::SelectedInput, &Metric::InputInfo, Reading::Info, 1, MetricLabel::Input},
     {StatusQuery::LampHours, &Metric::LampTime, Reading::Number, SecondsPerHour},
-    {StatusQuery::PictureOrientation, &Metric::OrientationState, Reading::StateSet},
+    {StatusQuery::PictureOrientation, &Metric::OrientationInfo, Reading::Info, 1, MetricLabel::Orientation},
     {StatusQuery::Temperatures, &Metric::Temperature, Reading::Temperatures},
-    {StatusQuery::LampMode, &Metric::LampModeState, Reading::StateSet},
-    {StatusQuery::StatusLine, &Metric::StatusLine, Reading::InfoText},
-    {StatusQuery::MuteAndSignal, &Metric::MuteState, Reading::StateSet},
+    {StatusQuery::LampMode, &Metric::LampModeInfo, Reading::Info, 1, MetricLabel::LampMode},
+    {StatusQuery::StatusLine, &Metric::StatusLine, Reading::Info, 1, MetricLabel::Text},
+    {StatusQuery::MuteAndSignal, &Metric::MuteInfo, Reading::Info, 1, MetricLabel::Mute},
     {StatusQuery::Pressure, &Metric::Pressure, Reading::Number, PascalsPerHectopascal},
 }};
 

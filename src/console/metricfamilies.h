@@ -23,6 +23,10 @@ constexpr std::string_view Speed = "speed";
 constexpr std::string_view State = "state";
 constexpr std::string_view Sensor = "sensor";
 constexpr std::string_view Text = "text";
+constexpr std::string_view Input = "input";
+constexpr std::string_view Orientation = "orientation";
+constexpr std::string_view LampMode = "lamp_mode";
+constexpr std::string_view Mute = "mute";
 } // namespace MetricLabel
 
 // The families, each in base units: seconds, celsius, pascals.
@@ -32,15 +36,11 @@ constexpr MetricFamily Up{"tavo_projector_up",
 constexpr MetricFamily Info{"tavo_projector_info", "The projector's endpoint and line speed, always 1"};
 constexpr MetricFamily PowerState{"tavo_projector_power_state",
                                   "Operating state from CR0: 1 for the current state, 0 for the others"};
-constexpr MetricFamily InputState{"tavo_projector_input_state",
-                                  "Selected input from CR1: 1 for the current input, 0 for the others"};
-constexpr MetricFamily OrientationState{
-    "tavo_projector_orientation_state",
-    "Picture orientation from CR4: 1 for the current orientation, 0 for the others"};
-constexpr MetricFamily LampModeState{"tavo_projector_lamp_mode_state",
-                                     "Lamp mode from CR7: 1 for the current mode, 0 for the others"};
-constexpr MetricFamily MuteState{"tavo_projector_mute_state",
-                                 "Mute and signal from CRA: 1 for the current state, 0 for the others"};
+constexpr MetricFamily InputInfo{"tavo_projector_input_info", "Selected input from CR1, always 1"};
+constexpr MetricFamily OrientationInfo{"tavo_projector_orientation_info",
+                                       "Picture orientation from CR4, always 1"};
+constexpr MetricFamily LampModeInfo{"tavo_projector_lamp_mode_info", "Lamp mode from CR7, always 1"};
+constexpr MetricFamily MuteInfo{"tavo_projector_mute_info", "Mute and signal from CRA, always 1"};
 constexpr MetricFamily LampTime{"tavo_projector_lamp_time_seconds", "Lamp time from CR3"};
 constexpr MetricFamily Temperature{"tavo_projector_temperature_celsius", "Temperature from CR6, per sensor"};
 constexpr MetricFamily Pressure{"tavo_projector_pressure_pascals", "Air pressure from CR PRESSURE"};
@@ -69,12 +69,13 @@ struct QueryMetric
         StateSet,     // one series per row of the query's decoding table, label `state`
         Number,       // one series, the number times scale
         Temperatures, // one series per sensor, label `sensor`
-        InfoText,     // one series whose label `text` is the reply's text
+        Info,         // one series whose label `label` is the value: a table row's name or the reply's text
     };
     std::string_view query;
     const MetricFamily *family = nullptr;
     Reading reading = Reading::StateSet;
-    double scale = 1; // from the console's unit to the family's base unit
+    double scale = 1;            // from the console's unit to the family's base unit
+    std::string_view label = {}; // the label that carries an Info reading's value
 };
 
 // The metric of a status query (as Exchange::sent names it), or nullptr.

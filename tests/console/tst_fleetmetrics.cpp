@@ -78,6 +78,7 @@ struct Fleet
 } // namespace
 
 Q_DECLARE_METATYPE(std::string)
+Q_DECLARE_METATYPE(std::vector<std::string>)
 
 // What a fleet's callbacks make of its metrics: the series, their values, and what is never a reading.
 class TestFleetMetrics : public QObject
@@ -127,10 +128,18 @@ private slots:
             << std::string("tavo_projector_power_state{projector=hall-a,state=standby}") << 0.0;
         QTest::newRow("the selected input")
             << std::string("CR1") << std::string("3\r")
-            << std::string("tavo_projector_input_state{projector=hall-a,state=video}") << 1.0;
+            << std::string("tavo_projector_input_info{input=video,projector=hall-a}") << 1.0;
+        QTest::newRow("the picture orientation")
+            << std::string("CR4") << std::string("10\r")
+            << std::string(
+                   "tavo_projector_orientation_info{orientation=top_bottom_reversed,projector=hall-a}")
+            << 1.0;
         QTest::newRow("the lamp mode")
             << std::string("CR7") << std::string("03\r")
-            << std::string("tavo_projector_lamp_mode_state{projector=hall-a,state=both_on_2_lamp}") << 1.0;
+            << std::string("tavo_projector_lamp_mode_info{lamp_mode=both_on_2_lamp,projector=hall-a}") << 1.0;
+        QTest::newRow("mute and signal")
+            << std::string("CRA") << std::string("80\r")
+            << std::string("tavo_projector_mute_info{mute=no_signal,projector=hall-a}") << 1.0;
         QTest::newRow("a reply no row knows is no state")
             << std::string("CR0") << std::string("77\r")
             << std::string("tavo_projector_power_state{projector=hall-a,state=power_on}") << 0.0;
@@ -161,6 +170,43 @@ private slots:
         fleet.round({{"CR3", "12x4\r"}, {"CR3", "?\r"}});
         QCOMPARE(fleet.value("tavo_projector_lamp_time_seconds{projector=hall-a}"), 1234.0 * 3600);
         QCOMPARE(fleet.value("tavo_projector_refusals_total{projector=hall-a}"), 1.0);
+    }
+
+    void anInfoFamilyHoldsOneSeriesForTheCurrentValue_data()
+    {
+        QTest::addColumn<std::string>("query");
+        QTest::addColumn<std::vector<std::string>>("replies");
+        QTest::addColumn<std::vector<std::string>>("series");
+        QTest::newRow("a new input replaces the old")
+            << std::string("CR1") << std::vector<std::string>{"1\r", "3\r", "3\r"}
+            << std::vector<std::string>{"tavo_projector_input_info{input=video,projector=hall-a}"};
+        QTest::newRow("a reply no row knows leaves no series")
+            << std::string("CR4") << std::vector<std::string>{"11\r", "77\r"} << std::vector<std::string>{};
+        QTest::newRow("a refusal keeps the last")
+            << std::string("CR7") << std::vector<std::string>{"00\r", "?\r"}
+            << std::vector<std::string>{
+                   "tavo_projector_lamp_mode_info{lamp_mode=all_off_2_lamp,projector=hall-a}"};
+        QTest::newRow("a known value after an unknown one")
+            << std::string("CRA") << std::vector<std::string>{"01\r", "77\r", "FF\r"}
+            << std::vector<std::string>{"tavo_projector_mute_info{mute=standby,projector=hall-a}"};
+        QTest::newRow("a new status line replaces the old")
+            << std::string("CR9") << std::vector<std::string>{"first\r", "second\r"}
+            << std::vector<std::string>{"tavo_projector_status_line_info{projector=hall-a,text=second}"};
+    }
+    void anInfoFamilyHoldsOneSeriesForTheCurrentValue()
+    {
+        QFETCH(std::string, query);
+        QFETCH(std::vector<std::string>, replies);
+        QFETCH(std::vector<std::string>, series);
+        Fleet fleet;
+        for (const std::string &reply : replies)
+            fleet.round({{query, reply}});
+        std::vector<std::string> held;
+        for (const auto &[name, value] : fleet.sink.of(*findQueryMetric(query)->family)) {
+            QCOMPARE(value, 1.0);
+            held.push_back(name);
+        }
+        QCOMPARE(held, series);
     }
 
     void aHostileStatusLineKeepsOneBoundedPrintableSeries()

@@ -192,6 +192,9 @@ private slots:
         QVERIFY(server.waitFor("tavo_projector_pressure_pascals", 3, 101300));
         QVERIFY(server.waitFor("tavo_projector_power_state{state=\"standby\"}", 3, 1));
         QVERIFY(server.waitFor("sum(tavo_projector_power_state)", 1, 3));
+        // Input, orientation, lamp mode, mute and status line: one series each, the value a label.
+        QVERIFY(server.waitFor("tavo_projector_input_info{input=\"computer_1\"}", 3, 1));
+        QVERIFY(server.waitFor("count by (projector) ({__name__=~\"tavo_projector_.+_info\"})", 3, 5));
         QVERIFY(server.waitFor("tavo_projector_info{projector=\"hall-2\",speed=\"9600\"}", 1, 1));
         QVERIFY(server.waitFor("tavo_projector_no_replies_total", 3, 0));
     }
