@@ -1,15 +1,21 @@
 #include "qt/metrics/metricsserver.h"
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <netinet/in.h>
+#include <poll.h>
 #include <stdexcept>
 #include <string>
+#include <sys/socket.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include <QHostAddress>
 #include <QString>
-#include <QTcpSocket>
 
 namespace {
 // Port 0 takes a free port, which port() tells.
@@ -25,9 +31,32 @@ void knock(const HostPort &address)
     const QHostAddress host = any == QHostAddress::AnyIPv4   ? QHostAddress(QHostAddress::LocalHost)
                               : any == QHostAddress::AnyIPv6 ? QHostAddress(QHostAddress::LocalHostIPv6)
                                                              : any;
-    QTcpSocket socket;
-    socket.connectToHost(host, address.port);
-    (void)socket.waitForConnected(int(MetricsServer::KnockPause.count()));
+    sockaddr_storage storage{};
+    socklen_t length = 0;
+    if (host.protocol() == QAbstractSocket::IPv6Protocol) {
+        auto &six = reinterpret_cast<sockaddr_in6 &>(storage);
+        six.sin6_family = AF_INET6;
+        six.sin6_port = htons(address.port);
+        const Q_IPV6ADDR bytes = host.toIPv6Address();
+        std::memcpy(&six.sin6_addr, &bytes, sizeof six.sin6_addr);
+        length = sizeof six;
+    } else {
+        auto &four = reinterpret_cast<sockaddr_in &>(storage);
+        four.sin_family = AF_INET;
+        four.sin_port = htons(address.port);
+        four.sin_addr.s_addr = htonl(host.toIPv4Address());
+        length = sizeof four;
+    }
+    // Never blocking: a listener whose queue is full would hold a blocking connect for minutes.
+    const int socket = ::socket(storage.ss_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (socket < 0)
+        return;
+    if (::connect(socket, reinterpret_cast<const sockaddr *>(&storage), length) != 0 &&
+        errno == EINPROGRESS) {
+        pollfd connecting{socket, POLLOUT, 0};
+        static_cast<void>(::poll(&connecting, 1, int(MetricsServer::KnockPause.count())));
+    }
+    ::close(socket);
 }
 
 // HOST:PORT as the HTTP server's listening_ports takes it: an IPv6 address in brackets.
