@@ -1,8 +1,8 @@
 // The command-line mode sends status queries one after another to a simulated projector that answers at
 // once, and measures how fast the pace that follows the replies goes.
-#include "console/commandlinemode.h"
-#include "qt/platform/qtserialport.h"
+#include "exchange/commandlinemode.h"
 #include "qt/platform/qttimer.h"
+#include "qt/port/qtserialport.h"
 #include "qt/simulator/simulatedprojector.h"
 
 #include <algorithm>

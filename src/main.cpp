@@ -1,4 +1,4 @@
-#include "console/exitcode.h"
+#include "exchange/exitcode.h"
 #include "link/trafficlog.h"
 #include "program.h"
 #include "qt/commandline/commandline.h"
@@ -105,7 +105,7 @@ int main(int argc, char *argv[])
         std::fputs("tavo-console: no display; set DISPLAY, or use the command-line mode (--send)\n", stderr);
         return NoDisplayExitCode;
     }
-    const int exitCode = runWindow(argc, argv, options, log.get());
+    const int exitCode = runWindow(argc, argv, options.ports(), log.get());
     closeLog(log.get());
     return exitCode;
 }

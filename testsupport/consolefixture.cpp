@@ -1,6 +1,6 @@
 #include "consolefixture.h"
 
-#include "console/controltable.h"
+#include "window/controltable.h"
 
 ConsoleFixture::ConsoleFixture()
     : Timer1(clock.makeTimer(Timer1Interval)), Timer2(clock.makeTimer(Timer2Interval)),

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "console/form1.h"
 #include "fakecontrols.h"
 #include "fakemessagebox.h"
 #include "fakeserialport.h"
 #include "virtualclock.h"
+#include "window/form1.h"
 
 #include <chrono>
 

@@ -1,6 +1,6 @@
 #include "fakecontrols.h"
 
-#include "console/controltable.h"
+#include "window/controltable.h"
 
 #include <cstdio>
 #include <cstdlib>

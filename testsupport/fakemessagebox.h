@@ -1,6 +1,6 @@
 #pragma once
 
-#include "console/messagebox.h"
+#include "window/messagebox.h"
 
 #include <string>
 #include <vector>

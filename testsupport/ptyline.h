@@ -1,7 +1,7 @@
 #pragma once
 
 #include "pty.h"
-#include "qt/platform/qtserialport.h"
+#include "qt/port/qtserialport.h"
 
 // The real serial port with COM1 on a pseudo-terminal whose far end the caller holds; COM2 is no device.
 struct PtyLine

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "console/timer.h"
+#include "link/timer.h"
 
 #include <chrono>
 #include <deque>

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "console/controltable.h"
-#include "console/form1.h"
 #include "fakemessagebox.h"
 #include "qt/platform/qttimer.h"
 #include "qt/window/consolewindow.h"
+#include "window/controltable.h"
+#include "window/form1.h"
 
 #include <QWidget>
 

@@ -3,6 +3,12 @@
 #include <stdexcept>
 #include <string>
 
+// How a failure's number is shown after its description: "(error 6)".
+inline std::string errorNumberText(int number)
+{
+    return "(error " + std::to_string(number) + ")";
+}
+
 // A failed serial operation, as the operator sees it: a number and a description in the console's words.
 class SerialError : public std::runtime_error
 {

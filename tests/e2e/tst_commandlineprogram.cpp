@@ -1,5 +1,5 @@
-#include "console/exchange.h"
 #include "consoleprocess.h"
+#include "exchange/exchange.h"
 #include "link/bytelink.h"
 #include "loopbacklistener.h"
 #include "program.h"

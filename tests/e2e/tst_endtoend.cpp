@@ -1,4 +1,4 @@
-#include "qt/platform/qtserialport.h"
+#include "qt/port/qtserialport.h"
 #include "qt/simulator/simulatedprojector.h"
 #include "qt/window/consoleapp.h"
 #include "windowconsole.h"
@@ -142,7 +142,7 @@ private slots:
     {
         ConsoleOptions options;
         options.simulate = true;
-        ConsoleApp app(options);
+        ConsoleApp app(options.ports());
         QVERIFY(app.start());
         QCOMPARE(app.simulators().size(), std::size_t(2));
         auto *status = app.window().findChild<QPushButton *>("Command44");

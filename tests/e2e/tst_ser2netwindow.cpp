@@ -1,5 +1,5 @@
 #include "pty.h"
-#include "qt/platform/qtserialport.h"
+#include "qt/port/qtserialport.h"
 #include "ser2net.h"
 #include "windowconsole.h"
 

@@ -1,7 +1,7 @@
 #include "link/trafficlog.h"
 #include "pty.h"
 #include "qt/links/logfile.h"
-#include "qt/platform/qtserialport.h"
+#include "qt/port/qtserialport.h"
 #include "qt/simulator/projectorserver.h"
 #include "ser2net.h"
 #include "windowconsole.h"

@@ -1,4 +1,4 @@
-#include "console/commandsource.h"
+#include "exchange/commandsource.h"
 #include "qt/commandline/commandline.h"
 
 #include <QTest>

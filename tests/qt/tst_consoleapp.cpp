@@ -82,7 +82,7 @@ private slots:
         TrafficLog log(openLogFile(logFile), logFile);
         ConsoleOptions options;
         options.simulate = true;
-        ConsoleApp app(options, &log);
+        ConsoleApp app(options.ports(), &log);
         QVERIFY(app.start());
         for (const QString &name : clicks)
             QTest::mouseClick(app.window().control(name.toStdString()), Qt::LeftButton);
@@ -108,7 +108,7 @@ private slots:
         ConsoleOptions options;
         options.com1 = parseEndpoint(tcp(com1.serverPort()));
         options.com2 = parseEndpoint(tcp(blackHole.port()));
-        ConsoleApp app(options);
+        ConsoleApp app(options.ports());
         QVERIFY(app.start());
         QTRY_VERIFY(app.window().isVisible());
         QTest::mouseClick(app.window().control("Command33"), Qt::LeftButton);
@@ -142,7 +142,7 @@ private slots:
         blackHole.fillAcceptQueue();
         ConsoleOptions options;
         options.com1 = parseEndpoint(tcp(blackHole.port()));
-        ConsoleApp app(options);
+        ConsoleApp app(options.ports());
         BoxReader boxes;
         TickCounter counter;
         QVERIFY(app.start());
@@ -161,7 +161,7 @@ private slots:
     {
         ConsoleOptions options;
         options.com1 = parseEndpoint("/dev/tavo-no-such-device");
-        ConsoleApp app(options);
+        ConsoleApp app(options.ports());
         QString shown;
         QTimer::singleShot(0, [&] {
             shown = QApplication::activeModalWidget()->property("text").toString();

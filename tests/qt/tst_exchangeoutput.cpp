@@ -1,4 +1,4 @@
-#include "qt/commandline/exchangeoutput.h"
+#include "qt/exchange/exchangeoutput.h"
 
 #include <QTest>
 

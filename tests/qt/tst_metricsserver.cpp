@@ -1,5 +1,5 @@
-#include "console/fleetmetrics.h"
 #include "httpget.h"
+#include "metrics/fleetmetrics.h"
 #include "qt/metrics/metricsserver.h"
 #include "qt/metrics/prometheussink.h"
 

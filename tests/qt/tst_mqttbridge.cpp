@@ -1,7 +1,7 @@
-#include "console/discovery.h"
-#include "console/presskeys.h"
 #include "mosquittobroker.h"
-#include "qt/commandline/mqttbridge.h"
+#include "mqtt/discovery.h"
+#include "mqtt/presskeys.h"
+#include "qt/mqtt/mqttbridge.h"
 #include "wire/statusqueries.h"
 
 #include <memory>

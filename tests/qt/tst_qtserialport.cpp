@@ -1,12 +1,12 @@
-#include "console/controltable.h"
-#include "console/form1.h"
 #include "fakecontrols.h"
 #include "fakemessagebox.h"
 #include "loopbacklistener.h"
 #include "pty.h"
-#include "qt/platform/qtserialport.h"
 #include "qt/platform/qttimer.h"
+#include "qt/port/qtserialport.h"
 #include "settle.h"
+#include "window/controltable.h"
+#include "window/form1.h"
 
 #include <fstream>
 #include <map>

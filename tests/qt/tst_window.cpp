@@ -1,9 +1,9 @@
-#include "console/controltable.h"
 #include "fakeserialport.h"
 #include "link/bytelink.h"
 #include "ptyline.h"
 #include "qt/window/qtmessagebox.h"
 #include "settle.h"
+#include "window/controltable.h"
 #include "windowconsole.h"
 #include "wire/oneshottable.h"
 

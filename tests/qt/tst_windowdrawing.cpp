@@ -1,6 +1,6 @@
-#include "console/controltable.h"
 #include "qt/window/captionbutton.h"
 #include "qt/window/consolewindow.h"
+#include "window/controltable.h"
 
 #include <map>
 #include <set>

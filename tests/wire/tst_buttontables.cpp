@@ -1,4 +1,4 @@
-#include "console/controltable.h"
+#include "window/controltable.h"
 #include "wire/holdtable.h"
 #include "wire/oneshottable.h"
 

@@ -1,10 +1,10 @@
 #include "qt/commandline/commandline.h"
 
-#include "console/commandsource.h"
-#include "console/fleetfile.h"
+#include "exchange/commandsource.h"
 #include "program.h"
 #include "qt/links/portlist.h"
 #include "qt/metrics/metricsserver.h"
+#include "watch/fleetfile.h"
 #include "wire/statusqueries.h"
 
 #include <algorithm>

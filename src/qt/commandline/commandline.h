@@ -1,11 +1,12 @@
 #pragma once
 
-#include "console/fleetobserver.h"
 #include "link/endpoint.h"
 #include "link/hostport.h"
 #include "link/linesettings.h"
 #include "link/trafficlog.h"
-#include "qt/commandline/mqttoptions.h"
+#include "qt/mqtt/mqttoptions.h"
+#include "qt/port/portendpoints.h"
+#include "watch/fleetobserver.h"
 #include "wire/replyperiods.h"
 
 #include <chrono>
@@ -54,6 +55,7 @@ struct ConsoleOptions
     // Whether the command-line mode runs instead of the window, and whether as a status watch.
     bool commandLineMode() const { return !sends.empty() || !script.empty() || statusWatch(); }
     bool statusWatch() const { return watch.count() > 0; }
+    PortsAsked ports() const { return {com1, com2, simulate}; }
 };
 
 // The outcome of reading the command line: run with options, or print and exit.

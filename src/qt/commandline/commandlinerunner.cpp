@@ -1,19 +1,19 @@
 #include "qt/commandline/commandlinerunner.h"
 
-#include "console/commandlinemode.h"
-#include "console/exchangeengine.h"
-#include "console/fleetwatch.h"
+#include "exchange/commandlinemode.h"
+#include "exchange/exchangeengine.h"
 #include "program.h"
-#include "qt/commandline/exchangeoutput.h"
-#include "qt/commandline/portendpoints.h"
 #include "qt/commandline/scriptreader.h"
 #include "qt/commandline/watchoutputs.h"
 #include "qt/commandline/watchprinter.h"
+#include "qt/exchange/exchangeoutput.h"
 #include "qt/platform/descriptorlimit.h"
-#include "qt/platform/qtserialport.h"
 #include "qt/platform/qttimer.h"
 #include "qt/platform/standardoutput.h"
 #include "qt/platform/stopsignals.h"
+#include "qt/port/portendpoints.h"
+#include "qt/port/qtserialport.h"
+#include "watch/fleetwatch.h"
 #include "wire/oneline.h"
 
 #include <cstdio>
@@ -95,7 +95,7 @@ int runCommandLineMode(int argc, char *argv[], const ConsoleOptions &options, Tr
         script = std::make_unique<ScriptReader>(options.script, texts);
     }
     const std::unique_ptr<StandardOutput> out = standardOutput();
-    const PortEndpoints endpoints(options);
+    const PortEndpoints endpoints(options.ports());
     const std::unique_ptr<QtSerialPort> port = makePort(endpoints.endpoint(1), endpoints.endpoint(2), log);
     QtTimer wait(options.wait);
     ExchangeEngine engine(*port, wait, steadyNow, options.wait, options.gap);
@@ -117,7 +117,7 @@ int runCommandLineMode(int argc, char *argv[], const ConsoleOptions &options, Tr
 int runStatusWatch(int argc, char *argv[], const ConsoleOptions &options, TrafficLog *log)
 {
     QCoreApplication app(argc, argv);
-    const PortEndpoints endpoints(options);
+    const PortEndpoints endpoints(options.ports());
     // A lone watch is a fleet of one, on COM1, that names no projector.
     const bool lone = options.fleet.empty();
     const std::vector<FleetProjector> projectors =

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "console/commandsource.h"
+#include "exchange/commandsource.h"
 
 #include <memory>
 #include <string>

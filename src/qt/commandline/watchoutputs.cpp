@@ -1,7 +1,7 @@
 #include "qt/commandline/watchoutputs.h"
 
-#include "qt/commandline/mqttbridge.h"
 #include "qt/metrics/metricsexporter.h"
+#include "qt/mqtt/mqttbridge.h"
 
 std::vector<std::unique_ptr<FleetObserver>> watchOutputs(const ConsoleOptions &options, FleetWatch &fleet,
                                                          const WatchNotice &notice, const WatchEnd &end)

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "console/exitcode.h"
-#include "console/fleetobserver.h"
-#include "console/fleetwatch.h"
+#include "exchange/exitcode.h"
 #include "qt/commandline/commandline.h"
+#include "watch/fleetobserver.h"
+#include "watch/fleetwatch.h"
 
 #include <functional>
 #include <memory>

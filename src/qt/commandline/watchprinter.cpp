@@ -1,8 +1,8 @@
 #include "qt/commandline/watchprinter.h"
 
-#include "console/statuswatch.h"
 #include "link/trafficline.h"
-#include "qt/commandline/exchangeoutput.h"
+#include "qt/exchange/exchangeoutput.h"
+#include "watch/statuswatch.h"
 #include "wire/oneline.h"
 
 #include <chrono>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "console/exitcode.h"
-#include "console/fleetobserver.h"
+#include "exchange/exitcode.h"
 #include "qt/platform/standardoutput.h"
+#include "watch/fleetobserver.h"
 
 #include <functional>
 #include <set>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "console/fleetmetrics.h"
+#include "metrics/fleetmetrics.h"
 #include "qt/metrics/metricsserver.h"
 #include "qt/metrics/prometheussink.h"
 

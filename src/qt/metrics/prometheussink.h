@@ -1,6 +1,6 @@
 #pragma once
 
-#include "console/metricssink.h"
+#include "metrics/metricssink.h"
 
 #include <map>
 #include <memory>

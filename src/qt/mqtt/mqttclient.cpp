@@ -237,7 +237,7 @@ void MqttClient::lost(const std::string &why, bool fatalAtStart)
                  "; the watch goes on, and the console tries again");
     }
     m_pause.start(m_nextPause);
-    m_nextPause = std::min(m_nextPause * 2, std::chrono::seconds(StatusWatch::LongestReopenPause));
+    m_nextPause = std::min(m_nextPause * 2, LongestReconnectPause);
 }
 
 void MqttClient::onConnect(mosquitto *, void *client, int code)
@@ -249,7 +249,7 @@ void MqttClient::onConnect(mosquitto *, void *client, int code)
     }
     self->m_state = State::Connected;
     self->m_everConnected = true;
-    self->m_nextPause = StatusWatch::FirstReopenPause;
+    self->m_nextPause = FirstReconnectPause;
     if (self->m_toldAway) {
         self->m_toldAway = false;
         self->m_notice("the MQTT broker " + self->brokerName() + " is connected again");

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "console/brokerurl.h"
-#include "console/statuswatch.h"
+#include "mqtt/brokerurl.h"
 
 #include <chrono>
 #include <cstddef>
@@ -46,6 +45,10 @@ public:
     static constexpr auto HousekeepingPeriod = std::chrono::milliseconds(500);
     // How long a stop waits for the broker to take the last messages and the disconnect.
     static constexpr auto StopWait = std::chrono::seconds(1);
+    // A lost broker is tried again after a pause that doubles from the first to the longest, and starts
+    // from the first again after a good connect.
+    static constexpr auto FirstReconnectPause = std::chrono::seconds(1);
+    static constexpr auto LongestReconnectPause = std::chrono::seconds(30);
     // Messages that are not state (replies, errors) kept while the broker cannot take them.
     static constexpr std::size_t QueueLimit = 1000;
 
@@ -113,7 +116,7 @@ private:
     QTimer m_flush;
     QTimer m_stopWait;
     QTimer m_handshake;
-    std::chrono::seconds m_nextPause = StatusWatch::FirstReopenPause;
+    std::chrono::seconds m_nextPause = FirstReconnectPause;
     bool m_everConnected = false;
     bool m_toldAway = false;
     int m_refusal = 0; // the broker's CONNACK code when it refused

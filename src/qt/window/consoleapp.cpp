@@ -1,7 +1,7 @@
 #include "qt/window/consoleapp.h"
 
-#include "console/controltable.h"
 #include "program.h"
+#include "window/controltable.h"
 #include "wire/oneline.h"
 
 #include <cstdio>
@@ -15,10 +15,9 @@ constexpr std::string_view PortButton = "Command33";
 constexpr std::string_view PortOptions[] = {"Option1", "Option2"};
 } // namespace
 
-ConsoleApp::ConsoleApp(const ConsoleOptions &options, TrafficLog *log)
-    : m_endpoints(options), m_port(m_endpoints.endpoint(1), m_endpoints.endpoint(2)),
-      m_timer1(Timer1Interval), m_timer2(Timer2Interval), m_timer3(Timer3Interval), m_timer4(Timer4Interval),
-      m_messages(&m_window),
+ConsoleApp::ConsoleApp(const PortsAsked &ports, TrafficLog *log)
+    : m_endpoints(ports), m_port(m_endpoints.endpoint(1), m_endpoints.endpoint(2)), m_timer1(Timer1Interval),
+      m_timer2(Timer2Interval), m_timer3(Timer3Interval), m_timer4(Timer4Interval), m_messages(&m_window),
       m_form(Platform{m_port, m_timer1, m_timer2, m_timer3, m_timer4, m_window, m_messages}), m_log(log)
 {
     m_port.setTrafficLog(log);
@@ -102,14 +101,14 @@ void ConsoleApp::showPortState()
         m_window.unsetCursor();
 }
 
-int runWindow(int argc, char *argv[], const ConsoleOptions &options, TrafficLog *log)
+int runWindow(int argc, char *argv[], const PortsAsked &ports, TrafficLog *log)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tavo-console"));
     QApplication::setApplicationVersion(QStringLiteral(TAVO_VERSION));
     std::unique_ptr<ConsoleApp> consoleApp;
     try {
-        consoleApp = std::make_unique<ConsoleApp>(options, log);
+        consoleApp = std::make_unique<ConsoleApp>(ports, log);
     } catch (const std::runtime_error &error) {
         std::fprintf(stderr, "tavo-console: %s\n", oneLine(error.what()).c_str());
         return 1;

@@ -1,12 +1,11 @@
 #pragma once
 
-#include "console/form1.h"
-#include "qt/commandline/commandline.h"
-#include "qt/commandline/portendpoints.h"
-#include "qt/platform/qtserialport.h"
 #include "qt/platform/qttimer.h"
+#include "qt/port/portendpoints.h"
+#include "qt/port/qtserialport.h"
 #include "qt/window/consolewindow.h"
 #include "qt/window/qtmessagebox.h"
+#include "window/form1.h"
 
 // The console put together: the Qt window, timers, message box and serial port under one Form1.
 class ConsoleApp
@@ -14,7 +13,7 @@ class ConsoleApp
 public:
     // The traffic log, when given, records every link the port opens; its failure is told in a
     // message box while the console lives.
-    explicit ConsoleApp(const ConsoleOptions &options, TrafficLog *log = nullptr);
+    explicit ConsoleApp(const PortsAsked &ports, TrafficLog *log = nullptr);
     ~ConsoleApp();
     ConsoleApp(const ConsoleApp &) = delete;
     ConsoleApp &operator=(const ConsoleApp &) = delete;
@@ -56,4 +55,4 @@ private:
 };
 
 // Runs the window to its end and returns the exit code.
-int runWindow(int argc, char *argv[], const ConsoleOptions &options, TrafficLog *log);
+int runWindow(int argc, char *argv[], const PortsAsked &ports, TrafficLog *log);

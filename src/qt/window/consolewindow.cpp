@@ -1,14 +1,14 @@
 #include "qt/window/consolewindow.h"
 
-#include "console/controltable.h"
-#include "console/form1.h"
-#include "console/windowheights.h"
 #include "qt/window/captionbutton.h"
 #include "qt/window/captionlabel.h"
 #include "qt/window/controlfactory.h"
 #include "qt/window/holdbutton.h"
 #include "qt/window/linebytes.h"
 #include "qt/window/picture.h"
+#include "window/controltable.h"
+#include "window/form1.h"
+#include "window/windowheights.h"
 
 #include <QAbstractButton>
 #include <QApplication>

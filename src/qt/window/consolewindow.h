@@ -1,6 +1,6 @@
 #pragma once
 
-#include "console/controls.h"
+#include "window/controls.h"
 
 #include <functional>
 #include <map>

@@ -1,11 +1,11 @@
 #include "qt/window/controlfactory.h"
 
-#include "console/form1.h"
 #include "link/bytelink.h"
 #include "qt/window/captionbutton.h"
 #include "qt/window/captionlabel.h"
 #include "qt/window/holdbutton.h"
 #include "qt/window/picture.h"
+#include "window/form1.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "console/controltable.h"
+#include "window/controltable.h"
 
 #include <string_view>
 

@@ -1,5 +1,7 @@
 #include "qt/window/qtmessagebox.h"
 
+#include "link/serialerror.h"
+
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QMessageBox>

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "metrics/metricssink.h"
+#include "watch/fleetobserver.h"
+
+#include <functional>
+#include <map>
+#include <string>
+
+// Turns what a fleet tells into the metrics of its projectors: whether each is up, what it last said,
+// and how its exchanges went. A projector that has never answered has no value series at all, not
+// zeros that look like readings; a reading the console cannot read keeps the last one it could.
+// An info family holds one series per projector, its value a label: the old series goes when it changes.
+class FleetMetrics : public FleetObserver
+{
+public:
+    // Seconds since the Unix epoch, for the time of the last reply.
+    using WallClock = std::function<double()>;
+
+    explicit FleetMetrics(MetricsSink &sink, WallClock now = systemClock);
+
+    void projectorAdded(const FleetProjector &projector) override;
+    void lineChanged(const std::string &projector, bool connected, const std::string &reason) override;
+    void exchanged(const std::string &projector, const Exchange &exchange, bool changed) override;
+    void roundEnded(const std::string &projector, bool answered) override;
+    void commanded(const std::string &projector, const Exchange &exchange) override;
+
+    static double systemClock();
+
+private:
+    // What is kept of a projector between its callbacks.
+    struct Seen
+    {
+        bool connected = false;
+        bool everConnected = false;
+        std::map<std::string_view, std::string> infoValues; // per info family, the value its series carries
+    };
+
+    void count(const std::string &projector, const Exchange &exchange);
+    void record(const std::string &projector, Seen &seen, const Exchange &exchange);
+    void recordStates(const MetricFamily &family, const std::string &projector, std::string_view query,
+                      const std::string &current);
+    void recordInfo(const QueryMetric &metric, const std::string &projector, Seen &seen,
+                    const std::string *value);
+    static MetricLabels labels(const std::string &projector);
+
+    MetricsSink &m_sink;
+    WallClock m_now;
+    std::map<std::string, Seen> m_projectors;
+};

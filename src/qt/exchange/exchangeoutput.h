@@ -1,0 +1,31 @@
+#pragma once
+
+#include "exchange/exchange.h"
+
+#include <string>
+
+#include <QByteArray>
+
+// One line of the command-line mode's text output, with its newline: the text sent, the reply's trace
+// and, for a status query, the decoded text, each in double quotes so every blank shows; then how many
+// bytes of the reply were cut, when any were. A time given (a status watch's) goes first, and a
+// projector named (a fleet's) before it.
+QByteArray exchangeText(const Exchange &exchange, const std::string &time = {},
+                        const std::string &projector = {});
+
+// The same exchange as one compact JSON object and a newline; a time given is its `time`, a projector
+// named its `projector`.
+QByteArray exchangeJson(const Exchange &exchange, const std::string &time = {},
+                        const std::string &projector = {});
+
+// A status value as --json gives it, without a newline: a key or text in quotes, a number, an array of
+// numbers, or null.
+QByteArray valueJson(const StatusValue &value);
+
+// What became of a watch's line, as one compact JSON object and a newline: its `time`, `port`, `line`
+// ("lost"; "still_lost" for each open again that failed; "back") and `reason`, and a projector named.
+QByteArray lineJson(const std::string &time, const std::string &port, const std::string &line,
+                    const std::string &reason, const std::string &projector = {});
+
+// Why the run ended early, as one compact JSON object and a newline: the error, the port and the exit code.
+QByteArray failureJson(const std::string &error, const std::string &port, int exitCode);

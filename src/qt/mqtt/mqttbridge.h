@@ -1,0 +1,49 @@
+#pragma once
+
+#include "mqtt/mqtttopics.h"
+#include "qt/mqtt/mqttclient.h"
+#include "qt/mqtt/mqttoptions.h"
+#include "watch/fleetobserver.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+// The fleet on MQTT: each projector's values as retained topics, its availability and the bridge's,
+// Home Assistant discovery configs, and presses and free-form commands back into the fleet, each
+// refusal told on the projector's error topic. It connects as soon as it is made, and its end sets the
+// bridge offline and disconnects cleanly, waiting for that no longer than MqttClient::StopWait.
+class MqttBridge : public FleetObserver
+{
+public:
+    // Queues a command for a projector; nullopt when it is queued, else why not.
+    using Command = std::function<std::optional<std::string>(const std::string &projector, std::string text)>;
+
+    // queries: those the watch asks. fatal: the broker refused the console, or TLS failed, before it was
+    // ever connected.
+    MqttBridge(const MqttOptions &options, std::vector<std::string> queries, Command command,
+               MqttClient::Notice notice, MqttClient::Notice fatal);
+    ~MqttBridge() override;
+    MqttBridge(const MqttBridge &) = delete;
+    MqttBridge &operator=(const MqttBridge &) = delete;
+
+    void projectorAdded(const FleetProjector &projector) override;
+    void lineChanged(const std::string &projector, bool connected, const std::string &reason) override;
+    void exchanged(const std::string &projector, const Exchange &exchange, bool changed) override;
+    void roundEnded(const std::string &projector, bool answered) override;
+    void commanded(const std::string &projector, const Exchange &exchange) override;
+
+    bool connected() const { return m_client.connected(); }
+
+private:
+    void received(const std::string &topic, const std::string &payload, bool retained);
+    void publishDiscovery(const std::string &projector);
+    void refuse(const std::string &projector, const std::string &topic, const std::string &why);
+
+    MqttOptions m_options;
+    std::vector<std::string> m_queries;
+    MqttTopics m_topics;
+    MqttClient m_client;
+    Command m_command;
+};

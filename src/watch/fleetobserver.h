@@ -1,0 +1,38 @@
+#pragma once
+
+#include "exchange/exchange.h"
+#include "link/endpoint.h"
+
+#include <string>
+
+// One projector of a fleet, as a line of the fleet file names it.
+struct FleetProjector
+{
+    std::string name;     // letters, digits, '-', '_' and '.'; unique in its fleet
+    Endpoint endpoint;    // any kind but Auto
+    std::string settings; // "19200,N,8,1" or "9600,N,8,1"
+};
+
+// What a fleet tells the outputs it feeds (standard output, metrics, MQTT), all on the event loop's
+// thread. An observer keeps what it needs and returns at once: it never waits, never throws, and never
+// holds a projector's round.
+class FleetObserver
+{
+public:
+    virtual ~FleetObserver() = default;
+
+    // Once per projector, in the file's order, before any line opens.
+    virtual void projectorAdded(const FleetProjector &) {}
+    // The projector's line opened (connected), or was lost or could not be opened, with the reason in
+    // the console's words.
+    virtual void lineChanged(const std::string & /*projector*/, bool /*connected*/,
+                             const std::string & /*reason*/)
+    {
+    }
+    // Every exchange of a status round; changed when its answer differs from the last one of that query.
+    virtual void exchanged(const std::string & /*projector*/, const Exchange &, bool /*changed*/) {}
+    // A round is over: every query was asked, and whether any of them was answered.
+    virtual void roundEnded(const std::string & /*projector*/, bool /*answered*/) {}
+    // A command given from outside (FleetWatch::command) went out, and this came of it.
+    virtual void commanded(const std::string & /*projector*/, const Exchange &) {}
+};

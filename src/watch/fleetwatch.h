@@ -1,0 +1,69 @@
+#pragma once
+
+#include "exchange/exchangeengine.h"
+#include "watch/fleetobserver.h"
+#include "watch/statuswatch.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+// What the platform gives one projector's watch: its own port, and its timers.
+struct WatchParts
+{
+    SerialPort &port;
+    Timer &round;
+    Timer &wait;
+    Timer &reopen;
+};
+
+// How every projector of a fleet is watched: the plan's queries and period, each reply's wait, and the
+// gap after each reply.
+struct FleetPlan
+{
+    std::vector<std::string> queries;
+    std::chrono::milliseconds period{1000};
+    std::chrono::milliseconds wait{500};
+    std::chrono::milliseconds gap{0};
+};
+
+// A fleet of projectors watched at once: one status watch per projector, each with its own line, its own
+// reconnect pause and its own rounds, so that none waits on another. Every observer is told the same.
+class FleetWatch : private FleetObserver
+{
+public:
+    using MakeParts = std::function<WatchParts(const FleetProjector &)>;
+
+    FleetWatch(std::vector<FleetProjector> projectors, const FleetPlan &plan, const MakeParts &makeParts,
+               ExchangeEngine::Clock clock);
+    FleetWatch(const FleetWatch &) = delete;
+    FleetWatch &operator=(const FleetWatch &) = delete;
+    ~FleetWatch() override;
+
+    const std::vector<FleetProjector> &projectors() const { return m_projectors; }
+    // Every observer is told the same, in the order they were added; all are added before start().
+    void addObserver(FleetObserver &observer) { m_observers.push_back(&observer); }
+    // Tells every observer of each projector, then opens every line.
+    void start();
+    // Closes every line.
+    void stop();
+    // The port of this projector may have changed state (an open completing later).
+    void portChanged(const std::string &projector);
+    // Queues a command for the projector; nothing when queued, else why not, in the console's words.
+    std::optional<std::string> command(const std::string &projector, std::string text);
+
+private:
+    struct Watched;
+    Watched *find(const std::string &projector);
+
+    void lineChanged(const std::string &projector, bool connected, const std::string &reason) override;
+    void exchanged(const std::string &projector, const Exchange &exchange, bool changed) override;
+    void roundEnded(const std::string &projector, bool answered) override;
+    void commanded(const std::string &projector, const Exchange &exchange) override;
+
+    std::vector<FleetProjector> m_projectors;
+    std::vector<FleetObserver *> m_observers;
+    std::vector<std::unique_ptr<Watched>> m_watched;
+};

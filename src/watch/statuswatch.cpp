@@ -1,0 +1,172 @@
+#include "watch/statuswatch.h"
+
+#include "link/startport.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace {
+constexpr int PauseGrowth = 2;
+} // namespace
+
+StatusWatch::StatusWatch(std::string name, SerialPort &port, ExchangeEngine &engine, Timer &round,
+                         Timer &reopen, WatchPlan plan, FleetObserver &observer)
+    : m_name(std::move(name)), m_port(port), m_engine(engine), m_round(round), m_reopen(reopen),
+      m_plan(std::move(plan)), m_observer(observer)
+{
+    for (Timer *timer : {&m_round, &m_reopen})
+        timer->setEnabled(false);
+    m_round.setInterval(m_plan.period);
+    m_round.setOnTick([this] { beginRound(); });
+    m_reopen.setOnTick([this] {
+        m_reopen.setEnabled(false);
+        open();
+    });
+    m_engine.setOnFailed([this](const SerialError &error) {
+        m_port.setPortOpen(false);
+        failed(portFailureText(error));
+    });
+    m_port.setOnLost([this](const SerialError &error) { failed(portFailureText(error)); });
+    m_port.setOnOpened([this] { portChanged(); });
+    m_port.setOnOpenFailed([this](const SerialError &error) { failed(portFailureText(error)); });
+}
+
+void StatusWatch::start()
+{
+    open();
+}
+
+void StatusWatch::stop()
+{
+    // An open still under way is called off as an open line is closed.
+    const bool opening = std::exchange(m_state, State::Stopped) == State::Opening;
+    for (Timer *timer : {&m_round, &m_reopen})
+        timer->setEnabled(false);
+    m_engine.abandon();
+    m_commands.clear();
+    m_asking = Asking::Nothing;
+    m_inRound = false;
+    if (m_port.PortOpen() || opening)
+        m_port.setPortOpen(false);
+}
+
+void StatusWatch::open()
+{
+    m_state = State::Opening;
+    m_opening = true;
+    try {
+        openStartPort(m_port, m_plan.settings);
+    } catch (const SerialError &error) {
+        m_opening = false;
+        failed(portFailureText(error));
+        return;
+    }
+    m_opening = false;
+    // An open that waits for its server is told later, by OnOpened or OnOpenFailed.
+    portChanged();
+}
+
+void StatusWatch::portChanged()
+{
+    // A port still waiting for its server is open to writes but not yet to a round.
+    if (m_state == State::Opening && !m_opening && m_port.PortOpen() && !m_port.connecting())
+        opened();
+}
+
+void StatusWatch::opened()
+{
+    m_state = State::Open;
+    m_round.setEnabled(true);
+    m_observer.lineChanged(m_name, true, m_port.portName() + (m_wasOpen ? " is back" : " is open"));
+    m_wasOpen = true;
+    beginRound();
+}
+
+void StatusWatch::failed(const std::string &why)
+{
+    if (m_state == State::Stopped || m_state == State::Closed)
+        return;
+    m_state = State::Closed;
+    m_round.setEnabled(false);
+    m_inRound = false;
+    const std::optional<Exchange> partial = m_engine.abandon();
+    const Asking asked = std::exchange(m_asking, Asking::Nothing);
+    std::deque<std::string> unsent = std::exchange(m_commands, {});
+    m_reopen.setInterval(m_pause);
+    m_reopen.setEnabled(true);
+    m_pause = std::min<std::chrono::milliseconds>(m_pause * PauseGrowth, LongestReopenPause);
+    m_observer.lineChanged(m_name, false, why);
+    // A command given is told of, sent or not, so that whoever gave it is never left waiting.
+    if (asked == Asking::Command && partial)
+        m_observer.commanded(m_name, *partial);
+    for (std::string &text : unsent) {
+        Exchange none = describeExchange(std::move(text), {}, {});
+        none.port = m_port.portName();
+        m_observer.commanded(m_name, none);
+    }
+}
+
+std::optional<std::string> StatusWatch::command(std::string text)
+{
+    if (m_state != State::Open)
+        return "not connected";
+    if (m_commands.size() >= CommandsWaitingLimit)
+        return std::to_string(CommandsWaitingLimit) + " commands are already waiting";
+    m_commands.push_back(std::move(text));
+    next();
+    return std::nullopt;
+}
+
+void StatusWatch::beginRound()
+{
+    // A round still asking when the next is due lets it go: the line sets the pace.
+    if (m_state != State::Open || m_inRound)
+        return;
+    m_inRound = true;
+    m_nextQuery = 0;
+    m_roundAnswered = false;
+    next();
+}
+
+void StatusWatch::next()
+{
+    if (m_state != State::Open || m_asking != Asking::Nothing)
+        return;
+    if (!m_commands.empty()) {
+        m_asking = Asking::Command;
+        std::string text = std::move(m_commands.front());
+        m_commands.pop_front();
+        m_engine.send(std::move(text), [this](const Exchange &exchange) { commanded(exchange); });
+        return;
+    }
+    if (!m_inRound)
+        return;
+    if (m_nextQuery < m_plan.queries.size()) {
+        m_asking = Asking::Query;
+        m_engine.send(m_plan.queries[m_nextQuery++], [this](const Exchange &exchange) { queried(exchange); });
+        return;
+    }
+    m_inRound = false;
+    if (m_roundAnswered)
+        m_pause = FirstReopenPause;
+    m_observer.roundEnded(m_name, m_roundAnswered);
+}
+
+void StatusWatch::queried(const Exchange &exchange)
+{
+    m_asking = Asking::Nothing;
+    std::pair<bool, std::string> seen{exchange.answered, exchange.reply};
+    const auto last = m_last.find(exchange.sent);
+    const bool changed = last == m_last.end() || last->second != seen;
+    m_last[exchange.sent] = std::move(seen);
+    m_roundAnswered = m_roundAnswered || exchange.answered;
+    m_observer.exchanged(m_name, exchange, changed);
+    next();
+}
+
+void StatusWatch::commanded(const Exchange &exchange)
+{
+    m_asking = Asking::Nothing;
+    m_observer.commanded(m_name, exchange);
+    next();
+}

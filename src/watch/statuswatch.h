@@ -1,0 +1,84 @@
+#pragma once
+
+#include "exchange/exchangeengine.h"
+#include "link/serialport.h"
+#include "link/timer.h"
+#include "watch/fleetobserver.h"
+
+#include <chrono>
+#include <deque>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+// What a status watch asks, and how often.
+struct WatchPlan
+{
+    std::vector<std::string> queries;
+    std::string settings; // the line settings the port opens with
+    std::chrono::milliseconds period{1000};
+};
+
+// A status watch of one projector: asks each query in turn over one connection, a round every period,
+// one text on the line at a time, and tells its observer every exchange (and whether its answer changed),
+// the end of each round and the line's state. A line that cannot be opened, or is lost, is opened again
+// after a pause that doubles up to LongestReopenPause and starts again from FirstReopenPause only after a
+// round that was answered. Commands given from outside wait their turn and go out before the next query.
+class StatusWatch
+{
+public:
+    static constexpr auto FirstReopenPause = std::chrono::seconds(1);
+    static constexpr auto LongestReopenPause = std::chrono::seconds(30);
+    static constexpr std::size_t CommandsWaitingLimit = 16;
+
+    // The round timer runs every period, the reopen timer once per pause; the engine owns the port's
+    // arrivals and the wait.
+    StatusWatch(std::string name, SerialPort &port, ExchangeEngine &engine, Timer &round, Timer &reopen,
+                WatchPlan plan, FleetObserver &observer);
+    StatusWatch(const StatusWatch &) = delete;
+    StatusWatch &operator=(const StatusWatch &) = delete;
+
+    const std::string &name() const { return m_name; }
+    // Opens the line and asks the first round once it is open.
+    void start();
+    // Closes the line; nothing more is asked or told.
+    void stop();
+    // The port's state may have changed (an open that completes later is told here).
+    void portChanged();
+    // Queues a command to go out before the next query; nothing when queued, else why not.
+    std::optional<std::string> command(std::string text);
+    bool connected() const { return m_state == State::Open; }
+
+private:
+    enum class State { Closed, Opening, Open, Stopped };
+    enum class Asking { Nothing, Query, Command };
+
+    void open();
+    void opened();
+    void failed(const std::string &why);
+    void beginRound();
+    void next();
+    void queried(const Exchange &exchange);
+    void commanded(const Exchange &exchange);
+
+    std::string m_name;
+    SerialPort &m_port;
+    ExchangeEngine &m_engine;
+    Timer &m_round;
+    Timer &m_reopen;
+    WatchPlan m_plan;
+    FleetObserver &m_observer;
+    State m_state = State::Closed;
+    // Inside the port's open, where a change it tells is the open itself.
+    bool m_opening = false;
+    bool m_wasOpen = false;
+    Asking m_asking = Asking::Nothing;
+    bool m_inRound = false;
+    std::size_t m_nextQuery = 0;
+    bool m_roundAnswered = false;
+    std::chrono::milliseconds m_pause = FirstReopenPause;
+    std::deque<std::string> m_commands;
+    // The last reply told per query: whether it came whole, and its bytes.
+    std::map<std::string, std::pair<bool, std::string>> m_last;
+};

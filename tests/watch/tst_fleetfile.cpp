@@ -1,0 +1,75 @@
+#include "watch/fleetfile.h"
+
+#include <QTest>
+
+// The fleet file as a technician writes it, and each kind of mistake told with its line.
+class TestFleetFile : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void readsEachProjector()
+    {
+        const std::vector<FleetProjector> fleet =
+            parseFleetFile("# name  endpoint  speed\n"
+                           "hall-a\trfc2217://10.1.0.21:4001\n"
+                           "\n"
+                           "  hall_b.2   tcp://[::1]:4002   9600  # the old one\r\n"
+                           "lab-2 /dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K1-if00-port0",
+                           "fleet");
+        QCOMPARE(fleet.size(), std::size_t(3));
+        QCOMPARE(fleet[0].name, std::string("hall-a"));
+        QVERIFY(fleet[0].endpoint.kind == Endpoint::Kind::Rfc2217);
+        QCOMPARE(fleet[0].settings, std::string("19200,N,8,1"));
+        QCOMPARE(fleet[1].name, std::string("hall_b.2"));
+        QCOMPARE(fleet[1].endpoint.port, std::uint16_t(4002));
+        QCOMPARE(fleet[1].settings, std::string("9600,N,8,1"));
+        QVERIFY(fleet[2].endpoint.kind == Endpoint::Kind::Device);
+    }
+
+    void refusesWithTheLine_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("unknown endpoint")
+            << QByteArray("a tcp://h:1\nb http://h:1\n") << "fleet:2: http://h:1: ";
+        QTest::newRow("bad port") << QByteArray("a tcp://h:99999\n") << "fleet:1: tcp://h:99999: ";
+        QTest::newRow("auto") << QByteArray("a auto\n") << "fleet:1: auto chooses";
+        QTest::newRow("bad speed") << QByteArray("a /dev/ttyS0 115200\n")
+                                   << "fleet:1: the speed is 9600 or 19200";
+        QTest::newRow("name used twice") << QByteArray("a /dev/ttyS0\n# b\na /dev/ttyS1\n")
+                                         << "fleet:3: a is named twice (first on line 1)";
+        QTest::newRow("one endpoint twice")
+            << QByteArray("a tcp://h:1\nb tcp://h:1\n") << "fleet:2: tcp://h:1 is the endpoint of line 1 too";
+        QTest::newRow("bad name") << QByteArray("hall/a /dev/ttyS0\n") << "fleet:1: 'hall/a': a name is";
+        QTest::newRow("control byte in a name") << QByteArray("a\x1b[2J /dev/ttyS0\n") << "fleet:1: 'a?[2J'";
+        QTest::newRow("no endpoint") << QByteArray("\nhall-a\n") << "fleet:2: hall-a has no endpoint";
+        QTest::newRow("a field too many") << QByteArray("a /dev/ttyS0 9600 x\n") << "fleet:1: more than";
+        QTest::newRow("no projector at all") << QByteArray("# none yet\n\n") << "fleet:2: no projector";
+        QTest::newRow("empty file") << QByteArray() << "fleet:1: no projector";
+        QTest::newRow("a line past its limit")
+            << "a /dev/ttyS0\n" + QByteArray(int(FleetFile::LineLimitBytes) + 1, '#')
+            << "fleet:2: longer than";
+        QTest::newRow("a file past its limit")
+            << QByteArray(int(FleetFile::FileLimitBytes) + 1, '\n') << "fleet: longer than";
+        QByteArray many;
+        for (std::size_t i = 0; i <= FleetFile::ProjectorLimit; ++i)
+            many += "p" + QByteArray::number(qulonglong(i)) +
+                    " tcp://h:" + QByteArray::number(qulonglong(i + 1)) + "\n";
+        QTest::newRow("too many projectors") << many << "fleet:4097: more than 4096 projectors";
+    }
+    void refusesWithTheLine()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QString, error);
+        try {
+            parseFleetFile(std::string_view(text.constData(), std::size_t(text.size())), "fleet");
+            QFAIL("accepted");
+        } catch (const FleetFileError &refused) {
+            QVERIFY2(QString::fromStdString(refused.what()).startsWith(error), refused.what());
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFleetFile)
+#include "tst_fleetfile.moc"

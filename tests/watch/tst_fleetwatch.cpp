@@ -1,0 +1,131 @@
+#include "fakeserialport.h"
+#include "virtualclock.h"
+#include "watch/fleetwatch.h"
+
+#include <map>
+
+#include <QTest>
+
+using namespace std::chrono_literals;
+
+namespace {
+constexpr auto Period = 1000ms;
+constexpr auto Wait = 200ms;
+constexpr auto Step = 10ms;
+
+// What the fleet tells, per projector.
+struct Recorder : FleetObserver
+{
+    explicit Recorder(VirtualClock &clock) : clock(clock) {}
+
+    void projectorAdded(const FleetProjector &projector) override { added.push_back(projector.name); }
+    void lineChanged(const std::string &projector, bool connected, const std::string &) override
+    {
+        lines[projector].push_back(connected);
+    }
+    void roundEnded(const std::string &projector, bool answered) override
+    {
+        if (answered)
+            answeredRoundsAt[projector].push_back(int(clock.now().count()));
+    }
+    void commanded(const std::string &projector, const Exchange &exchange) override
+    {
+        commands.push_back(projector + " " + exchange.sent + (exchange.answered ? " answered" : " none"));
+    }
+
+    VirtualClock &clock;
+    std::vector<std::string> added;
+    std::map<std::string, std::vector<bool>> lines;
+    std::map<std::string, std::vector<int>> answeredRoundsAt;
+    std::vector<std::string> commands;
+};
+
+std::vector<FleetProjector> projectors(const std::vector<std::string> &names)
+{
+    std::vector<FleetProjector> fleet;
+    for (const std::string &name : names)
+        fleet.push_back(FleetProjector{name, parseEndpoint("/dev/" + name), "19200,N,8,1"});
+    return fleet;
+}
+
+// A fleet on fake ports and the virtual clock: "prompt" answers every query at once, "silent" never
+// answers, "flood" sends bytes without end and never a CR, "closed" cannot be opened.
+struct Fleet
+{
+    Fleet()
+    {
+        ports.at("closed").failingPorts.insert(1);
+        fleet.addObserver(told);
+        fleet.start();
+    }
+
+    // Runs the fleet for `span`, each far end doing what it does every step.
+    void run(std::chrono::milliseconds span)
+    {
+        for (auto end = clock.now() + span; clock.now() < end;) {
+            clock.advance(Step);
+            FakeSerialPort &prompt = ports.at("prompt");
+            while (prompt.PortOpen() && answered < prompt.writes.size()) {
+                ++answered;
+                prompt.deliver("80\r");
+            }
+            if (ports.at("flood").PortOpen())
+                ports.at("flood").deliver(std::string(1000, 'A'));
+        }
+    }
+
+    VirtualClock clock;
+    std::map<std::string, FakeSerialPort> ports;
+    std::size_t answered = 0;
+    Recorder told{clock};
+    FleetWatch fleet{projectors({"prompt", "silent", "flood", "closed"}),
+                     FleetPlan{{"CR0", "CR3"}, Period, Wait, 0ms},
+                     [this](const FleetProjector &projector) {
+                         return WatchParts{ports[projector.name], clock.makeTimer(Period),
+                                           clock.makeTimer(Wait), clock.makeTimer(Period)};
+                     },
+                     [this] { return clock.now(); }};
+};
+} // namespace
+
+class TestFleetWatch : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // However the others behave, a projector that answers has every round on time.
+    void noProjectorDelaysAnother()
+    {
+        Fleet run;
+        QCOMPARE(run.told.added, (std::vector<std::string>{"prompt", "silent", "flood", "closed"}));
+        run.run(5 * Period);
+        QCOMPARE(run.told.answeredRoundsAt["prompt"], (std::vector<int>{10, 1000, 2000, 3000, 4000, 5000}));
+        QVERIFY(run.told.answeredRoundsAt["silent"].empty());
+        QVERIFY(run.told.answeredRoundsAt["flood"].empty());
+        // Tried at the start, then again after 1 and 2 s; each failure told.
+        QCOMPARE(run.told.lines["closed"], (std::vector<bool>{false, false, false}));
+        QCOMPARE(
+            std::count(run.ports.at("closed").log.begin(), run.ports.at("closed").log.end(), "PortOpen 1"),
+            3);
+        run.fleet.stop();
+        for (const auto &[name, port] : run.ports)
+            QVERIFY2(!port.PortOpen(), name.c_str());
+    }
+
+    void commandsGoToTheirProjector()
+    {
+        Fleet run;
+        run.run(Step);
+        QCOMPARE(run.fleet.command("hall-z", "C00"),
+                 std::optional<std::string>("no projector is named hall-z"));
+        QCOMPARE(run.fleet.command("closed", "C00"), std::optional<std::string>("not connected"));
+        QCOMPARE(run.fleet.command("prompt", "C00"), std::optional<std::string>());
+        QCOMPARE(run.fleet.command("silent", "C01"), std::optional<std::string>());
+        run.run(2 * Period);
+        QCOMPARE(run.ports.at("prompt").writes.at(2), std::string("C00\r"));
+        QCOMPARE(run.told.commands, (std::vector<std::string>{"prompt C00 answered", "silent C01 none"}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFleetWatch)
+#include "tst_fleetwatch.moc"

@@ -1,0 +1,220 @@
+#include "exchange/exitcode.h"
+#include "fakeserialport.h"
+#include "virtualclock.h"
+#include "watch/statuswatch.h"
+
+#include <algorithm>
+
+#include <QTest>
+
+using namespace std::chrono_literals;
+
+namespace {
+constexpr auto Period = 1000ms;
+constexpr auto Wait = 200ms;
+
+// What a watch tells, one line per call.
+struct Recorder : FleetObserver
+{
+    void lineChanged(const std::string &, bool connected, const std::string &reason) override
+    {
+        lines.push_back((connected ? "open: " : "lost: ") + reason);
+    }
+    void exchanged(const std::string &, const Exchange &exchange, bool changed) override
+    {
+        if (changed)
+            reported.push_back(exchange.sent + (exchange.answered ? " " + exchange.reply : " none"));
+    }
+    void roundEnded(const std::string &, bool answered) override { rounds.push_back(answered); }
+    void commanded(const std::string &, const Exchange &exchange) override
+    {
+        commands.push_back(exchange.sent + (exchange.answered ? " " + exchange.reply : " none"));
+    }
+
+    std::vector<std::string> lines;
+    std::vector<std::string> reported;
+    std::vector<bool> rounds;
+    std::vector<std::string> commands;
+};
+
+// A status watch of CR0 and CR3 on a fake port and the virtual clock, with what it told.
+struct Watch
+{
+    void answer(const std::string &reply) { port.deliver(reply); }
+    int opens() const { return int(std::count(port.log.begin(), port.log.end(), "PortOpen 1")); }
+    // The seconds, from now, at which the line is opened again over `span`.
+    std::vector<int> openingsOver(std::chrono::seconds span)
+    {
+        std::vector<int> at;
+        for (int second = 1; second <= span.count(); ++second) {
+            const int before = opens();
+            clock.advance(1s);
+            if (opens() > before)
+                at.push_back(second);
+        }
+        return at;
+    }
+
+    VirtualClock clock;
+    VirtualTimer &round = clock.makeTimer(Period);
+    VirtualTimer &wait = clock.makeTimer(Wait);
+    VirtualTimer &reopen = clock.makeTimer(StatusWatch::FirstReopenPause);
+    FakeSerialPort port;
+    Recorder told;
+    ExchangeEngine engine{port, wait, [this] { return clock.now(); }, Wait};
+    StatusWatch watch{"hall-a", port, engine, round, reopen, WatchPlan{{"CR0", "CR3"}, "19200,N,8,1", Period},
+                      told};
+};
+} // namespace
+
+class TestStatusWatch : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // The first round is told whole; later rounds tell only what changed, a silence included, and the
+    // line is quiet between rounds.
+    void tellsTheFirstRoundThenChanges()
+    {
+        Watch run;
+        run.watch.start();
+        run.answer("80\r");
+        run.answer("01234\r");
+        run.clock.advance(Period - 1ms);
+        QCOMPARE(run.port.writes.size(), std::size_t(2));
+        run.clock.advance(1ms);
+        run.answer("80\r");
+        run.answer("01235\r");
+        run.clock.advance(Period);
+        run.clock.advance(Wait);
+        run.clock.advance(Wait);
+        run.answer("01235\r");
+        QCOMPARE(run.told.reported,
+                 (std::vector<std::string>{"CR0 80\r", "CR3 01234\r", "CR3 01235\r", "CR0 none"}));
+        QCOMPARE(run.port.writes,
+                 (std::vector<std::string>{"CR0\r", "CR3\r", "CR0\r", "CR3\r", "CR0\r", "CR3\r"}));
+        QCOMPARE(run.told.rounds, (std::vector<bool>{true, true, true}));
+        QCOMPARE(run.told.lines, std::vector<std::string>{"open: COM1 (fake) is open"});
+        run.watch.stop();
+        QVERIFY(!run.port.PortOpen());
+    }
+
+    // A projector that answers each query after its wait: every answer is its own query's, never the
+    // next one's, round after round.
+    void aSlowProjectorsRepliesNeverShift()
+    {
+        Watch run;
+        run.watch.start();
+        for (int round = 0; round < 3; ++round) {
+            for (const std::string reply : {"80\r", "01234\r"}) {
+                run.clock.advance(Wait + 50ms);
+                run.answer(reply);
+            }
+            run.clock.advance(Period * 2 - run.clock.now() % Period);
+        }
+        QCOMPARE(run.told.reported, (std::vector<std::string>{"CR0 none", "CR3 none"}));
+        QCOMPARE(run.engine.lateBytes(), std::size_t(3 * 9));
+    }
+
+    // A lost line is told once, opened again after 1, 2, 4 ... 30 s, and told again when it is back; the
+    // next round tells only what changed meanwhile.
+    void aLostLineIsOpenedAgainWithAGrowingPause()
+    {
+        Watch run;
+        run.watch.start();
+        run.answer("80\r");
+        run.answer("01234\r");
+        run.port.failingPorts.insert(1);
+        run.port.lose();
+        QCOMPARE(run.told.lines.back(), std::string("lost: COM1 (fake): the connection was lost (error 6)"));
+        QCOMPARE(run.openingsOver(91s), (std::vector<int>{1, 3, 7, 15, 31, 61, 91}));
+        QCOMPARE(run.port.writes.size(), std::size_t(2));
+        run.port.failingPorts.clear();
+        run.clock.advance(30s);
+        QCOMPARE(run.told.lines.back(), std::string("open: COM1 (fake) is back"));
+        run.answer("00\r");
+        run.answer("01234\r");
+        QCOMPARE(run.told.reported, (std::vector<std::string>{"CR0 80\r", "CR3 01234\r", "CR0 00\r"}));
+    }
+
+    // A server that takes the connection and then drops it, or never answers, is not reconnected every
+    // second: the pause starts again from 1 s only after a round that was answered.
+    void thePauseStartsAgainOnlyAfterAnAnsweredRound_data()
+    {
+        QTest::addColumn<bool>("answers");
+        QTest::addColumn<QList<int>>("openings");
+        QTest::newRow("dropped before any answer") << false << QList<int>{1, 3, 7, 15};
+        QTest::newRow("dropped after an answered round")
+            << true << QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+    }
+    void thePauseStartsAgainOnlyAfterAnAnsweredRound()
+    {
+        QFETCH(bool, answers);
+        QFETCH(QList<int>, openings);
+        Watch run;
+        run.watch.start();
+        std::vector<int> at;
+        for (int second = 1; second <= 15; ++second) {
+            if (answers && run.port.PortOpen()) {
+                run.answer("80\r");
+                run.answer("01234\r");
+            }
+            if (run.port.PortOpen())
+                run.port.lose();
+            const int before = run.opens();
+            run.clock.advance(1s);
+            if (run.opens() > before)
+                at.push_back(second);
+        }
+        QCOMPARE(QList<int>(at.begin(), at.end()), openings);
+    }
+
+    // An open that waits for its server starts the rounds once it answers; one that gets no answer is
+    // tried again after the pause, as a failed open is.
+    void anOpenThatCompletesLater()
+    {
+        Watch run;
+        run.port.connectingPorts = {1};
+        run.watch.start();
+        run.clock.advance(5 * Period);
+        QVERIFY(run.port.writes.empty());
+        run.port.failConnecting("no answer from 127.0.0.1");
+        QCOMPARE(run.told.lines,
+                 std::vector<std::string>{"lost: COM1 (fake): no answer from 127.0.0.1 (error 7)"});
+        run.clock.advance(StatusWatch::FirstReopenPause);
+        QCOMPARE(run.opens(), 2);
+        run.clock.advance(5 * Period);
+        QCOMPARE(run.opens(), 2);
+        run.port.connect();
+        QCOMPARE(run.port.writes, std::vector<std::string>{"CR0\r"});
+        QCOMPARE(run.told.lines.back(), std::string("open: COM1 (fake) is open"));
+    }
+
+    // Commands from outside go out one at a time before the next query, never in the middle of an
+    // exchange; at most CommandsWaitingLimit wait, and each is told what came of it, sent or not.
+    void commandsWaitTheirTurn()
+    {
+        Watch run;
+        QCOMPARE(run.watch.command("C00"), std::optional<std::string>("not connected"));
+        run.watch.start();
+        QCOMPARE(run.watch.command("C00"), std::optional<std::string>());
+        QCOMPARE(run.port.writes, std::vector<std::string>{"CR0\r"});
+        run.answer("80\r");
+        QCOMPARE(run.port.writes.back(), std::string("C00\r"));
+        run.answer("\x06\r");
+        QCOMPARE(run.told.commands, std::vector<std::string>{"C00 \x06\r"});
+        QCOMPARE(run.port.writes.back(), std::string("CR3\r"));
+        for (std::size_t i = 0; i < StatusWatch::CommandsWaitingLimit; ++i)
+            QCOMPARE(run.watch.command("C0" + std::to_string(i % 10)), std::optional<std::string>());
+        QCOMPARE(run.watch.command("C01"), std::optional<std::string>("16 commands are already waiting"));
+        run.answer("01234\r");
+        QCOMPARE(run.port.writes.back(), std::string("C00\r"));
+        run.port.lose();
+        QCOMPARE(run.told.commands.size(), std::size_t(1 + StatusWatch::CommandsWaitingLimit));
+        QCOMPARE(run.told.commands.back(), std::string("C05 none"));
+        QCOMPARE(run.watch.command("C00"), std::optional<std::string>("not connected"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestStatusWatch)
+#include "tst_statuswatch.moc"
