@@ -55,7 +55,7 @@ void checkNameHasNoBlank(const std::vector<std::string_view> &found)
         return;
     std::string name(found[0]);
     for (auto field = found.begin() + 1; field != endpoint; ++field)
-        name += " " + std::string(*field);
+        name.append(" ").append(*field);
     throw std::invalid_argument("'" + shown(name) +
                                 "' has a blank: a name is letters, digits, '-', '_' and '.', and the "
                                 "endpoint follows it");
