@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
-# checkcompletion.sh COMPLETION PROGRAM: completing the last word after PROGRAM offers what it should.
+# checkcompletion.sh COMPLETION PROGRAM SIM_COMPLETION SIM_PROGRAM: completing the last word after the
+# console or the simulator offers what it should.
 source "$1"
+source "$3"
 expect()
 {
     COMP_WORDS=("$program" "${@:2}")
     COMP_CWORD=$(($# - 1))
-    _tavo_console "$program" "${COMP_WORDS[-1]}" "${COMP_WORDS[-2]}" 2>/dev/null
+    $completion "$program" "${COMP_WORDS[-1]}" "${COMP_WORDS[-2]}" 2>/dev/null
     [[ ${COMPREPLY[*]} == "$1" ]] || { echo "'${*:2}' offers '${COMPREPLY[*]}', not '$1'" && failed=1; }
 }
-program=$2 failed=0
+program=$2 completion=_tavo_console failed=0
 help=$("$program" --help)
 
 expect "--com1 --com2" --co
@@ -30,6 +32,10 @@ for code in CR0 CR1 CR3 CR4 CR6 CR7 CR9 CRA "CR PRESSURE"; do
     [[ $(tr -s ' \n' ' ' <<<"$help") == *"$code"* ]] || { echo "--help does not name $code" && failed=1; }
 done
 
+expect "mqtt:// mqtts://" --mqtt ""
+expect "mqtts://" --mqtt mqtts
+expect "none" --mqtt-discovery ""
+
 expect "9600 19200" --speed ""
 expect "19200" --speed 1
 
@@ -37,9 +43,19 @@ expect "19200" --speed 1
 # list knows a number, a text or a URL.
 for option in $(grep -o -- '--[a-z0-9-]* <' <<<"$help" | tr -d '<'); do
     case $option in
-    --com1 | --com2 | --script | --log | --fleet | --mqtt-ca | --mqtt-password-file | --query | --speed) ;;
+    --com1 | --com2 | --script | --log | --fleet | --mqtt | --mqtt-ca | --mqtt-password-file | --mqtt-discovery | \
+        --query | --speed) ;;
     *) expect "" $option "" ;;
     esac
 done
 expect "--json" --simulate --js
+
+# The simulator: its options, and nothing after one that takes a value.
+program=$4 completion=_tavo_projector_sim
+expect "--delay --drop-every" --d
+expect "--listen" --l
+for option in --listen --count --delay --pieces --piece-gap --drop-every --noise; do
+    expect "" $option ""
+done
+expect "--verbose --version" --count 2 --ver
 exit $failed

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <stdexcept>
+#include <vector>
 
 namespace {
 constexpr std::string_view SchemeMark = "://";
@@ -32,6 +33,7 @@ constexpr EndpointKind EndpointKinds[] = {
 };
 
 constexpr std::string_view AutoWord = EndpointKinds[1].form;
+constexpr std::string_view AbsoluteDevice = "an absolute device path";
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b)
 {
@@ -41,15 +43,23 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b)
            });
 }
 
-// "a device path, auto, tcp://HOST:PORT or rfc2217://HOST:PORT"
-std::string kindsInWords()
+// "a device path, auto, tcp://HOST:PORT or rfc2217://HOST:PORT" on the command line; "an absolute device
+// path, tcp://HOST:PORT or rfc2217://HOST:PORT" in a fleet file.
+std::string kindsInWords(EndpointPlace place)
 {
+    std::vector<std::string_view> forms;
+    for (const EndpointKind &k : EndpointKinds) {
+        if (place == EndpointPlace::CommandLine || k.kind == Endpoint::Kind::Tcp ||
+            k.kind == Endpoint::Kind::Rfc2217)
+            forms.push_back(k.form);
+        else if (k.kind == Endpoint::Kind::Device)
+            forms.push_back(AbsoluteDevice);
+    }
     std::string words;
-    const std::size_t count = std::size(EndpointKinds);
-    for (std::size_t i = 0; i < count; ++i) {
+    for (std::size_t i = 0; i < forms.size(); ++i) {
         if (i > 0)
-            words += i + 1 == count ? " or " : ", ";
-        words += EndpointKinds[i].form;
+            words += i + 1 == forms.size() ? " or " : ", ";
+        words += forms[i];
     }
     return words;
 }
@@ -77,18 +87,33 @@ std::string shown(std::string_view text)
     throw std::invalid_argument(shown(text) + ": " + std::string(reason));
 }
 
+// A device path in a fleet file: absolute, and not a network address that lost its scheme.
+void checkFleetDevice(std::string_view text)
+{
+    if (text.starts_with('/'))
+        return;
+    try {
+        parseHostPort(text, LowestTcpPort);
+    } catch (const std::invalid_argument &) {
+        refuse(text, "a device path in a fleet file is absolute, as /dev/ttyUSB0");
+    }
+    refuse(text, "a device path in a fleet file is absolute; did you mean tcp://" + shown(text) + "?");
+}
+
 } // namespace
 
-Endpoint parseEndpoint(std::string_view text)
+Endpoint parseEndpoint(std::string_view text, EndpointPlace place)
 {
     Endpoint endpoint;
     endpoint.text = std::string(text);
     if (text.empty())
-        throw std::invalid_argument("an empty endpoint: give " + kindsInWords());
+        throw std::invalid_argument("an empty endpoint: give " + kindsInWords(place));
     if (equalsIgnoringCase(text, AutoWord))
         return endpoint;
     const std::size_t mark = text.find(SchemeMark);
     if (mark == std::string_view::npos) {
+        if (place == EndpointPlace::FleetFile)
+            checkFleetDevice(text);
         endpoint.kind = Endpoint::Kind::Device;
         endpoint.device = endpoint.text;
         return endpoint;
@@ -99,7 +124,7 @@ Endpoint parseEndpoint(std::string_view text)
             return !k.scheme.empty() && equalsIgnoringCase(k.scheme, scheme);
         });
     if (known == std::end(EndpointKinds))
-        refuse(text, "unknown kind of endpoint (give " + kindsInWords() + ")");
+        refuse(text, "unknown kind of endpoint (give " + kindsInWords(place) + ")");
     endpoint.kind = known->kind;
     try {
         const HostPort address = parseHostPort(text.substr(mark + SchemeMark.size()), LowestTcpPort);

@@ -1,5 +1,7 @@
 #include "link/rfc2217codec.h"
 
+#include <algorithm>
+
 namespace {
 constexpr unsigned char Se = 240;
 constexpr unsigned char Sb = 250;
@@ -16,6 +18,8 @@ constexpr unsigned char SetStopSize = 4;
 constexpr unsigned char SetControl = 5;
 constexpr unsigned char ServerOffset = 100;
 constexpr unsigned char NoFlowControl = 1;
+
+constexpr std::string_view IacText("\xff", 1);
 
 // A subnegotiation longer than any the COM port option defines is not kept past this.
 constexpr std::size_t SubnegotiationLimit = 64;
@@ -192,53 +196,82 @@ void Rfc2217Codec::endSubnegotiation()
     m_sub.clear();
 }
 
+void Rfc2217Codec::readByte(unsigned char byte, Decoded &decoded)
+{
+    switch (m_reading) {
+    case Reading::Data:
+    case Reading::Sub:
+        // Taken as runs by decode().
+        break;
+    case Reading::Command:
+        if (byte == Iac) {
+            decoded.data.push_back(char(Iac));
+            m_reading = Reading::Data;
+        } else {
+            readCommand(byte);
+        }
+        break;
+    case Reading::Option:
+        ++m_negotiations;
+        negotiate(m_verb, byte, decoded.answer);
+        m_reading = Reading::Data;
+        break;
+    case Reading::SubCommand:
+        if (byte == Iac) {
+            keepSub(IacText);
+            m_reading = Reading::Sub;
+        } else if (byte == Se) {
+            endSubnegotiation();
+            m_reading = Reading::Data;
+        } else {
+            // Another command cuts the subnegotiation short: it is dropped, and the command is read as a
+            // command, so that none of its bytes reach the data.
+            m_sub.clear();
+            readCommand(byte);
+        }
+        break;
+    }
+}
+
+void Rfc2217Codec::keepSub(std::string_view bytes)
+{
+    m_sub.append(bytes.substr(0, SubnegotiationLimit - std::min(m_sub.size(), SubnegotiationLimit)));
+}
+
 Rfc2217Codec::Decoded Rfc2217Codec::decode(std::string_view wire)
 {
+    // Data and a subnegotiation's body are taken a run between two 255s at a time, and a data 255 (sent
+    // as two) a run of pairs at a time: a server that floods any of them costs a copy, not a step of
+    // the reader for each byte.
+    constexpr char IacByte = IacText[0];
     Decoded decoded;
-    for (const char c : wire) {
-        const auto byte = static_cast<unsigned char>(c);
-        switch (m_reading) {
-        case Reading::Data:
-            if (byte == Iac)
-                m_reading = Reading::Command;
-            else
-                decoded.data.push_back(c);
-            break;
-        case Reading::Command:
-            if (byte == Iac) {
-                decoded.data.push_back(c);
-                m_reading = Reading::Data;
-            } else {
-                readCommand(byte);
-            }
-            break;
-        case Reading::Option:
-            ++m_negotiations;
-            negotiate(m_verb, byte, decoded.answer);
-            m_reading = Reading::Data;
-            break;
-        case Reading::Sub:
-            if (byte == Iac)
-                m_reading = Reading::SubCommand;
-            else if (m_sub.size() < SubnegotiationLimit)
-                m_sub.push_back(c);
-            break;
-        case Reading::SubCommand:
-            if (byte == Iac) {
-                if (m_sub.size() < SubnegotiationLimit)
-                    m_sub.push_back(c);
-                m_reading = Reading::Sub;
-            } else if (byte == Se) {
-                endSubnegotiation();
-                m_reading = Reading::Data;
-            } else {
-                // Another command cuts the subnegotiation short: it is dropped, and the command is read as
-                // a command, so that none of its bytes reach the data.
-                m_sub.clear();
-                readCommand(byte);
-            }
-            break;
+    decoded.data.reserve(wire.size());
+    while (!wire.empty()) {
+        if (m_reading != Reading::Data && m_reading != Reading::Sub) {
+            readByte(static_cast<unsigned char>(wire.front()), decoded);
+            wire.remove_prefix(1);
+            continue;
         }
+        const std::size_t run = std::min(wire.find(IacByte), wire.size());
+        if (m_reading == Reading::Data)
+            decoded.data.append(wire.substr(0, run));
+        else
+            keepSub(wire.substr(0, run));
+        wire.remove_prefix(run);
+        if (wire.empty())
+            break;
+        if (m_reading == Reading::Data) {
+            std::size_t pairs = 0;
+            while (2 * pairs + 1 < wire.size() && wire[2 * pairs] == IacByte &&
+                   wire[2 * pairs + 1] == IacByte)
+                ++pairs;
+            decoded.data.append(pairs, IacByte);
+            wire.remove_prefix(2 * pairs);
+            if (wire.empty() || wire.front() != IacByte)
+                continue;
+        }
+        m_reading = m_reading == Reading::Data ? Reading::Command : Reading::SubCommand;
+        wire.remove_prefix(1);
     }
     return decoded;
 }

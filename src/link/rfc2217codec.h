@@ -59,6 +59,10 @@ private:
     void negotiate(unsigned char verb, unsigned char option, std::string &answer);
     void answer(unsigned char verb, unsigned char option, std::string &answer);
     void readCommand(unsigned char byte);
+    // One byte of a command, an option, or what follows a 255 in a subnegotiation.
+    void readByte(unsigned char byte, Decoded &decoded);
+    // Bytes of a subnegotiation's body, kept up to the longest the COM port option defines.
+    void keepSub(std::string_view bytes);
     void endSubnegotiation();
 
     std::array<State, 256> m_us{};   // options we perform (WILL)

@@ -39,7 +39,7 @@ BrokerUrl parseBrokerUrl(std::string_view text)
     }
     std::string hostPort(text);
     if (!hasPort(text))
-        hostPort += ":" + std::to_string(url.port);
+        hostPort.append(":").append(std::to_string(url.port));
     const HostPort address = parseHostPort(hostPort, LowestPort);
     url.host = address.host;
     url.port = address.port;

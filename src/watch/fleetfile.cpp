@@ -3,6 +3,7 @@
 #include "link/linesettings.h"
 
 #include <algorithm>
+#include <cctype>
 #include <map>
 #include <optional>
 
@@ -40,16 +41,84 @@ std::string shown(std::string_view text)
         out.push_back(static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? '?' : c);
     return out;
 }
+
+bool looksLikeEndpoint(std::string_view field)
+{
+    return field.starts_with('/') || field.find("://") != std::string_view::npos;
+}
+
+// An endpoint where the speed belongs, or later: the name before it has a blank.
+void checkNameHasNoBlank(const std::vector<std::string_view> &found)
+{
+    const auto endpoint = std::find_if(found.begin() + 2, found.end(), looksLikeEndpoint);
+    if (endpoint == found.end())
+        return;
+    std::string name(found[0]);
+    for (auto field = found.begin() + 1; field != endpoint; ++field)
+        name.append(" ").append(*field);
+    throw std::invalid_argument("'" + shown(name) +
+                                "' has a blank: a name is letters, digits, '-', '_' and '.', and the "
+                                "endpoint follows it");
+}
+
+// The projector of one line's fields; throws the reason alone.
+FleetProjector projectorOf(const std::vector<std::string_view> &found)
+{
+    if (found.size() == 1)
+        throw std::invalid_argument(shown(found[0]) + " has no endpoint");
+    checkNameHasNoBlank(found);
+    if (found.size() > MostFields)
+        throw std::invalid_argument("more than NAME ENDPOINT SPEED: '" + shown(found[MostFields]) + "'");
+    FleetProjector projector;
+    projector.name = std::string(found[0]);
+    if (projector.name.size() > FleetFile::NameLimitBytes)
+        throw std::invalid_argument("a name is at most " + std::to_string(FleetFile::NameLimitBytes) +
+                                    " bytes");
+    if (!std::all_of(projector.name.begin(), projector.name.end(), isNameCharacter))
+        throw std::invalid_argument("'" + shown(projector.name) +
+                                    "': a name is letters, digits, '-', '_' and '.'");
+    projector.endpoint = parseEndpoint(found[1], EndpointPlace::FleetFile);
+    if (projector.endpoint.kind == Endpoint::Kind::Auto)
+        throw std::invalid_argument(
+            "auto chooses an adapter by itself; name each projector's device in a fleet");
+    const std::optional<std::string> settings =
+        found.size() > 2 ? settingsForSpeed(found[2]) : std::optional<std::string>(Settings19200);
+    if (!settings)
+        throw std::invalid_argument("the speed is 9600 or 19200, not '" + shown(found[2]) + "'");
+    projector.settings = *settings;
+    return projector;
+}
+
+// What the projector's link connects to, whatever the scheme: a device as its path is given, a server as
+// each of its host's addresses with the port as a number.
+std::vector<std::string> serversOf(const Endpoint &endpoint, const HostAddresses &addresses)
+{
+    if (endpoint.kind == Endpoint::Kind::Device)
+        return {"device " + endpoint.device};
+    std::vector<std::string> servers;
+    for (const std::string &address : addresses(endpoint.host))
+        servers.push_back(address + " port " + std::to_string(endpoint.port));
+    return servers;
+}
 } // namespace
 
-std::vector<FleetProjector> parseFleetFile(std::string_view text, const std::string &file)
+std::vector<std::string> hostAsWritten(const std::string &host)
+{
+    std::string lower = host;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
+    return {lower};
+}
+
+std::vector<FleetProjector> parseFleetFile(std::string_view text, const std::string &file,
+                                           const HostAddresses &addresses)
 {
     if (text.size() > FleetFile::FileLimitBytes)
         throw FleetFileError(file + ": longer than " + std::to_string(FleetFile::FileLimitBytes) + " bytes");
     std::vector<FleetProjector> projectors;
-    // Each name and endpoint seen, and the line that named it first.
+    // Each name and server seen, and the line that named it first.
     std::map<std::string, std::size_t> names;
-    std::map<std::string, std::size_t> endpoints;
+    std::map<std::string, std::size_t> servers;
     std::size_t number = 0;
     while (!text.empty()) {
         ++number;
@@ -67,38 +136,27 @@ std::vector<FleetProjector> parseFleetFile(std::string_view text, const std::str
         const std::vector<std::string_view> found = fields(line);
         if (found.empty())
             continue;
-        if (found.size() == 1)
-            throw refuse(shown(found[0]) + " has no endpoint");
-        if (found.size() > MostFields)
-            throw refuse("more than NAME ENDPOINT SPEED: '" + shown(found[MostFields]) + "'");
         FleetProjector projector;
-        projector.name = std::string(found[0]);
-        if (projector.name.size() > FleetFile::NameLimitBytes)
-            throw refuse("a name is at most " + std::to_string(FleetFile::NameLimitBytes) + " bytes");
-        if (!std::all_of(projector.name.begin(), projector.name.end(), isNameCharacter))
-            throw refuse("'" + shown(projector.name) + "': a name is letters, digits, '-', '_' and '.'");
         try {
-            projector.endpoint = parseEndpoint(found[1]);
+            projector = projectorOf(found);
         } catch (const std::invalid_argument &error) {
             throw refuse(error.what());
         }
-        if (projector.endpoint.kind == Endpoint::Kind::Auto)
-            throw refuse("auto chooses an adapter by itself; name each projector's device in a fleet");
-        const std::optional<std::string> settings =
-            found.size() > 2 ? settingsForSpeed(found[2]) : std::optional<std::string>(Settings19200);
-        if (!settings)
-            throw refuse("the speed is 9600 or 19200, not '" + shown(found[2]) + "'");
-        projector.settings = *settings;
         if (const auto first = names.find(projector.name); first != names.end())
             throw refuse(projector.name + " is named twice (first on line " + std::to_string(first->second) +
                          ")");
-        if (const auto first = endpoints.find(projector.endpoint.text); first != endpoints.end())
-            throw refuse(shown(projector.endpoint.text) + " is the endpoint of line " +
-                         std::to_string(first->second) + " too");
+        const std::vector<std::string> reached = serversOf(projector.endpoint, addresses);
+        for (const std::string &server : reached) {
+            if (const auto first = servers.find(server); first != servers.end())
+                throw refuse(shown(projector.endpoint.text) + " connects where line " +
+                             std::to_string(first->second) +
+                             " does, and one watch would knock the other off");
+        }
         if (projectors.size() == FleetFile::ProjectorLimit)
             throw refuse("more than " + std::to_string(FleetFile::ProjectorLimit) + " projectors");
         names.emplace(projector.name, number);
-        endpoints.emplace(projector.endpoint.text, number);
+        for (const std::string &server : reached)
+            servers.emplace(server, number);
         projectors.push_back(std::move(projector));
     }
     if (projectors.empty())

@@ -3,6 +3,7 @@
 #include "watch/fleetobserver.h"
 
 #include <cstddef>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -26,5 +27,13 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The addresses a network endpoint's host stands for, as its link would connect to them. Two lines whose
+// servers share an address and a port are one server, and their watches would knock each other off.
+using HostAddresses = std::function<std::vector<std::string>(const std::string &host)>;
+
+// The host as written, case aside: what can be told without asking the network.
+std::vector<std::string> hostAsWritten(const std::string &host);
+
 // The projectors of the file's text, in its order; `file` names it in errors. Throws FleetFileError.
-std::vector<FleetProjector> parseFleetFile(std::string_view text, const std::string &file);
+std::vector<FleetProjector> parseFleetFile(std::string_view text, const std::string &file,
+                                           const HostAddresses &addresses = hostAsWritten);

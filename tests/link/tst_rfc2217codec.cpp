@@ -110,6 +110,13 @@ private slots:
         QTest::newRow("an overlong subnegotiation is swallowed whole")
             << bytes({Iac, Sb, ComPort, 107}) + std::string(300, 'z') + bytes({Iac, Se, 'y'})
             << std::string("y") << std::string();
+        QTest::newRow("a flood of data 255s, then a command")
+            << std::string(64 * 1024, char(Iac)) + bytes({Iac, 241, 'z'})
+            << std::string(32 * 1024, char(Iac)) + "z" << std::string();
+        QTest::newRow("a subnegotiation held open for 64 KiB, 255s within")
+            << bytes({'a', Iac, Sb, ComPort, 101}) + std::string(64 * 1024, 'z') + bytes({Iac, Iac}) +
+                   std::string(64 * 1024, 'z') + bytes({Iac, Se, 'y'})
+            << std::string("ay") << std::string();
         QTest::newRow("other telnet commands swallowed")
             << bytes({'a', Iac, 241, 'b', Iac, 249, 'c', Iac, Se}) << std::string("abc") << std::string();
         QTest::newRow("ser2net's greeting")

@@ -1,6 +1,10 @@
 #include "exchange/commandsource.h"
 #include "qt/commandline/commandline.h"
 
+#include <sys/stat.h>
+
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -215,8 +219,6 @@ private slots:
             << "--speed is the fleet";
         QTest::newRow("fleet file missing") << QStringList{"--fleet", "/tavo-no-such-fleet", "--watch", "1"}
                                             << "/tavo-no-such-fleet cannot be read";
-        QTest::newRow("fleet file empty")
-            << QStringList{"--fleet", "/dev/null", "--watch", "1"} << "/dev/null:1: no projector in the file";
         for (const char *bytes : {"0", "64MiB", "-1", "1e6", "99999999999999999999"})
             QTest::newRow(qPrintable(QStringLiteral("log-max %1").arg(bytes)))
                 << QStringList{"--log", "/tmp/t.log", "--log-max", bytes} << "positive whole number of bytes";
@@ -230,6 +232,48 @@ private slots:
         QCOMPARE(parsed.exitCode, 2);
         QVERIFY2(parsed.error.contains(says), qPrintable(parsed.error));
         QVERIFY(!parsed.error.contains('\n'));
+    }
+
+    // The fleet file as it lies on disk: only a regular file is read, at once, and two lines that reach
+    // one server however written are refused.
+    void refusesAFleetFile_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("a FIFO") << QByteArray() << "fifo cannot be read (not a regular file)";
+        QTest::newRow("a device") << QByteArray() << "/dev/null cannot be read (not a regular file)";
+        QTest::newRow("a directory") << QByteArray() << "cannot be read (not a regular file)";
+        QTest::newRow("empty") << QByteArray("") << "fleet:1: no projector in the file";
+        QTest::newRow("localhost beside its address")
+            << QByteArray("a tcp://127.0.0.1:1\nb tcp://localhost:1\n")
+            << "fleet:2: tcp://localhost:1 connects";
+        QTest::newRow("an IPv4 address written as IPv6")
+            << QByteArray("a rfc2217://127.0.0.1:1\nb tcp://[::ffff:127.0.0.1]:01\n")
+            << "fleet:2: tcp://[::ffff:127.0.0.1]:01 connects";
+    }
+    void refusesAFleetFile()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QString, says);
+        QTemporaryDir dir;
+        QString path = dir.filePath("fleet");
+        const QString row = QString::fromLatin1(QTest::currentDataTag());
+        if (row == "a FIFO") {
+            path = dir.filePath("fifo");
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        } else if (row == "a device") {
+            path = "/dev/null";
+        } else if (row == "a directory") {
+            path = dir.path();
+        } else {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(text);
+        }
+        const CommandLine parsed = parse({"--fleet", path, "--watch", "1"});
+        QVERIFY(!parsed.run);
+        QCOMPARE(parsed.exitCode, 2);
+        QVERIFY2(parsed.error.contains(says), qPrintable(parsed.error));
     }
 
     // A path's bytes reach the file system as given, whatever the system's text encoding makes of them.

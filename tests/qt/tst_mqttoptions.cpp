@@ -54,18 +54,43 @@ private slots:
     // The password from a file's first line, or else from the environment; never from an argument.
     void password()
     {
-        QTemporaryDir dir;
-        QFile file(dir.filePath("password"));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("s3cret pass\r\nsecond line\n");
-        file.close();
         qputenv(MqttPasswordVariable, "from-environment");
         CommandLine line = parse({"--mqtt", "mqtt://ha@broker"});
         QCOMPARE(line.options.mqtt.password, "from-environment");
-        line = parse({"--mqtt", "mqtt://ha@broker", "--mqtt-password-file", file.fileName()});
-        QCOMPARE(line.options.mqtt.password, "s3cret pass");
         line = parse({"--mqtt", "mqtt://broker"});
         QVERIFY(line.error.contains("a password needs a user"));
+    }
+
+    void passwordFile_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("first line") << QByteArray("s3cret pass\r\nsecond line\n") << "s3cret pass"
+                                    << "";
+        QTest::newRow("no final newline") << QByteArray("s3cret") << "s3cret"
+                                          << "";
+        QTest::newRow("empty") << QByteArray() << ""
+                               << "holds no password";
+        QTest::newRow("empty first line") << QByteArray("\ns3cret\n") << ""
+                                          << "holds no password";
+    }
+    void passwordFile()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QString, password);
+        QFETCH(QString, error);
+        QTemporaryDir dir;
+        QFile file(dir.filePath("password"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(text);
+        file.close();
+        qputenv(MqttPasswordVariable, "from-environment");
+        const CommandLine line =
+            parse({"--mqtt", "mqtt://ha@broker", "--mqtt-password-file", file.fileName()});
+        QCOMPARE(QString::fromStdString(line.options.mqtt.password), password);
+        QVERIFY2(line.error.contains(error), qPrintable(line.error));
+        QCOMPARE(line.exitCode, error.isEmpty() ? 0 : 2);
     }
 
     void refusals_data()

@@ -27,6 +27,19 @@ private slots:
         QVERIFY(fleet[2].endpoint.kind == Endpoint::Kind::Device);
     }
 
+    // Names resolved by the program: two hosts that share an address are one server.
+    void refusesTwoNamesOfOneServer()
+    {
+        const HostAddresses resolved = [](const std::string &host) {
+            return host == "localhost" ? std::vector<std::string>{"::1", "127.0.0.1"}
+                                       : std::vector<std::string>{host};
+        };
+        QVERIFY_THROWS_EXCEPTION(
+            FleetFileError, parseFleetFile("a tcp://127.0.0.1:1\nb tcp://localhost:1\n", "fleet", resolved));
+        QCOMPARE(parseFleetFile("a tcp://127.0.0.1:1\nb tcp://localhost:2\n", "fleet", resolved).size(),
+                 std::size_t(2));
+    }
+
     void refusesWithTheLine_data()
     {
         QTest::addColumn<QByteArray>("text");
@@ -40,7 +53,35 @@ private slots:
         QTest::newRow("name used twice") << QByteArray("a /dev/ttyS0\n# b\na /dev/ttyS1\n")
                                          << "fleet:3: a is named twice (first on line 1)";
         QTest::newRow("one endpoint twice")
-            << QByteArray("a tcp://h:1\nb tcp://h:1\n") << "fleet:2: tcp://h:1 is the endpoint of line 1 too";
+            << QByteArray("a tcp://h:1\nb tcp://h:1\n") << "fleet:2: tcp://h:1 connects where line 1 does";
+        QTest::newRow("one device twice")
+            << QByteArray("a /dev/ttyS0\nb /dev/ttyS0\n") << "fleet:2: /dev/ttyS0 connects where line 1 does";
+        QTest::newRow("scheme in capitals")
+            << QByteArray("a tcp://h:1\nb TCP://h:1\n") << "fleet:2: TCP://h:1 connects where line 1 does";
+        QTest::newRow("host in capitals")
+            << QByteArray("a tcp://h:1\nb tcp://H:1\n") << "fleet:2: tcp://H:1 connects where line 1 does";
+        QTest::newRow("port with a leading zero")
+            << QByteArray("a tcp://h:1\nb tcp://h:01\n") << "fleet:2: tcp://h:01 connects where line 1 does";
+        QTest::newRow("rfc2217 beside tcp")
+            << QByteArray("a tcp://h:1\nb rfc2217://h:1\n") << "fleet:2: rfc2217://h:1 connects where line 1";
+        QTest::newRow("unknown kind: only what a fleet takes")
+            << QByteArray("a tpc://h:1\n")
+            << "fleet:1: tpc://h:1: unknown kind of endpoint (give an absolute device path, tcp://HOST:PORT "
+               "or "
+               "rfc2217://HOST:PORT)";
+        QTest::newRow("a name with a blank")
+            << QByteArray("hall a tcp://h:1\n")
+            << "fleet:1: 'hall a' has a blank: a name is letters, digits, '-', '_' and '.', and the endpoint "
+               "follows it";
+        QTest::newRow("a name with blanks, device and speed")
+            << QByteArray("main hall a /dev/ttyS0 9600\n") << "fleet:1: 'main hall a' has a blank";
+        QTest::newRow("host and port without a scheme")
+            << QByteArray("hall-a 127.0.0.1:34907\n")
+            << "fleet:1: 127.0.0.1:34907: a device path in a fleet file is absolute; did you mean "
+               "tcp://127.0.0.1:34907?";
+        QTest::newRow("relative device path")
+            << QByteArray("hall-a ttyUSB0\n")
+            << "fleet:1: ttyUSB0: a device path in a fleet file is absolute";
         QTest::newRow("bad name") << QByteArray("hall/a /dev/ttyS0\n") << "fleet:1: 'hall/a': a name is";
         QTest::newRow("control byte in a name") << QByteArray("a\x1b[2J /dev/ttyS0\n") << "fleet:1: 'a?[2J'";
         QTest::newRow("no endpoint") << QByteArray("\nhall-a\n") << "fleet:2: hall-a has no endpoint";

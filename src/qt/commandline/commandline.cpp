@@ -2,22 +2,19 @@
 
 #include "exchange/commandsource.h"
 #include "program.h"
+#include "qt/commandline/hostaddresses.h"
 #include "qt/links/portlist.h"
 #include "qt/metrics/metricsserver.h"
+#include "qt/platform/regularfile.h"
 #include "watch/fleetfile.h"
 #include "wire/statusqueries.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
 #include <limits>
 #include <optional>
 #include <stdexcept>
-#include <unistd.h>
 
 #include <QCommandLineParser>
-#include <QFile>
 
 namespace {
 const QString DefaultEndpoint = QStringLiteral("auto");
@@ -31,22 +28,18 @@ QString usageError(const QString &text)
     return QStringLiteral("tavo-console: %1 (see --help)").arg(text);
 }
 
-// The projectors of a fleet file (its name's bytes as given), read whole up to its limit; throws
-// std::runtime_error with the reason.
+// The projectors of a fleet file (its name's bytes as given), read whole up to its limit, each server
+// named by what it resolves to now; throws std::runtime_error with the reason.
 std::vector<FleetProjector> readFleetFile(const std::string &name)
 {
-    QFile file;
-    const int descriptor = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-    if (descriptor < 0 || !file.open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        const std::string reason = descriptor < 0 ? std::strerror(errno) : file.errorString().toStdString();
-        throw std::runtime_error("the fleet file " + name + " cannot be read (" + reason + ")");
+    std::string text;
+    try {
+        // One byte past the limit is enough to refuse a longer file.
+        text = readRegularFile(name, FleetFile::FileLimitBytes + 1);
+    } catch (const std::runtime_error &error) {
+        throw std::runtime_error("the fleet file " + name + " cannot be read (" + error.what() + ")");
     }
-    // One byte past the limit is enough to refuse a longer file.
-    const QByteArray text = file.read(qint64(FleetFile::FileLimitBytes) + 1);
-    if (text.isEmpty() && file.error() != QFileDevice::NoError)
-        throw std::runtime_error("the fleet file " + name + " cannot be read (" +
-                                 file.errorString().toStdString() + ")");
-    return parseFleetFile(std::string_view(text.constData(), std::size_t(text.size())), name);
+    return parseFleetFile(text, name, resolvingHostAddresses());
 }
 
 bool digitsOnly(const QString &text)

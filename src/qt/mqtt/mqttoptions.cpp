@@ -86,9 +86,14 @@ std::optional<QString> readMqttOptions(const QCommandLineParser &parser,
             return QStringLiteral("--mqtt-password-file %1 cannot be read (%2)")
                 .arg(file.fileName(), file.errorString());
         QByteArray line = file.read(PasswordFileLimit);
-        line = line.left(line.indexOf('\n'));
+        // A file written without a final newline (printf secret > file) is the password whole.
+        if (const qsizetype end = line.indexOf('\n'); end >= 0)
+            line.truncate(end);
         if (line.endsWith('\r'))
             line.chop(1);
+        if (line.isEmpty())
+            return QStringLiteral("--mqtt-password-file %1 holds no password on its first line")
+                .arg(file.fileName());
         options.password = line.toStdString();
     } else if (environment.contains(QLatin1String(MqttPasswordVariable))) {
         options.password = environment.value(QLatin1String(MqttPasswordVariable)).toStdString();
