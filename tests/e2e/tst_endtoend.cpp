@@ -140,9 +140,9 @@ private slots:
 
     void simulateConnectsBothPortsToTheirOwnProjector()
     {
-        ConsoleOptions options;
-        options.simulate = true;
-        ConsoleApp app(options.ports());
+        PortsAsked ports;
+        ports.simulate = true;
+        ConsoleApp app(ports);
         QVERIFY(app.start());
         QCOMPARE(app.simulators().size(), std::size_t(2));
         auto *status = app.window().findChild<QPushButton *>("Command44");

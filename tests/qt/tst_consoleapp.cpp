@@ -80,9 +80,9 @@ private slots:
         QTemporaryDir folder;
         const std::string logFile = folder.filePath("traffic.log").toStdString();
         TrafficLog log(openLogFile(logFile), logFile);
-        ConsoleOptions options;
-        options.simulate = true;
-        ConsoleApp app(options.ports(), &log);
+        PortsAsked ports;
+        ports.simulate = true;
+        ConsoleApp app(ports, &log);
         QVERIFY(app.start());
         for (const QString &name : clicks)
             QTest::mouseClick(app.window().control(name.toStdString()), Qt::LeftButton);
@@ -105,10 +105,10 @@ private slots:
         QVERIFY(com1.listen(QHostAddress::LocalHost));
         LoopbackListener blackHole;
         blackHole.fillAcceptQueue();
-        ConsoleOptions options;
-        options.com1 = parseEndpoint(tcp(com1.serverPort()));
-        options.com2 = parseEndpoint(tcp(blackHole.port()));
-        ConsoleApp app(options.ports());
+        PortsAsked ports;
+        ports.com1 = parseEndpoint(tcp(com1.serverPort()));
+        ports.com2 = parseEndpoint(tcp(blackHole.port()));
+        ConsoleApp app(ports);
         QVERIFY(app.start());
         QTRY_VERIFY(app.window().isVisible());
         QTest::mouseClick(app.window().control("Command33"), Qt::LeftButton);
@@ -120,7 +120,7 @@ private slots:
         QTest::mouseClick(app.window().control("Command44"), Qt::LeftButton);
         QCOMPARE(qobject_cast<QLabel *>(app.window().control("Label11"))->text(), QString(" C R 0 CR "));
         QTRY_VERIFY_WITH_TIMEOUT(!boxes.texts.isEmpty(), int(2 * TcpLink::ConnectWait.count()));
-        QCOMPARE(boxes.texts, QStringList{QString::fromStdString("COM2 (" + options.com2.text +
+        QCOMPARE(boxes.texts, QStringList{QString::fromStdString("COM2 (" + ports.com2.text +
                                                                  "): no answer from 127.0.0.1")});
         QVERIFY2(boxes.shownAfterMs >= TcpLink::ConnectWait.count() - Tick.count(),
                  qPrintable(QString::number(boxes.shownAfterMs)));
@@ -140,9 +140,9 @@ private slots:
     {
         LoopbackListener blackHole;
         blackHole.fillAcceptQueue();
-        ConsoleOptions options;
-        options.com1 = parseEndpoint(tcp(blackHole.port()));
-        ConsoleApp app(options.ports());
+        PortsAsked ports;
+        ports.com1 = parseEndpoint(tcp(blackHole.port()));
+        ConsoleApp app(ports);
         BoxReader boxes;
         TickCounter counter;
         QVERIFY(app.start());
@@ -152,16 +152,16 @@ private slots:
         QVERIFY(!app.window().isVisible());
         QCOMPARE(boxes.texts,
                  QStringList{QString("COM1 (%1): no answer from 127.0.0.1\n%2\n\n(error 7)")
-                                 .arg(QString::fromStdString(options.com1.text), ConsoleApp::StartupHint)});
+                                 .arg(QString::fromStdString(ports.com1.text), ConsoleApp::StartupHint)});
         QVERIFY2(counter.ticks >= boxes.shownAfterMs / Tick.count() / 2,
                  qPrintable(QString::number(counter.ticks)));
     }
 
     void aFailedStartSaysHowToGoOn()
     {
-        ConsoleOptions options;
-        options.com1 = parseEndpoint("/dev/tavo-no-such-device");
-        ConsoleApp app(options.ports());
+        PortsAsked ports;
+        ports.com1 = parseEndpoint("/dev/tavo-no-such-device");
+        ConsoleApp app(ports);
         QString shown;
         QTimer::singleShot(0, [&] {
             shown = QApplication::activeModalWidget()->property("text").toString();
