@@ -24,6 +24,10 @@ public:
     {
         noReplies.push_back(command + " " + std::to_string(waited.count()));
     }
+    void ignored(const std::string &bytes, const std::string &why) override
+    {
+        ignores.push_back(bytes + " " + why);
+    }
 
     // Characters arriving from the projector, raising OnComm once.
     void deliver(const std::string &bytes);
@@ -43,6 +47,7 @@ public:
     std::vector<std::string> writes;
     std::vector<std::string> log;       // "CommPort 1", "Settings 19200,N,8,1", "PortOpen 1", "Output ..."
     std::vector<std::string> noReplies; // each command told unanswered, and the ms it waited: "CR0\r 500"
+    std::vector<std::string> ignores;   // bytes taken for no reply, and why: "80\r late"
 
 private:
     int m_commPort = 1;

@@ -8,16 +8,19 @@ CommandLineMode::CommandLineMode(SerialPort &port, ExchangeEngine &engine, Comma
       m_report(std::move(report)), m_finished(std::move(finished))
 {
     m_texts.setOnReady([this] { textReady(); });
-    m_engine.setOnFailed(
-        [this](const SerialError &error) { finish(ExitCode::PortFailed, portFailureText(error)); });
+    m_engine.setOnFailed([this](const SerialError &error) { lineFailed(error); });
     m_port.setOnOpened([this] { sendNext(); });
     m_port.setOnOpenFailed(
         [this](const SerialError &error) { finish(ExitCode::PortFailed, portFailureText(error)); });
-    m_port.setOnLost([this](const SerialError &error) {
-        if (const std::optional<Exchange> partial = m_engine.abandon())
-            tally(*partial);
-        finish(ExitCode::PortFailed, portFailureText(error));
-    });
+    m_port.setOnLost([this](const SerialError &error) { lineFailed(error); });
+}
+
+void CommandLineMode::lineFailed(const SerialError &error)
+{
+    // The text the engine held is reported, whether it was on the line, waiting, or refused by the port.
+    if (const std::optional<Exchange> held = m_engine.abandon())
+        tally(*held);
+    finish(ExitCode::PortFailed, portFailureText(error));
 }
 
 void CommandLineMode::start()

@@ -35,6 +35,8 @@ private:
     void moveOn(const Exchange &exchange);
     // Counted for the exit code, and printed; false when the output could not be written.
     bool tally(const Exchange &exchange);
+    // The port refused a text or the line was lost: the run ends.
+    void lineFailed(const SerialError &error);
     void finish(ExitCode exitCode, const std::string &error);
 
     SerialPort &m_port;

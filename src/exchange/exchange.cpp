@@ -24,13 +24,16 @@ Exchange describeExchange(std::string sent, Reply reply, std::chrono::duration<d
     Exchange exchange;
     exchange.sent = std::move(sent);
     exchange.reply = std::move(reply.kept);
-    exchange.answered = reply.complete;
     exchange.cut = reply.cut;
-    exchange.refused = exchange.answered && exchange.reply == RefusedReply;
+    exchange.refused = reply.complete && exchange.reply == RefusedReply;
     // A reply that had not reached its CR when the wait ran out is shown as far as it came.
     exchange.trace = exchange.reply.empty() ? std::string(NoReplyTrace) : renderTrace(exchange.reply);
     exchange.time = time;
     const std::string command = frameCommand(EmptyCommandPrefix, exchange.sent);
+    // A reply another query would give is not this one's answer, however it came.
+    exchange.misfit =
+        reply.complete && !exchange.refused && !fitsReplyForm(command, exchange.reply, exchange.trace);
+    exchange.answered = reply.complete && !exchange.misfit;
     // Only a whole reply is decoded, and a reply no row knows leaves STATUS blank.
     if (!isStatusQuery(command))
         return exchange;

@@ -29,7 +29,8 @@ struct Exchange
 {
     std::string sent;                  // the text, without the CR that framing adds
     std::string reply;                 // the bytes kept of the reply (Reply::kept)
-    bool answered = false;             // the reply's CR came
+    bool answered = false;             // the reply's CR came, and the reply has its query's form
+    bool misfit = false;               // a whole reply came without its query's form: taken for no answer
     std::size_t cut = 0;               // bytes of the reply that were not kept
     std::string trace;                 // the reply's trace, or the no-reply trace when nothing came
     std::optional<std::string> status; // only for the status queries: the decoded text, or "" when none

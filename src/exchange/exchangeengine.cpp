@@ -2,6 +2,7 @@
 
 #include "wire/framing.h"
 
+#include <algorithm>
 #include <utility>
 
 ExchangeEngine::ExchangeEngine(SerialPort &port, Timer &timer, Clock clock, std::chrono::milliseconds wait,
@@ -28,33 +29,24 @@ void ExchangeEngine::transmit()
     try {
         m_port.Output(frameCommand(EmptyCommandPrefix, *m_text));
     } catch (const SerialError &error) {
-        m_text.reset();
-        m_done = {};
+        // The text stays held, for abandon() to give back.
         if (m_onFailed)
             m_onFailed(error);
         return;
     }
-    m_state = State::Awaiting;
-    m_timer.setInterval(m_wait);
-    m_timer.setEnabled(true);
+    rest(State::Awaiting, m_wait);
 }
 
 void ExchangeEngine::received()
 {
     const std::string bytes = m_port.Input();
-    if (m_state == State::Awaiting) {
-        m_reply.add(bytes);
-        if (m_reply.complete)
-            complete();
+    if (m_state != State::Awaiting) {
+        drop(bytes);
         return;
     }
-    if (m_state != State::Late)
-        return;
-    // Bytes past the late reply's CR answer nothing that was sent.
-    const std::size_t end = bytes.find('\r');
-    m_lateBytes += end == std::string::npos ? bytes.size() : end + 1;
-    if (end != std::string::npos)
-        m_gap.count() > 0 ? rest(State::Gap, m_gap) : release();
+    m_reply.add(bytes);
+    if (m_reply.complete)
+        complete(std::string_view(bytes).substr(bytes.find('\r') + 1));
 }
 
 void ExchangeEngine::tick()
@@ -62,9 +54,12 @@ void ExchangeEngine::tick()
     switch (m_state) {
     case State::Awaiting:
         m_port.noReply(frameCommand(EmptyCommandPrefix, *m_text), m_wait);
-        complete();
+        complete({});
         return;
     case State::Late:
+    case State::Settling:
+        settle();
+        return;
     case State::Gap:
         release();
         return;
@@ -83,16 +78,50 @@ Exchange ExchangeEngine::exchange()
     return exchange;
 }
 
-void ExchangeEngine::complete()
+void ExchangeEngine::complete(std::string_view after)
 {
     Exchange outcome = exchange();
-    if (!outcome.answered)
-        rest(State::Late, m_wait);
-    else if (m_gap.count() > 0)
-        rest(State::Gap, m_gap);
-    else
-        rest(State::Free, {});
+    // A reply without its text's form after a text that went unanswered is most likely that one's.
+    if (outcome.misfit && m_unansweredSentAt)
+        noteLateness(m_clock() - *m_unansweredSentAt);
+    m_unansweredSentAt = outcome.answered ? std::nullopt : std::optional(m_sentAt);
+    if (outcome.misfit) {
+        m_port.ignored(outcome.reply, "does not have the form of a reply to \"" + outcome.sent + "\"");
+        rest(State::Settling, quiet());
+    } else if (!outcome.answered) {
+        rest(State::Late, quiet());
+    } else {
+        settle();
+    }
+    drop(after);
     std::exchange(m_done, {})(std::move(outcome));
+}
+
+void ExchangeEngine::drop(std::string_view bytes)
+{
+    if (bytes.empty())
+        return;
+    m_droppedBytes += bytes.size();
+    const bool late = m_state == State::Late;
+    m_port.ignored(std::string(bytes), late ? "came after its wait" : "answers no text");
+    const std::size_t end = bytes.find('\r');
+    if (late && end != std::string_view::npos)
+        noteLateness(m_clock() - m_sentAt);
+    // The late reply has ended with nothing after it: the line rests the gap as after any reply.
+    if (late && end + 1 == bytes.size())
+        settle();
+    else
+        rest(late && end == std::string_view::npos ? State::Late : State::Settling, quiet());
+}
+
+void ExchangeEngine::noteLateness(std::chrono::nanoseconds late)
+{
+    m_slowest = std::clamp(std::chrono::ceil<std::chrono::milliseconds>(late), m_slowest, LongestQuiet);
+}
+
+std::chrono::milliseconds ExchangeEngine::quiet() const
+{
+    return std::max({m_wait, SettleQuiet, m_slowest});
 }
 
 void ExchangeEngine::rest(State state, std::chrono::milliseconds period)
@@ -103,6 +132,14 @@ void ExchangeEngine::rest(State state, std::chrono::milliseconds period)
         return;
     m_timer.setInterval(period);
     m_timer.setEnabled(true);
+}
+
+void ExchangeEngine::settle()
+{
+    if (m_gap.count() > 0)
+        rest(State::Gap, m_gap);
+    else
+        release();
 }
 
 void ExchangeEngine::release()
@@ -117,9 +154,13 @@ std::optional<Exchange> ExchangeEngine::abandon()
     const bool onTheLine = m_state == State::Awaiting;
     rest(State::Free, {});
     m_done = {};
-    if (!onTheLine) {
-        m_text.reset();
+    m_unansweredSentAt.reset();
+    if (!m_text)
         return std::nullopt;
+    // A text that never went out, or that the port refused, got nothing and took no time.
+    if (!onTheLine) {
+        m_reply = {};
+        m_sentAt = m_clock();
     }
     return exchange();
 }

@@ -147,6 +147,10 @@ std::string LoggedLink::valueOfReply(const std::string &bytes)
         return {};
     }
     const std::string query = *std::exchange(m_query, std::nullopt);
-    const std::string text = valueText(query, decodeValue(query, m_reply, renderTrace(m_reply)));
+    // A reply without the query's form means nothing for it: the exchange takes it for no answer.
+    const std::string trace = renderTrace(m_reply);
+    if (!fitsReplyForm(query, m_reply, trace))
+        return {};
+    const std::string text = valueText(query, decodeValue(query, m_reply, trace));
     return text.empty() ? std::string() : " = " + text;
 }

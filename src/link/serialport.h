@@ -41,6 +41,12 @@ public:
         static_cast<void>(command);
         static_cast<void>(waited);
     }
+    // Bytes that came and were taken for no reply, and why: for the traffic log; nothing on the line.
+    virtual void ignored(const std::string &bytes, const std::string &why)
+    {
+        static_cast<void>(bytes);
+        static_cast<void>(why);
+    }
 
     // Raised on the UI thread after every arrival of at least one character; arrivals that come before it
     // is raised may be told as one.

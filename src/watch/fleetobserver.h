@@ -29,7 +29,8 @@ public:
                              const std::string & /*reason*/)
     {
     }
-    // Every exchange of a status round; changed when its answer differs from the last one of that query.
+    // Every exchange of a status round; changed when its answer differs from the last one of that query
+    // since the line opened (so the first round after a lost line is back is told whole, as at the start).
     virtual void exchanged(const std::string & /*projector*/, const Exchange &, bool /*changed*/) {}
     // A round is over: every query was asked, and whether any of them was answered.
     virtual void roundEnded(const std::string & /*projector*/, bool /*answered*/) {}

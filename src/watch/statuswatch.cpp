@@ -78,6 +78,8 @@ void StatusWatch::opened()
     m_state = State::Open;
     m_round.setEnabled(true);
     m_observer.lineChanged(m_name, true, m_port.portName() + (m_wasOpen ? " is back" : " is open"));
+    // Back from a loss, every answer is told again, as at the start.
+    m_last.clear();
     m_wasOpen = true;
     beginRound();
 }
@@ -89,6 +91,7 @@ void StatusWatch::failed(const std::string &why)
     m_state = State::Closed;
     m_round.setEnabled(false);
     m_inRound = false;
+    // The text the engine held: on the line, waiting for a late reply or the gap, or refused by the port.
     const std::optional<Exchange> partial = m_engine.abandon();
     const Asking asked = std::exchange(m_asking, Asking::Nothing);
     std::deque<std::string> unsent = std::exchange(m_commands, {});

@@ -39,8 +39,12 @@ std::string_view cut(std::string_view trace, TraceSpan span)
 // What a whole reply's trace ends with.
 constexpr std::string_view ReplyEndTrace = " CR ";
 
+// Trace characters per ordinary reply character: a blank, then the character.
+constexpr std::size_t TracePerReplyCharacter = 2;
+
 using Decoder = std::optional<std::string> (*)(std::string_view query, std::string_view trace);
 using ValueReader = StatusValue (*)(std::string_view query, std::string_view reply, std::string_view trace);
+using FormTest = bool (*)(std::string_view query, std::string_view reply, std::string_view trace);
 
 const DecodingRow *findReplyRow(std::string_view query, std::string_view trace)
 {
@@ -138,25 +142,51 @@ StatusValue pressureValue(std::string_view, std::string_view, std::string_view t
     return hectopascals ? StatusValue(double(*hectopascals)) : StatusValue();
 }
 
-// A decoded query code, how its reply is shown, and what its reply's value is.
+// A keyed reply has as many characters as its table's keys stand for.
+bool keyedForm(std::string_view query, std::string_view reply, std::string_view)
+{
+    const std::size_t characters = reply.find('\r');
+    return characters * TracePerReplyCharacter == findDecodingTable(query)->keyLength;
+}
+
+// A reading: a plain decimal, as lamp hours and the pressure are.
+bool numberForm(std::string_view, std::string_view, std::string_view trace)
+{
+    return plainNumber(beforeCr(trace)).has_value();
+}
+
+bool temperaturesForm(std::string_view query, std::string_view reply, std::string_view trace)
+{
+    return !std::holds_alternative<std::monostate>(temperaturesValue(query, reply, trace));
+}
+
+// The status line is shown as it comes: any reply is one.
+bool anyForm(std::string_view, std::string_view, std::string_view)
+{
+    return true;
+}
+
+// A decoded query code, how its reply is shown, what its reply's value is, and whether a reply has the
+// form of one of its replies.
 struct DecodedQuery
 {
     std::string_view code;
     Decoder decode = nullptr;
     ValueReader value = nullptr;
+    FormTest fits = nullptr;
 };
 
 // Tested in this order; a command string equals at most one of them.
 constexpr std::array<DecodedQuery, 9> DecodedQueries = {{
-    {StatusQuery::OperatingState, lookUp, rowName},
-    {StatusQuery::SelectedInput, lookUp, rowName},
-    {StatusQuery::PictureOrientation, lookUp, rowName},
-    {StatusQuery::LampHours, lampHours, lampHoursValue},
-    {StatusQuery::Temperatures, temperatures, temperaturesValue},
-    {StatusQuery::MuteAndSignal, lookUp, rowName},
-    {StatusQuery::StatusLine, wholeTrace, replyText},
-    {StatusQuery::Pressure, pressure, pressureValue},
-    {StatusQuery::LampMode, lookUp, rowName},
+    {StatusQuery::OperatingState, lookUp, rowName, keyedForm},
+    {StatusQuery::SelectedInput, lookUp, rowName, keyedForm},
+    {StatusQuery::PictureOrientation, lookUp, rowName, keyedForm},
+    {StatusQuery::LampHours, lampHours, lampHoursValue, numberForm},
+    {StatusQuery::Temperatures, temperatures, temperaturesValue, temperaturesForm},
+    {StatusQuery::MuteAndSignal, lookUp, rowName, keyedForm},
+    {StatusQuery::StatusLine, wholeTrace, replyText, anyForm},
+    {StatusQuery::Pressure, pressure, pressureValue, numberForm},
+    {StatusQuery::LampMode, lookUp, rowName, keyedForm},
 }};
 
 const DecodedQuery *findQuery(std::string_view command)
@@ -189,4 +219,10 @@ StatusValue decodeValue(std::string_view lastCommand, std::string_view reply, st
     if (!query)
         return {};
     return query->value(query->code, reply, trace);
+}
+
+bool fitsReplyForm(std::string_view lastCommand, std::string_view reply, std::string_view trace)
+{
+    const DecodedQuery *query = findQuery(lastCommand);
+    return !query || query->fits(query->code, reply, trace);
 }

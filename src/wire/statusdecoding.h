@@ -19,3 +19,8 @@ using StatusValue = std::variant<std::monostate, std::string, double, std::vecto
 // The value of a whole reply (its CR included) to a status query, from the same tables and readings as
 // decodeStatus; monostate for any other command.
 StatusValue decodeValue(std::string_view lastCommand, std::string_view reply, std::string_view trace);
+
+// Whether a whole reply (its CR included) has the form of a reply to the status query last sent: as many
+// characters as its table's keys stand for, a reading, three temperatures, or any text for the status
+// line. Any reply fits a command that is not a status query.
+bool fitsReplyForm(std::string_view lastCommand, std::string_view reply, std::string_view trace);

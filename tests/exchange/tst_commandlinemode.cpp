@@ -2,6 +2,8 @@
 #include "fakeserialport.h"
 #include "virtualclock.h"
 
+#include <set>
+
 #include <QTest>
 
 using namespace std::chrono_literals;
@@ -146,23 +148,27 @@ private slots:
     }
 
     // A reply after its wait belongs to the command that timed out: the next goes out once the late reply
-    // has ended, or one more wait has passed, and answers only with its own reply.
+    // has ended and the gap has passed, or once the line has been quiet for one wait (or as long as the
+    // slowest reply took), and answers only with its own reply.
     void aLateReplyIsNeverTheNextCommandsAnswer_data()
     {
         QTest::addColumn<int>("lateMs");
         QTest::addColumn<QStringList>("late");
+        QTest::addColumn<int>("gapMs");
         QTest::addColumn<int>("nextSentMs");
-        QTest::newRow("a late reply ends") << 150 << QStringList{"80\r"} << 2150;
-        QTest::newRow("in pieces, more after its CR") << 100 << QStringList{"8", "0\r2"} << 2100;
-        QTest::newRow("none comes") << 0 << QStringList{} << 4000;
-        QTest::newRow("no CR comes") << 10 << QStringList{"8"} << 4000;
+        QTest::newRow("a late reply ends") << 150 << QStringList{"80\r"} << 0 << 2150;
+        QTest::newRow("a late reply ends, then the gap") << 150 << QStringList{"80\r"} << 300 << 2450;
+        QTest::newRow("in pieces, more after its CR") << 100 << QStringList{"8", "0\r2"} << 0 << 4200;
+        QTest::newRow("none comes") << 0 << QStringList{} << 0 << 4000;
+        QTest::newRow("no CR comes") << 10 << QStringList{"8"} << 0 << 4010;
     }
     void aLateReplyIsNeverTheNextCommandsAnswer()
     {
         QFETCH(int, lateMs);
         QFETCH(QStringList, late);
+        QFETCH(int, gapMs);
         QFETCH(int, nextSentMs);
-        Run run({"CR0", "CR3"});
+        Run run({"CR0", "CR3"}, "19200,N,8,1", std::chrono::milliseconds(gapMs));
         run.mode.start();
         run.clock.advance(Wait + std::chrono::milliseconds(lateMs));
         QCOMPARE(run.port.writes.size(), std::size_t(1));
@@ -208,8 +214,9 @@ private slots:
         const int waitMs = int(Wait.count());
         QTest::newRow("part of a reply when the wait runs out")
             << QByteArray("80") << 1 << false << 2 << 0 << waitMs;
+        // Whole, but no reply to CR0 has that form.
         QTest::newRow("a CR past the limit")
-            << QByteArray(5000, 'A') + '\r' << 1 << true << limit << 5001 - limit << 0;
+            << QByteArray(5000, 'A') + '\r' << 1 << false << limit << 5001 - limit << 0;
         QTest::newRow("a flood without a CR, one piece a millisecond")
             << QByteArray(1000, 'A') << 3 * waitMs << false << limit << 1000 * waitMs - limit << waitMs;
     }
@@ -271,30 +278,38 @@ private slots:
         QVERIFY(!run.port.PortOpen());
     }
 
+    // Every text given to the engine is reported once, whether it was on the line, waiting for a late
+    // reply, or refused by the port.
     void aPortThatFailsEndsTheRunWithThree_data()
     {
-        QTest::addColumn<bool>("atOpen");
+        QTest::addColumn<QString>("failure");
         QTest::addColumn<int>("reported");
         QTest::addColumn<QString>("error");
-        QTest::newRow("at the open") << true << 0 << "COM1 (fake): no such device (error 1)";
-        QTest::newRow("lost midway") << false << 1 << "COM1 (fake): the connection was lost (error 6)";
+        const QString lost = "COM1 (fake): the connection was lost (error 6)";
+        QTest::newRow("at the open") << "open" << 0 << "COM1 (fake): no such device (error 1)";
+        QTest::newRow("lost midway") << "lost" << 1 << lost;
+        QTest::newRow("lost while the next waits for a late reply") << "late" << 2 << lost;
+        QTest::newRow("a write refused")
+            << "write" << 1 << "COM1 (fake): the line is not taking data (error 10)";
     }
     void aPortThatFailsEndsTheRunWithThree()
     {
-        QFETCH(bool, atOpen);
+        QFETCH(QString, failure);
         QFETCH(int, reported);
         QFETCH(QString, error);
         Run run({"CR0", "CR1"});
-        if (atOpen)
-            run.port.failingPorts.insert(1);
+        run.port.failingPorts = failure == "open" ? std::set<int>{1} : std::set<int>{};
+        run.port.refusesWrites = failure == "write";
         run.mode.start();
-        if (!atOpen)
+        if (failure == "late")
+            run.clock.advance(Wait);
+        if (failure == "lost" || failure == "late")
             run.port.lose();
         run.clock.advance(10 * Wait);
         QCOMPARE(run.exitCode, int(ExitCode::PortFailed));
         QCOMPARE(run.error, error.toStdString());
         QCOMPARE(int(run.exchanges.size()), reported);
-        QCOMPARE(run.port.writes.size(), std::size_t(atOpen ? 0 : 1));
+        QCOMPARE(run.port.writes.size(), std::size_t(failure == "lost" || failure == "late" ? 1 : 0));
     }
 
     // A script's bytes in the pieces they arrive in, each command answered as it goes out. Bytes, not text:
@@ -330,7 +345,7 @@ private slots:
         run.mode.start();
         const auto answer = [&run] {
             while (run.exchanges.size() < run.port.writes.size())
-                run.port.deliver("\x06\r");
+                run.port.deliver(run.port.writes[run.exchanges.size()] == "CR1\r" ? "1\r" : "00\r");
         };
         for (const QByteArray &piece : pieces) {
             run.source.feed(piece.toStdString());
@@ -386,7 +401,7 @@ private slots:
         run.source.feed("\nC00\n");
         run.source.end();
         for (int i = 0; i < 3 && run.exitCode == -1; ++i)
-            run.port.deliver("\x06\r");
+            run.port.deliver("00\r");
         QCOMPARE(run.exitCode, exitCode);
         QCOMPARE(run.port.writes.size(), std::size_t(exitCode == int(ExitCode::BadInput) ? 1 : 3));
         if (exitCode == int(ExitCode::BadInput))

@@ -31,6 +31,8 @@ private slots:
             << QByteArray("C00") << QByteArray() << QByteArray("\"C00\" \" X X X X\"\n");
         QTest::newRow("a reply no row knows")
             << QByteArray("CR0") << QByteArray("99\r") << QByteArray("\"CR0\" \" 9 9 CR \" \"\"\n");
+        QTest::newRow("a reply without its query's form")
+            << QByteArray("CR1") << QByteArray("00\r") << QByteArray("\"CR1\" \" 0 0 CR \" \"\" misfit\n");
         QTest::newRow("lower case is not decoded")
             << QByteArray("cr0") << QByteArray("80\r") << QByteArray("\"cr0\" \" 8 0 CR \"\n");
         QTest::newRow("empty text refused")

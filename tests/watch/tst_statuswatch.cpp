@@ -2,8 +2,10 @@
 #include "fakeserialport.h"
 #include "virtualclock.h"
 #include "watch/statuswatch.h"
+#include "wire/statusqueries.h"
 
 #include <algorithm>
+#include <map>
 
 #include <QTest>
 
@@ -22,6 +24,7 @@ struct Recorder : FleetObserver
     }
     void exchanged(const std::string &, const Exchange &exchange, bool changed) override
     {
+        every.push_back(exchange);
         if (changed)
             reported.push_back(exchange.sent + (exchange.answered ? " " + exchange.reply : " none"));
     }
@@ -32,6 +35,7 @@ struct Recorder : FleetObserver
     }
 
     std::vector<std::string> lines;
+    std::vector<Exchange> every;
     std::vector<std::string> reported;
     std::vector<bool> rounds;
     std::vector<std::string> commands;
@@ -40,6 +44,12 @@ struct Recorder : FleetObserver
 // A status watch of CR0 and CR3 on a fake port and the virtual clock, with what it told.
 struct Watch
 {
+    explicit Watch(std::chrono::milliseconds gap = 0ms)
+        : engine(
+              port, wait, [this] { return clock.now(); }, Wait, gap)
+    {
+    }
+
     void answer(const std::string &reply) { port.deliver(reply); }
     int opens() const { return int(std::count(port.log.begin(), port.log.end(), "PortOpen 1")); }
     // The seconds, from now, at which the line is opened again over `span`.
@@ -61,9 +71,67 @@ struct Watch
     VirtualTimer &reopen = clock.makeTimer(StatusWatch::FirstReopenPause);
     FakeSerialPort port;
     Recorder told;
-    ExchangeEngine engine{port, wait, [this] { return clock.now(); }, Wait};
+    ExchangeEngine engine;
     StatusWatch watch{"hall-a", port, engine, round, reopen, WatchPlan{{"CR0", "CR3"}, "19200,N,8,1", Period},
                       told};
+};
+// Each status query's reply from a sound projector.
+const std::map<std::string, std::string> OwnReplies = {{"CR0\r", "00\r"},
+                                                       {"CR1\r", "1\r"},
+                                                       {"CR3\r", "01234\r"},
+                                                       {"CR4\r", "11\r"},
+                                                       {"CR6\r", "00038 00041 00036\r"},
+                                                       {"CR7\r", "03\r"},
+                                                       {"CR9\r", "READY\r"},
+                                                       {"CRA\r", "00\r"},
+                                                       {"CR PRESSURE\r", "853\r"}};
+
+// A watch of every status query on the virtual clock, and a projector on its fake port that sends each
+// query's reply `copies` times: the first `delay` after the query, each copy `copyGap` after the last.
+struct PeerRun
+{
+    PeerRun(std::chrono::milliseconds replyWait, std::chrono::milliseconds delay, int copies,
+            std::chrono::milliseconds copyGap)
+        : wait(clock.makeTimer(replyWait)), engine(
+                                                port, wait, [this] { return clock.now(); }, replyWait)
+    {
+        for (std::size_t i = 0; i < std::size_t(copies); ++i)
+            offsets.push_back(delay + copyGap * int(i));
+        watch.start();
+    }
+
+    void run(std::chrono::milliseconds span)
+    {
+        for (const auto end = clock.now() + span; clock.now() < end;) {
+            clock.advance(Step);
+            for (; heard < port.writes.size(); ++heard) {
+                for (const std::chrono::milliseconds offset : offsets)
+                    due.emplace(clock.now() + offset, OwnReplies.at(port.writes[heard]));
+            }
+            for (; !due.empty() && due.begin()->first <= clock.now(); due.erase(due.begin()))
+                port.deliver(due.begin()->second);
+        }
+    }
+    std::size_t asked(const std::string &query) const
+    {
+        return std::size_t(std::count(port.writes.begin(), port.writes.end(), query));
+    }
+
+    static constexpr auto Step = 10ms;
+    std::vector<std::chrono::milliseconds> offsets;
+    std::multimap<std::chrono::milliseconds, std::string> due;
+    std::size_t heard = 0;
+    VirtualClock clock;
+    VirtualTimer &round = clock.makeTimer(Period);
+    VirtualTimer &wait;
+    VirtualTimer &reopen = clock.makeTimer(StatusWatch::FirstReopenPause);
+    FakeSerialPort port;
+    Recorder told;
+    ExchangeEngine engine;
+    StatusWatch watch{
+        "hall-a", port,   engine,
+        round,    reopen, WatchPlan{{StatusQueries.begin(), StatusQueries.end()}, "19200,N,8,1", Period},
+        told};
 };
 } // namespace
 
@@ -87,7 +155,7 @@ private slots:
         run.answer("01235\r");
         run.clock.advance(Period);
         run.clock.advance(Wait);
-        run.clock.advance(Wait);
+        run.clock.advance(ExchangeEngine::SettleQuiet);
         run.answer("01235\r");
         QCOMPARE(run.told.reported,
                  (std::vector<std::string>{"CR0 80\r", "CR3 01234\r", "CR3 01235\r", "CR0 none"}));
@@ -99,25 +167,50 @@ private slots:
         QVERIFY(!run.port.PortOpen());
     }
 
-    // A projector that answers each query after its wait: every answer is its own query's, never the
-    // next one's, round after round.
-    void aSlowProjectorsRepliesNeverShift()
+    // However late or often a projector replies, no reply is taken for another query's answer, and every
+    // query is asked in every round, a round longer than the period included.
+    void noReplyIsEverAnotherQuerys_data()
     {
-        Watch run;
-        run.watch.start();
-        for (int round = 0; round < 3; ++round) {
-            for (const std::string reply : {"80\r", "01234\r"}) {
-                run.clock.advance(Wait + 50ms);
-                run.answer(reply);
-            }
-            run.clock.advance(Period * 2 - run.clock.now() % Period);
+        QTest::addColumn<int>("waitMs");
+        QTest::addColumn<int>("delayMs");
+        QTest::addColumn<int>("copies");
+        QTest::addColumn<int>("copyGapMs");
+        QTest::addColumn<bool>("allAnswered");
+        QTest::newRow("answers in 300 ms, rounds longer than the period") << 500 << 300 << 1 << 0 << true;
+        QTest::newRow("replies after twice the wait") << 500 << 1200 << 1 << 0 << false;
+        QTest::newRow("replies after the wait and the quiet") << 500 << 1600 << 1 << 0 << false;
+        QTest::newRow("replies long after the wait and the quiet") << 500 << 2500 << 1 << 0 << false;
+        QTest::newRow("every reply twice at once") << 500 << 20 << 2 << 0 << false;
+        QTest::newRow("every reply twice, 30 ms apart") << 500 << 20 << 2 << 30 << false;
+    }
+    void noReplyIsEverAnotherQuerys()
+    {
+        QFETCH(int, waitMs);
+        QFETCH(int, delayMs);
+        QFETCH(int, copies);
+        QFETCH(int, copyGapMs);
+        QFETCH(bool, allAnswered);
+        PeerRun run(std::chrono::milliseconds(waitMs), std::chrono::milliseconds(delayMs), copies,
+                    std::chrono::milliseconds(copyGapMs));
+        run.run(60s);
+        for (const Exchange &exchange : run.told.every) {
+            QVERIFY2(!exchange.answered || exchange.reply == OwnReplies.at(exchange.sent + "\r"),
+                     (exchange.sent + " took " + exchange.trace).c_str());
         }
-        QCOMPARE(run.told.reported, (std::vector<std::string>{"CR0 none", "CR3 none"}));
-        QCOMPARE(run.engine.lateBytes(), std::size_t(3 * 9));
+        const std::size_t rounds = run.told.rounds.size();
+        QVERIFY(rounds >= 2);
+        for (const std::string_view query : StatusQueries) {
+            const std::size_t asked = run.asked(std::string(query) + "\r");
+            QVERIFY2(asked == rounds || asked == rounds + 1, std::string(query).c_str());
+        }
+        QCOMPARE(std::all_of(run.told.every.begin(), run.told.every.end(),
+                             [](const Exchange &exchange) { return exchange.answered; }),
+                 allAnswered);
+        QCOMPARE(run.engine.droppedBytes() > 0, !allAnswered);
     }
 
     // A lost line is told once, opened again after 1, 2, 4 ... 30 s, and told again when it is back; the
-    // next round tells only what changed meanwhile.
+    // first round after it is told whole again, as at the start, unchanged answers included.
     void aLostLineIsOpenedAgainWithAGrowingPause()
     {
         Watch run;
@@ -134,7 +227,12 @@ private slots:
         QCOMPARE(run.told.lines.back(), std::string("open: COM1 (fake) is back"));
         run.answer("00\r");
         run.answer("01234\r");
-        QCOMPARE(run.told.reported, (std::vector<std::string>{"CR0 80\r", "CR3 01234\r", "CR0 00\r"}));
+        QCOMPARE(run.told.reported,
+                 (std::vector<std::string>{"CR0 80\r", "CR3 01234\r", "CR0 00\r", "CR3 01234\r"}));
+        run.clock.advance(Period);
+        run.answer("00\r");
+        run.answer("01234\r");
+        QCOMPARE(run.told.reported.size(), std::size_t(4));
     }
 
     // A server that takes the connection and then drops it, or never answers, is not reconnected every
@@ -213,6 +311,38 @@ private slots:
         QCOMPARE(run.told.commands.size(), std::size_t(1 + StatusWatch::CommandsWaitingLimit));
         QCOMPARE(run.told.commands.back(), std::string("C05 none"));
         QCOMPARE(run.watch.command("C00"), std::optional<std::string>("not connected"));
+    }
+
+    // A command the engine holds when the line fails, waiting for a late reply or the gap or refused by
+    // the port, is told as not answered, so that whoever gave it is never left waiting.
+    void aCommandHeldWhenTheLineFailsIsTold_data()
+    {
+        QTest::addColumn<QString>("held");
+        QTest::addColumn<QString>("line");
+        const QString lost = "lost: COM1 (fake): the connection was lost (error 6)";
+        QTest::newRow("waiting for a late reply") << "late" << lost;
+        QTest::newRow("resting the gap") << "gap" << lost;
+        QTest::newRow("refused by the port") << "refused"
+                                             << "lost: COM1 (fake): the line is not taking data (error 10)";
+    }
+    void aCommandHeldWhenTheLineFailsIsTold()
+    {
+        QFETCH(QString, held);
+        QFETCH(QString, line);
+        Watch run(held == "gap" ? 300ms : 0ms);
+        run.watch.start();
+        // Given while CR0 is on the line, the command goes to the engine once CR0 is over.
+        QCOMPARE(run.watch.command("C00"), std::optional<std::string>());
+        run.port.refusesWrites = held == "refused";
+        if (held == "late")
+            run.clock.advance(Wait);
+        else
+            run.answer("80\r");
+        if (held != "refused")
+            run.port.lose();
+        QCOMPARE(run.told.lines.back(), line.toStdString());
+        QCOMPARE(run.told.commands, std::vector<std::string>{"C00 none"});
+        QCOMPARE(run.port.writes, std::vector<std::string>{"CR0\r"});
     }
 };
 

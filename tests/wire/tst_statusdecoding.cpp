@@ -44,6 +44,8 @@ private slots:
     void decodesWholeTrace_data();
     void decodesWholeTrace();
     void rowNamesAreStableKeys();
+    void knowsEachQuerysReplyForm_data();
+    void knowsEachQuerysReplyForm();
 };
 
 void TestStatusDecoding::decodes_data()
@@ -201,6 +203,36 @@ void TestStatusDecoding::rowNamesAreStableKeys()
             seen.insert(name);
         }
     }
+}
+
+// A reply another query would give is told apart from this query's as far as their forms differ.
+void TestStatusDecoding::knowsEachQuerysReplyForm_data()
+{
+    QTest::addColumn<QByteArray>("lastCommand");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<bool>("fits");
+    QTest::newRow("CR0 two characters") << query("CR0") << QByteArray("80\r") << true;
+    QTest::newRow("CR0 no row, two characters") << query("CR0") << QByteArray("99\r") << true;
+    QTest::newRow("CR0 lamp hours") << query("CR0") << QByteArray("01234\r") << false;
+    QTest::newRow("CR1 one character") << query("CR1") << QByteArray("1\r") << true;
+    QTest::newRow("CR1 two") << query("CR1") << QByteArray("00\r") << false;
+    QTest::newRow("CR3 a reading") << query("CR3") << QByteArray("01234\r") << true;
+    QTest::newRow("CR3 a status line") << query("CR3") << QByteArray("READY\r") << false;
+    QTest::newRow("CR6 three temperatures") << query("CR6") << QByteArray("00038 00041 00036\r") << true;
+    QTest::newRow("CR6 two characters") << query("CR6") << QByteArray("11\r") << false;
+    QTest::newRow("CR9 anything") << query("CR9") << QByteArray("11\r") << true;
+    QTest::newRow("CR PRESSURE a reading") << query("CR PRESSURE") << QByteArray("853\r") << true;
+    QTest::newRow("CR PRESSURE a status line") << query("CR PRESSURE") << QByteArray("READY\r") << false;
+    QTest::newRow("not a status query") << query("C00") << QByteArray("\x06\r") << true;
+}
+
+void TestStatusDecoding::knowsEachQuerysReplyForm()
+{
+    QFETCH(QByteArray, lastCommand);
+    QFETCH(QByteArray, reply);
+    QFETCH(bool, fits);
+    const std::string bytes = reply.toStdString();
+    QCOMPARE(fitsReplyForm(lastCommand.toStdString(), bytes, renderTrace(bytes)), fits);
 }
 
 QTEST_GUILESS_MAIN(TestStatusDecoding)

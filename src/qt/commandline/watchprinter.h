@@ -8,7 +8,8 @@
 #include <set>
 #include <string>
 
-// A watch on standard output: the first round whole, then each answer that changed, one line each, as
+// A watch on standard output: the first round whole (again when a lost line is back), then each answer
+// that changed, one line each, as
 // text or JSON (in a fleet, each line names its projector). A line lost and back again is told on stderr
 // with the time; with JSON, it and each open again that failed are objects in the same stream too, so a
 // collector sees the whole outage.

@@ -75,6 +75,8 @@ QByteArray exchangeText(const Exchange &exchange, const std::string &time, const
         line += " (" + QByteArray::number(qulonglong(exchange.cut)) + " bytes cut)";
     if (exchange.refused)
         line += " refused";
+    if (exchange.misfit)
+        line += " misfit";
     return line + '\n';
 }
 
@@ -86,6 +88,7 @@ QByteArray exchangeJson(const Exchange &exchange, const std::string &time, const
         {QStringLiteral("trace"), latin1(exchange.trace)},
         {QStringLiteral("answered"), exchange.answered},
         {QStringLiteral("refused"), exchange.refused},
+        {QStringLiteral("misfit"), exchange.misfit},
         {QStringLiteral("port"), utf8(exchange.port)},
         {QStringLiteral("cut"), qint64(exchange.cut)},
         {QStringLiteral("ms"),

@@ -177,3 +177,9 @@ void QtSerialPort::noReply(const std::string &command, std::chrono::milliseconds
         m_log->write("NOREPLY", portName(),
                      "to \"" + renderTrace(command) + "\" within " + std::to_string(waited.count()) + " ms");
 }
+
+void QtSerialPort::ignored(const std::string &bytes, const std::string &why)
+{
+    if (m_log)
+        m_log->write("IGNORED", portName(), "\"" + renderTrace(bytes) + "\" " + why);
+}

@@ -36,6 +36,7 @@ public:
     // Every link opened from now on writes its traffic to the log; nullptr keeps none.
     void setTrafficLog(TrafficLog *log) { m_log = log; }
     void noReply(const std::string &command, std::chrono::milliseconds waited) override;
+    void ignored(const std::string &bytes, const std::string &why) override;
     // Told after an open, a connection made or failed, a close, a loss or a new speed, for whoever shows
     // the port's state.
     void setOnChanged(std::function<void()> onChanged) { m_onChanged = std::move(onChanged); }
