@@ -42,7 +42,8 @@ private slots:
         QTest::newRow("one endpoint twice")
             << QByteArray("a tcp://h:1\nb tcp://h:1\n") << "fleet:2: tcp://h:1 is the endpoint of line 1 too";
         QTest::newRow("bad name") << QByteArray("hall/a /dev/ttyS0\n") << "fleet:1: 'hall/a': a name is";
-        QTest::newRow("control byte in a name") << QByteArray("a\x1b[2J /dev/ttyS0\n") << "fleet:1: 'a?[2J'";
+        QTest::newRow("control byte in a name")
+            << QByteArray("a\x1b[2J /dev/ttyS0\n") << "fleet:1: 'a\\x1B[2J'";
         QTest::newRow("no endpoint") << QByteArray("\nhall-a\n") << "fleet:2: hall-a has no endpoint";
         QTest::newRow("a field too many") << QByteArray("a /dev/ttyS0 9600 x\n") << "fleet:1: more than";
         QTest::newRow("no projector at all") << QByteArray("# none yet\n\n") << "fleet:2: no projector";

@@ -218,7 +218,7 @@ private slots:
         const std::map<std::string, double> lines = fleet.sink.of(Metric::StatusLine);
         QCOMPARE(lines.size(), std::size_t(1));
         const std::string text = lines.begin()->first.substr(lines.begin()->first.find("text=") + 5);
-        QCOMPARE(text, "\"}???" + std::string(LabelValueLimit - 5, 'x') + "}");
+        QCOMPARE(text, "\"}\\x0A\\x01\\xFF" + std::string(LabelValueLimit - 14, 'x') + "}");
     }
 
     void aLostLineIsDownAndItsReturnAReconnect()

@@ -14,7 +14,7 @@
 #include "qt/platform/qttimer.h"
 #include "qt/platform/standardoutput.h"
 #include "qt/platform/stopsignals.h"
-#include "wire/oneline.h"
+#include "wire/printable.h"
 
 #include <cstdio>
 #include <map>
@@ -32,7 +32,7 @@ constexpr auto StoppedOutputWait = std::chrono::milliseconds(500);
 
 void tell(const std::string &text)
 {
-    std::fprintf(stderr, "tavo-console: %s\n", oneLine(text).c_str());
+    std::fprintf(stderr, "tavo-console: %s\n", printable(text).c_str());
 }
 
 std::chrono::nanoseconds steadyNow()

@@ -2,7 +2,7 @@
 
 #include "console/controltable.h"
 #include "program.h"
-#include "wire/oneline.h"
+#include "wire/printable.h"
 
 #include <cstdio>
 #include <stdexcept>
@@ -111,7 +111,7 @@ int runWindow(int argc, char *argv[], const ConsoleOptions &options, TrafficLog 
     try {
         consoleApp = std::make_unique<ConsoleApp>(options, log);
     } catch (const std::runtime_error &error) {
-        std::fprintf(stderr, "tavo-console: %s\n", oneLine(error.what()).c_str());
+        std::fprintf(stderr, "tavo-console: %s\n", printable(error.what()).c_str());
         return 1;
     }
     ConsoleApp &console = *consoleApp;
