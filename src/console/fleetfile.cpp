@@ -38,6 +38,35 @@ std::string shown(std::string_view text)
 {
     return printable(text, FleetFile::NameLimitBytes);
 }
+
+// The projector a line's fields name, NAME ENDPOINT [SPEED]; throws what refuse makes of the reason.
+template <class Refuse>
+FleetProjector projectorOf(const std::vector<std::string_view> &found, const Refuse &refuse)
+{
+    if (found.size() == 1)
+        throw refuse(shown(found[0]) + " has no endpoint");
+    if (found.size() > MostFields)
+        throw refuse("more than NAME ENDPOINT SPEED: '" + shown(found[MostFields]) + "'");
+    FleetProjector projector;
+    projector.name = std::string(found[0]);
+    if (projector.name.size() > FleetFile::NameLimitBytes)
+        throw refuse("a name is at most " + std::to_string(FleetFile::NameLimitBytes) + " bytes");
+    if (!std::all_of(projector.name.begin(), projector.name.end(), isNameCharacter))
+        throw refuse("'" + shown(projector.name) + "': a name is letters, digits, '-', '_' and '.'");
+    try {
+        projector.endpoint = parseEndpoint(found[1]);
+    } catch (const std::invalid_argument &error) {
+        throw refuse(error.what());
+    }
+    if (projector.endpoint.kind == Endpoint::Kind::Auto)
+        throw refuse("auto chooses an adapter by itself; name each projector's device in a fleet");
+    const std::optional<std::string> settings =
+        found.size() > 2 ? settingsForSpeed(found[2]) : std::optional<std::string>(Settings19200);
+    if (!settings)
+        throw refuse("the speed is 9600 or 19200, not '" + shown(found[2]) + "'");
+    projector.settings = *settings;
+    return projector;
+}
 } // namespace
 
 std::vector<FleetProjector> parseFleetFile(std::string_view text, const std::string &file)
@@ -65,28 +94,7 @@ std::vector<FleetProjector> parseFleetFile(std::string_view text, const std::str
         const std::vector<std::string_view> found = fields(line);
         if (found.empty())
             continue;
-        if (found.size() == 1)
-            throw refuse(shown(found[0]) + " has no endpoint");
-        if (found.size() > MostFields)
-            throw refuse("more than NAME ENDPOINT SPEED: '" + shown(found[MostFields]) + "'");
-        FleetProjector projector;
-        projector.name = std::string(found[0]);
-        if (projector.name.size() > FleetFile::NameLimitBytes)
-            throw refuse("a name is at most " + std::to_string(FleetFile::NameLimitBytes) + " bytes");
-        if (!std::all_of(projector.name.begin(), projector.name.end(), isNameCharacter))
-            throw refuse("'" + shown(projector.name) + "': a name is letters, digits, '-', '_' and '.'");
-        try {
-            projector.endpoint = parseEndpoint(found[1]);
-        } catch (const std::invalid_argument &error) {
-            throw refuse(error.what());
-        }
-        if (projector.endpoint.kind == Endpoint::Kind::Auto)
-            throw refuse("auto chooses an adapter by itself; name each projector's device in a fleet");
-        const std::optional<std::string> settings =
-            found.size() > 2 ? settingsForSpeed(found[2]) : std::optional<std::string>(Settings19200);
-        if (!settings)
-            throw refuse("the speed is 9600 or 19200, not '" + shown(found[2]) + "'");
-        projector.settings = *settings;
+        FleetProjector projector = projectorOf(found, refuse);
         if (const auto first = names.find(projector.name); first != names.end())
             throw refuse(projector.name + " is named twice (first on line " + std::to_string(first->second) +
                          ")");
