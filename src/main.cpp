@@ -7,7 +7,7 @@
 #include "qt/platform/stopsignals.h"
 #include "qt/window/consoleapp.h"
 #include "qt/window/displaycheck.h"
-#include "wire/oneline.h"
+#include "wire/printable.h"
 
 #include <cerrno>
 #include <csignal>
@@ -52,7 +52,7 @@ bool closeLog(TrafficLog *log)
         std::fprintf(
             stderr,
             "tavo-console: the traffic log %s could not take its last %zu lines in time; they are lost\n",
-            oneLine(log->name()).c_str(), unwritten);
+            printable(log->name()).c_str(), unwritten);
     return unwritten == 0 && !log->failed();
 }
 } // namespace
@@ -70,7 +70,7 @@ int main(int argc, char *argv[])
     }
     if (!commandLine.run) {
         if (!commandLine.error.isEmpty())
-            std::fprintf(stderr, "%s\n", oneLine(commandLine.error.toStdString()).c_str());
+            std::fprintf(stderr, "%s\n", printable(commandLine.error.toStdString()).c_str());
         std::fputs(qPrintable(commandLine.output), stdout);
         return commandLine.exitCode;
     }
@@ -85,7 +85,7 @@ int main(int argc, char *argv[])
         try {
             log = std::make_unique<TrafficLog>(openLogFile(options.logFile), options.logFile, options.logMax);
         } catch (const std::runtime_error &error) {
-            std::fprintf(stderr, "tavo-console: %s\n", oneLine(error.what()).c_str());
+            std::fprintf(stderr, "tavo-console: %s\n", printable(error.what()).c_str());
             return UsageExitCode;
         }
         log->write("START", "tavo-console " TAVO_VERSION, runDescription(options));

@@ -2,6 +2,7 @@
 
 #include "link/hostport.h"
 #include "link/portchoice.h"
+#include "wire/printable.h"
 
 #include <algorithm>
 #include <cctype>
@@ -64,27 +65,9 @@ std::string kindsInWords(EndpointPlace place)
     return words;
 }
 
-// The text as a message shows it: a control character, a line break or NUL among them, is written as
-// \xNN, so that the message stays one line and is not cut short.
-std::string shown(std::string_view text)
-{
-    constexpr char Hex[] = "0123456789ABCDEF";
-    constexpr unsigned char FirstPrintable = 0x20;
-    constexpr unsigned char Delete = 0x7F;
-    std::string out;
-    for (const char c : text) {
-        const auto code = static_cast<unsigned char>(c);
-        if (code < FirstPrintable || code == Delete)
-            out.append("\\x").append(1, Hex[code >> 4]).append(1, Hex[code & 0xF]);
-        else
-            out.push_back(c);
-    }
-    return out;
-}
-
 [[noreturn]] void refuse(std::string_view text, std::string_view reason)
 {
-    throw std::invalid_argument(shown(text) + ": " + std::string(reason));
+    throw std::invalid_argument(printable(text) + ": " + std::string(reason));
 }
 
 // A device path in a fleet file: absolute, and not a network address that lost its scheme.

@@ -1,6 +1,6 @@
 #include "link/trafficline.h"
 
-#include "wire/oneline.h"
+#include "wire/printable.h"
 #include "wire/trace.h"
 
 #include <array>
@@ -57,9 +57,9 @@ std::string trafficLine(std::string_view time, std::string_view event, std::stri
                         std::string_view detail)
 {
     std::string line;
-    line.append(time).append(" ").append(event).append(" ").append(oneLine(port));
+    line.append(time).append(" ").append(event).append(" ").append(printable(port));
     if (!detail.empty())
-        line.append(" ").append(oneLine(detail));
+        line.append(" ").append(printable(detail));
     return line;
 }
 

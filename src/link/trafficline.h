@@ -12,7 +12,8 @@ std::string trafficTimestamp(std::chrono::system_clock::time_point at);
 std::string hexBytes(std::string_view bytes);
 
 // One line of the traffic log, without its newline: the time, what happened (TX, RX, OPEN, CLOSE,
-// LOST, FAIL), the port ("COM1 (/dev/ttyUSB0)") and the detail, their control characters as \xNN.
+// LOST, FAIL), the port ("COM1 (/dev/ttyUSB0)") and the detail, each byte outside printable
+// ASCII as \xHH.
 std::string trafficLine(std::string_view time, std::string_view event, std::string_view port,
                         std::string_view detail);
 

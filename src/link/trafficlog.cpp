@@ -1,7 +1,7 @@
 #include "link/trafficlog.h"
 
 #include "link/trafficline.h"
-#include "wire/oneline.h"
+#include "wire/printable.h"
 
 #include <cstdio>
 #include <utility>
@@ -128,5 +128,5 @@ void TrafficLog::fail(const std::string &reason)
     if (m_onFailure)
         m_onFailure(message);
     else
-        std::fprintf(stderr, "tavo-console: %s\n", oneLine(message).c_str());
+        std::fprintf(stderr, "tavo-console: %s\n", printable(message).c_str());
 }

@@ -32,7 +32,7 @@ void FleetMetrics::projectorAdded(const FleetProjector &projector)
     m_projectors[projector.name] = {};
     MetricLabels info = labels(projector.name);
     // The fleet file bounds the endpoint's length; a long device path is kept whole.
-    info.emplace(MetricLabel::Endpoint, labelValue(projector.endpoint.text, projector.endpoint.text.size()));
+    info.emplace(MetricLabel::Endpoint, labelValue(projector.endpoint.text, std::string::npos));
     info.emplace(MetricLabel::Speed, speedOf(projector.settings));
     m_sink.set(Metric::Info, info, 1);
     m_sink.set(Metric::Up, labels(projector.name), 0);

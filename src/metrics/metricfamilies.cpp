@@ -1,6 +1,7 @@
 #include "metrics/metricfamilies.h"
 
 #include "wire/findrow.h"
+#include "wire/printable.h"
 #include "wire/statusqueries.h"
 
 #include <algorithm>
@@ -41,10 +42,6 @@ constexpr std::array<QueryMetric, 9> QueryMetrics = {{
     {StatusQuery::MuteAndSignal, &Metric::MuteInfo, Reading::Info, 1, MetricLabel::Mute},
     {StatusQuery::Pressure, &Metric::Pressure, Reading::Number, PascalsPerHectopascal},
 }};
-
-constexpr char FirstPrintable = ' ';
-constexpr char LastPrintable = '~';
-constexpr char Unprintable = '?';
 } // namespace
 
 std::span<const MetricFamily *const> metricFamilies()
@@ -59,9 +56,5 @@ const QueryMetric *findQueryMetric(std::string_view query)
 
 std::string labelValue(std::string_view bytes, std::size_t limit)
 {
-    std::string value(bytes.substr(0, limit));
-    std::replace_if(
-        value.begin(), value.end(), [](char c) { return c < FirstPrintable || c > LastPrintable; },
-        Unprintable);
-    return value;
+    return printable(bytes, limit);
 }

@@ -88,6 +88,6 @@ constexpr std::array<std::string_view, 3> TemperatureSensors = {"s1", "s2", "s3"
 // every round must not grow a scrape without end.
 constexpr std::size_t LabelValueLimit = 80;
 
-// A label value from bytes of any kind: printable ASCII kept, every other byte '?', cut at limit
+// A label value from bytes of any kind: printable ASCII kept, every other byte \xHH, cut at limit
 // characters, so that it is valid UTF-8 of bounded size whatever the peer or the file held.
 std::string labelValue(std::string_view bytes, std::size_t limit = LabelValueLimit);

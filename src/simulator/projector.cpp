@@ -116,31 +116,10 @@ std::string Projector::answer(std::string_view line, std::chrono::milliseconds n
 // A query's reply, or the acknowledgement of a command after its change of state.
 std::string Projector::carryOut(ProjectorAction action, std::chrono::milliseconds now)
 {
+    if (const std::optional<std::string> reply = queryReply(action, now))
+        return withCr(*reply);
     using enum ProjectorAction;
     switch (action) {
-    case QueryPower:
-        return withCr(PowerCodes[static_cast<int>(m_power)]);
-    case QueryInput:
-        return withCr(std::to_string(m_input));
-    case QueryLampHours: {
-        std::array<char, 12> digits{}; // room for any int
-        std::snprintf(digits.data(), digits.size(), "%05d", lampHours(now));
-        return withCr(digits.data());
-    }
-    case QueryOrientation:
-        return withCr(m_orientation);
-    case QueryTemperatures:
-        return withCr(temperatures());
-    case QueryLampMode:
-        return withCr(lampLit() ? "03" : "00");
-    case QueryStatusLine:
-        return withCr(statusLine(now));
-    case QueryMute:
-        if (m_power == Power::Standby)
-            return withCr("FF");
-        return withCr(std::string("0") + char('0' + (m_noShow ? 1 : 0) + (m_soundMuted ? 2 : 0)));
-    case QueryPressure:
-        return withCr(std::to_string(m_pressureReading));
     case PowerOn:
         if (m_power == Power::Standby)
             changePower(Power::CountDown, now);
@@ -172,10 +151,43 @@ std::string Projector::carryOut(ProjectorAction action, std::chrono::millisecond
     case FreezeOff:
         m_frozen = action == FreezeOn;
         break;
-    case Acknowledge:
+    default: // Acknowledge, and the queries answered above
         break;
     }
     return std::string{Ack, CarriageReturn};
+}
+
+// A query's reply without its CR; none for a command.
+std::optional<std::string> Projector::queryReply(ProjectorAction action, std::chrono::milliseconds now)
+{
+    using enum ProjectorAction;
+    switch (action) {
+    case QueryPower:
+        return std::string(PowerCodes[static_cast<int>(m_power)]);
+    case QueryInput:
+        return std::to_string(m_input);
+    case QueryLampHours: {
+        std::array<char, 12> digits{}; // room for any int
+        std::snprintf(digits.data(), digits.size(), "%05d", lampHours(now));
+        return digits.data();
+    }
+    case QueryOrientation:
+        return m_orientation;
+    case QueryTemperatures:
+        return temperatures();
+    case QueryLampMode:
+        return lampLit() ? "03" : "00";
+    case QueryStatusLine:
+        return statusLine(now);
+    case QueryMute:
+        if (m_power == Power::Standby)
+            return "FF";
+        return std::string("0") + char('0' + (m_noShow ? 1 : 0) + (m_soundMuted ? 2 : 0));
+    case QueryPressure:
+        return std::to_string(m_pressureReading);
+    default:
+        return std::nullopt;
+    }
 }
 
 std::string Projector::temperatures() const

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -54,6 +55,7 @@ private:
     void advanceTo(std::chrono::milliseconds now);
     bool lampLit() const { return m_power == Power::CountDown || m_power == Power::On; }
     std::string carryOut(ProjectorAction action, std::chrono::milliseconds now);
+    std::optional<std::string> queryReply(ProjectorAction action, std::chrono::milliseconds now);
     std::string temperatures() const;
     void changePower(Power power, std::chrono::milliseconds at);
     std::vector<Transmission> shape(std::string reply, std::chrono::milliseconds now);

@@ -1,6 +1,7 @@
 #include "watch/fleetfile.h"
 
 #include "link/linesettings.h"
+#include "wire/printable.h"
 
 #include <algorithm>
 #include <cctype>
@@ -33,13 +34,10 @@ std::vector<std::string_view> fields(std::string_view line)
     return found;
 }
 
-// Shown as it was written, but never a control byte on the operator's terminal.
+// Shown as it was written, but never a control byte on the operator's terminal, and never long.
 std::string shown(std::string_view text)
 {
-    std::string out;
-    for (const char c : text.substr(0, FleetFile::NameLimitBytes))
-        out.push_back(static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? '?' : c);
-    return out;
+    return printable(text, FleetFile::NameLimitBytes);
 }
 
 bool looksLikeEndpoint(std::string_view field)

@@ -1,28 +1,6 @@
 #include "wire/oneline.h"
 
 namespace {
-constexpr unsigned char FirstPrintable = 0x20;
-constexpr unsigned char Delete = 0x7F;
-} // namespace
-
-std::string oneLine(std::string_view text)
-{
-    static constexpr char Digits[] = "0123456789ABCDEF";
-    std::string line;
-    line.reserve(text.size());
-    for (const char byte : text) {
-        const auto code = static_cast<unsigned char>(byte);
-        if (code >= FirstPrintable && code != Delete) {
-            line.push_back(byte);
-            continue;
-        }
-        line.append("\\x").push_back(Digits[code >> 4]);
-        line.push_back(Digits[code & 0xF]);
-    }
-    return line;
-}
-
-namespace {
 // The length of the UTF-8 character at the front of text, or 0 when it does not begin with one.
 std::size_t utf8CharacterLength(std::string_view text)
 {

@@ -218,7 +218,17 @@ private slots:
         const std::map<std::string, double> lines = fleet.sink.of(Metric::StatusLine);
         QCOMPARE(lines.size(), std::size_t(1));
         const std::string text = lines.begin()->first.substr(lines.begin()->first.find("text=") + 5);
-        QCOMPARE(text, "\"}???" + std::string(LabelValueLimit - 5, 'x') + "}");
+        QCOMPARE(text, "\"}\\x0A\\x01\\xFF" + std::string(LabelValueLimit - 14, 'x') + "}");
+    }
+
+    // A device path of bytes that are not ASCII is shown whole, each such byte escaped.
+    void anEndpointIsShownWholeInPrintableAscii()
+    {
+        Fleet fleet;
+        fleet.metrics.projectorAdded(
+            {"hall-b", parseEndpoint("/dev/serial/by-id/usb-\xC3\xA9\n"), "9600,N,8,1"});
+        QVERIFY(fleet.sink.series.contains("tavo_projector_info{endpoint=/dev/serial/by-id/"
+                                           "usb-\\xC3\\xA9\\x0A,projector=hall-b,speed=9600}"));
     }
 
     void aLostLineIsDownAndItsReturnAReconnect()

@@ -214,6 +214,8 @@ private slots:
         QTest::newRow("fleet with com1")
             << QStringList{"--fleet", "/dev/null", "--watch", "1", "--com1", "/dev/ttyS0"}
             << "--com1 is the fleet";
+        QTest::newRow("fleet with simulate")
+            << QStringList{"--fleet", "/dev/null", "--watch", "1", "--simulate"} << "--simulate is the fleet";
         QTest::newRow("fleet with speed")
             << QStringList{"--fleet", "/dev/null", "--watch", "1", "--speed", "9600"}
             << "--speed is the fleet";

@@ -141,8 +141,8 @@ private slots:
         QVERIFY2(body.contains("\ntavo_projector_up{projector=\"hall-a\"} 1\n"), body.constData());
         QVERIFY(body.contains("\ntavo_projector_up{projector=\"hall-b\"} 0\n"));
         QVERIFY(body.contains("\ntavo_projector_lamp_time_seconds{projector=\"hall-a\"} 4442400\n"));
-        QVERIFY(body.contains(
-            "tavo_projector_status_line_info{projector=\"hall-a\",text=\"PWR \\\"ON\\\" \\\\ ??\"} 1"));
+        QVERIFY(body.contains("tavo_projector_status_line_info{projector=\"hall-a\",text=\"PWR \\\"ON\\\" "
+                              "\\\\ \\\\x01\\\\xFE\"} 1"));
         // hall-b never answered: no value series, not zeros that look like readings.
         QVERIFY(!body.contains("tavo_projector_power_state{projector=\"hall-b\""));
     }

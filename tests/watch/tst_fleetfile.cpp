@@ -83,7 +83,8 @@ private slots:
             << QByteArray("hall-a ttyUSB0\n")
             << "fleet:1: ttyUSB0: a device path in a fleet file is absolute";
         QTest::newRow("bad name") << QByteArray("hall/a /dev/ttyS0\n") << "fleet:1: 'hall/a': a name is";
-        QTest::newRow("control byte in a name") << QByteArray("a\x1b[2J /dev/ttyS0\n") << "fleet:1: 'a?[2J'";
+        QTest::newRow("control byte in a name")
+            << QByteArray("a\x1b[2J /dev/ttyS0\n") << "fleet:1: 'a\\x1B[2J'";
         QTest::newRow("no endpoint") << QByteArray("\nhall-a\n") << "fleet:2: hall-a has no endpoint";
         QTest::newRow("a field too many") << QByteArray("a /dev/ttyS0 9600 x\n") << "fleet:1: more than";
         QTest::newRow("no projector at all") << QByteArray("# none yet\n\n") << "fleet:2: no projector";

@@ -13,6 +13,8 @@
 #include <limits>
 #include <optional>
 #include <stdexcept>
+#include <unistd.h>
+#include <variant>
 
 #include <QCommandLineParser>
 
@@ -97,271 +99,513 @@ std::optional<std::uint64_t> positiveBytes(const QString &text)
         return std::nullopt;
     return std::uint64_t(value);
 }
-} // namespace
 
-CommandLine parseCommandLine(const std::vector<std::string> &arguments)
+// The runs the console makes, as bits: which of them an option belongs to.
+enum Run : unsigned {
+    Window = 1,
+    Commands = 2, // --send or --script
+    Watch = 4,
+    Fleet = 8, // --fleet with --watch
+};
+constexpr unsigned AnyRun = Window | Commands | Watch | Fleet;
+
+enum class Option {
+    Com1,
+    Com2,
+    Simulate,
+    ListPorts,
+    Send,
+    Script,
+    Watch,
+    Fleet,
+    Query,
+    Speed,
+    Wait,
+    Gap,
+    Json,
+    Metrics,
+    Log,
+    LogMax
+};
+
+// One of the console's own options: how --help shows it, and which runs take it.
+struct OptionRow
 {
-    // Read as the system's text, as Qt reads them; and, for the texts to send, as Latin-1, where each
-    // char is the byte given. The options are ASCII, so both readings split the arguments alike.
+    Option option;
+    QString name;
+    QString valueName; // empty for a switch
+    QString help;
+    unsigned runs = AnyRun;
+    // What it says of itself, after its name, given to a run that does not take it; a fleet watch says
+    // the same of every such option.
+    QString elsewhere;
+    QString defaultValue;
+};
+
+const QString CommandLineModeOnly =
+    QStringLiteral("belongs to the command-line mode; give --send, --script or --watch too");
+
+// The console's options, in --help's order.
+const std::vector<OptionRow> &optionTable()
+{
+    static const std::vector<OptionRow> rows{
+        {Option::Com1,
+         QStringLiteral("com1"),
+         QStringLiteral("ENDPOINT"),
+         QString::fromStdString(endpointHelp(1)),
+         Window | Commands | Watch,
+         {},
+         DefaultEndpoint},
+        {Option::Com2,
+         QStringLiteral("com2"),
+         QStringLiteral("ENDPOINT"),
+         QString::fromStdString(endpointHelp(2)),
+         Window | Commands | Watch,
+         {},
+         DefaultEndpoint},
+        {Option::Simulate,
+         QStringLiteral("simulate"),
+         {},
+         QStringLiteral("Connect COM1 and COM2 to simulated projectors on pseudo-terminals."),
+         Window | Commands | Watch,
+         {},
+         {}},
+        {Option::ListPorts,
+         QStringLiteral("list-ports"),
+         {},
+         QStringLiteral("List the serial ports found, one line each, and exit."),
+         AnyRun,
+         {},
+         {}},
+        {Option::Send,
+         QStringLiteral("send"),
+         QStringLiteral("TEXT"),
+         QStringLiteral(
+             "Command-line mode: no window; send TEXT and a CR on COM1, print the reply's trace and, "
+             "for a status query, its meaning, then the next TEXT. Repeat for more."),
+         Commands,
+         {},
+         {}},
+        {Option::Script,
+         QStringLiteral("script"),
+         QStringLiteral("FILE"),
+         QStringLiteral("Command-line mode: send each line of FILE as --send sends its TEXT, as the lines "
+                        "arrive; '-' reads standard input. Blank lines and lines whose first non-blank is # "
+                        "are skipped."),
+         Commands,
+         {},
+         {}},
+        {Option::Watch,
+         QStringLiteral("watch"),
+         QStringLiteral("SECONDS"),
+         QStringLiteral("Command-line mode: ask the status queries every SECONDS (a whole number, 1 to %1) "
+                        "over one connection; print the first answers, then each change, until stopped.")
+             .arg(LongestWatchPeriod.count()),
+         Watch | Fleet,
+         {},
+         {}},
+        {Option::Fleet,
+         QStringLiteral("fleet"),
+         QStringLiteral("FILE"),
+         QStringLiteral(
+             "With --watch: watch every projector of FILE at once, each over its own line: one a "
+             "line, NAME ENDPOINT [SPEED], # starts a comment. Each output line names its projector."),
+         Fleet,
+         {},
+         {}},
+        {Option::Query,
+         QStringLiteral("query"),
+         QStringLiteral("CODE"),
+         QStringLiteral("With --watch: ask only this status query (CR0, CR1, CR3, CR4, CR6, CR7, CR9, CRA or "
+                        "\"CR PRESSURE\"). Repeat for more."),
+         Watch | Fleet,
+         QStringLiteral("belongs to the status watch; give --watch too"),
+         {}},
+        {Option::Speed,
+         QStringLiteral("speed"),
+         QStringLiteral("BAUD"),
+         QStringLiteral("With --send, --script or --watch: the line's speed, 9600 or 19200 (default)."),
+         Commands | Watch,
+         CommandLineModeOnly,
+         {}},
+        {Option::Wait,
+         QStringLiteral("wait"),
+         QStringLiteral("MS"),
+         QStringLiteral(
+             "With --send, --script or --watch: how long a reply may take to reach its CR (default %1).")
+             .arg(FreeFormPeriods.reply.count()),
+         Commands | Watch | Fleet,
+         CommandLineModeOnly,
+         {}},
+        {Option::Gap,
+         QStringLiteral("gap"),
+         QStringLiteral("MS"),
+         QStringLiteral("With --send, --script or --watch: wait MS after each reply before the next command "
+                        "(default 0, at most %1).")
+             .arg(LongestGap.count()),
+         Commands | Watch | Fleet,
+         CommandLineModeOnly,
+         {}},
+        {Option::Json,
+         QStringLiteral("json"),
+         {},
+         QStringLiteral("With --send, --script or --watch: one JSON object per command instead of text."),
+         Commands | Watch | Fleet,
+         CommandLineModeOnly,
+         {}},
+        {Option::Metrics,
+         QStringLiteral("metrics"),
+         QStringLiteral("[HOST:]PORT"),
+         QStringLiteral("With --fleet and --watch: serve the projectors' metrics for Prometheus over HTTP "
+                        "at /metrics. PORT alone binds 127.0.0.1 only; HOST:PORT binds that "
+                        "address (0.0.0.0 every IPv4 one). PORT 0 takes a free port; stderr says which."),
+         Fleet,
+         QStringLiteral("serves a fleet watch's values; give --fleet and --watch too"),
+         {}},
+        {Option::Log,
+         QStringLiteral("log"),
+         QStringLiteral("FILE"),
+         QStringLiteral(
+             "Append every byte sent and received, and every port opened, closed or lost, to FILE."),
+         AnyRun,
+         {},
+         {}},
+        {Option::LogMax,
+         QStringLiteral("log-max"),
+         QStringLiteral("BYTES"),
+         QStringLiteral("With --log: the most bytes FILE grows to; past it FILE moves to FILE.1, replacing "
+                        "an older one, and a fresh FILE is begun (default %1, 64 MiB).")
+             .arg(TrafficLog::DefaultFileLimit),
+         AnyRun,
+         {},
+         {}},
+    };
+    return rows;
+}
+
+const OptionRow &rowOf(Option option)
+{
+    const std::vector<OptionRow> &rows = optionTable();
+    return *std::find_if(rows.begin(), rows.end(),
+                         [option](const OptionRow &row) { return row.option == option; });
+}
+
+// The options for the parser and --help: the console's own, then the MQTT bridge's.
+QList<QCommandLineOption> parserOptions()
+{
+    QList<QCommandLineOption> options;
+    for (const OptionRow &row : optionTable())
+        options.append(QCommandLineOption(row.name, row.help, row.valueName, row.defaultValue));
+    return options + mqttCommandLineOptions();
+}
+
+// The command line read twice: as the system's text, as Qt reads it; and as Latin-1, where each char is
+// the byte given, for the texts to send and the paths. The options are ASCII, so both readings split the
+// arguments alike.
+struct Given
+{
+    QCommandLineParser texts;
+    QCommandLineParser bytes;
+    QCommandLineOption help{QStringList{QStringLiteral("h"), QStringLiteral("help")},
+                            QStringLiteral("Displays help on commandline options.")};
+    // Qt's own --help-all would promise Qt's options; the console takes none of them.
+    QCommandLineOption helpAll{
+        QStringLiteral("help-all"),
+        QStringLiteral("Displays help; the console takes no Qt options (set QT_QPA_PLATFORM instead).")};
+    QList<QCommandLineOption> options = parserOptions();
+
+    Given()
+    {
+        texts.setApplicationDescription(
+            QStringLiteral("Drives a data projector over an RS-232C serial line."));
+        for (QCommandLineParser *parser : {&texts, &bytes}) {
+            parser->addOptions({help, helpAll});
+            parser->addVersionOption();
+            parser->addOptions(options);
+        }
+    }
+
+    bool isSet(Option option) const { return texts.isSet(rowOf(option).name); }
+    QString value(Option option) const { return texts.value(rowOf(option).name); }
+    QStringList values(Option option) const { return texts.values(rowOf(option).name); }
+    // The value's bytes as given.
+    std::string valueBytes(Option option) const { return bytesOf(bytes.value(rowOf(option).name)); }
+    QStringList byteValues(Option option) const { return bytes.values(rowOf(option).name); }
+};
+
+// A refusal that names what was wrong in its own words, with no pointer to --help.
+QString plainError(const char *text)
+{
+    return QStringLiteral("tavo-console: %1").arg(QString::fromStdString(text));
+}
+
+// Reads the arguments into both parsers; the one line for stderr when they are no command line.
+std::optional<QString> parseArguments(const std::vector<std::string> &arguments, Given &given)
+{
     QStringList texts;
     QStringList bytes;
     for (const std::string &argument : arguments) {
         texts.append(QString::fromLocal8Bit(argument.data(), qsizetype(argument.size())));
         bytes.append(QString::fromLatin1(argument.data(), qsizetype(argument.size())));
     }
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Drives a data projector over an RS-232C serial line."));
-    const QCommandLineOption com1(QStringLiteral("com1"), QString::fromStdString(endpointHelp(1)),
-                                  QStringLiteral("ENDPOINT"), DefaultEndpoint);
-    const QCommandLineOption com2(QStringLiteral("com2"), QString::fromStdString(endpointHelp(2)),
-                                  QStringLiteral("ENDPOINT"), DefaultEndpoint);
-    const QCommandLineOption simulate(
-        QStringLiteral("simulate"),
-        QStringLiteral("Connect COM1 and COM2 to simulated projectors on pseudo-terminals."));
-    const QCommandLineOption listPorts(
-        QStringLiteral("list-ports"),
-        QStringLiteral("List the serial ports found, one line each, and exit."));
-    const QCommandLineOption send(
-        QStringLiteral("send"),
-        QStringLiteral(
-            "Command-line mode: no window; send TEXT and a CR on COM1, print the reply's trace and, "
-            "for a status query, its meaning, then the next TEXT. Repeat for more."),
-        QStringLiteral("TEXT"));
-    const QCommandLineOption script(
-        QStringLiteral("script"),
-        QStringLiteral("Command-line mode: send each line of FILE as --send sends its TEXT, as the lines "
-                       "arrive; '-' reads standard input. Blank lines and lines whose first non-blank is # "
-                       "are skipped."),
-        QStringLiteral("FILE"));
-    const QCommandLineOption watch(
-        QStringLiteral("watch"),
-        QStringLiteral("Command-line mode: ask the status queries every SECONDS (a whole number, 1 to %1) "
-                       "over one connection; print the first answers, then each change, until stopped.")
-            .arg(LongestWatchPeriod.count()),
-        QStringLiteral("SECONDS"));
-    const QCommandLineOption fleet(
-        QStringLiteral("fleet"),
-        QStringLiteral(
-            "With --watch: watch every projector of FILE at once, each over its own line: one a "
-            "line, NAME ENDPOINT [SPEED], # starts a comment. Each output line names its projector."),
-        QStringLiteral("FILE"));
-    const QCommandLineOption query(
-        QStringLiteral("query"),
-        QStringLiteral("With --watch: ask only this status query (CR0, CR1, CR3, CR4, CR6, CR7, CR9, CRA or "
-                       "\"CR PRESSURE\"). Repeat for more."),
-        QStringLiteral("CODE"));
-    const QCommandLineOption speed(
-        QStringLiteral("speed"),
-        QStringLiteral("With --send, --script or --watch: the line's speed, 9600 or 19200 (default)."),
-        QStringLiteral("BAUD"));
-    const QCommandLineOption wait(
-        QStringLiteral("wait"),
-        QStringLiteral(
-            "With --send, --script or --watch: how long a reply may take to reach its CR (default %1).")
-            .arg(FreeFormPeriods.reply.count()),
-        QStringLiteral("MS"));
-    const QCommandLineOption gap(
-        QStringLiteral("gap"),
-        QStringLiteral("With --send, --script or --watch: wait MS after each reply before the next command "
-                       "(default 0, at most %1).")
-            .arg(LongestGap.count()),
-        QStringLiteral("MS"));
-    const QCommandLineOption json(
-        QStringLiteral("json"),
-        QStringLiteral("With --send, --script or --watch: one JSON object per command instead of text."));
-    const QCommandLineOption metrics(
-        QStringLiteral("metrics"),
-        QStringLiteral("With --fleet and --watch: serve the projectors' metrics for Prometheus over HTTP "
-                       "at /metrics. PORT alone binds 127.0.0.1 only; HOST:PORT binds that "
-                       "address (0.0.0.0 every IPv4 one). PORT 0 takes a free port; stderr says which."),
-        QStringLiteral("[HOST:]PORT"));
-    const QCommandLineOption log(
-        QStringLiteral("log"),
-        QStringLiteral(
-            "Append every byte sent and received, and every port opened, closed or lost, to FILE."),
-        QStringLiteral("FILE"));
-    const QCommandLineOption logMax(
-        QStringLiteral("log-max"),
-        QStringLiteral("With --log: the most bytes FILE grows to; past it FILE moves to FILE.1, replacing "
-                       "an older one, and a fresh FILE is begun (default %1, 64 MiB).")
-            .arg(TrafficLog::DefaultFileLimit),
-        QStringLiteral("BYTES"));
-    // Qt's own --help-all would promise Qt's options; the console takes none of them.
-    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")},
-                                  QStringLiteral("Displays help on commandline options."));
-    const QCommandLineOption helpAll(
-        QStringLiteral("help-all"),
-        QStringLiteral("Displays help; the console takes no Qt options (set QT_QPA_PLATFORM instead)."));
-    const QList<QCommandLineOption> options =
-        QList<QCommandLineOption>{com1,  com2,  simulate, listPorts, send, script,  watch, fleet,
-                                  query, speed, wait,     gap,       json, metrics, log,   logMax} +
-        mqttCommandLineOptions();
-    parser.addOptions({help, helpAll});
-    const QCommandLineOption version = parser.addVersionOption();
-    parser.addOptions(options);
-    QCommandLineParser byteParser;
-    byteParser.addOptions({help, helpAll});
-    byteParser.addVersionOption();
-    byteParser.addOptions(options);
-
-    CommandLine result;
-    auto refuse = [&result](const QString &text) {
-        result.exitCode = UsageExitCode;
-        result.error = usageError(text);
-        return result;
-    };
-    if (!parser.parse(texts) || !byteParser.parse(bytes)) {
-        if (const std::optional<QString> word = singleDashWord(texts, options))
-            return refuse(
+    if (!given.texts.parse(texts) || !given.bytes.parse(bytes)) {
+        if (const std::optional<QString> word = singleDashWord(texts, given.options))
+            return usageError(
                 QStringLiteral("unknown option '%1'; the console takes no Qt options (for -platform, "
                                "set QT_QPA_PLATFORM, such as QT_QPA_PLATFORM=offscreen)")
                     .arg(*word));
-        return refuse(parser.errorText());
+        return usageError(given.texts.errorText());
     }
-    if (!parser.positionalArguments().isEmpty())
-        return refuse(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
-    if (parser.isSet(help) || parser.isSet(helpAll)) {
-        result.output = parser.helpText();
-        return result;
-    }
-    if (parser.isSet(version)) {
+    if (!given.texts.positionalArguments().isEmpty())
+        return usageError(
+            QStringLiteral("unexpected argument '%1'").arg(given.texts.positionalArguments().first()));
+    return std::nullopt;
+}
+
+// --help, --version and --list-ports answer and exit, whatever else was given.
+std::optional<CommandLine> answerAtOnce(const Given &given)
+{
+    CommandLine result;
+    if (given.texts.isSet(given.help) || given.texts.isSet(given.helpAll))
+        result.output = given.texts.helpText();
+    else if (given.texts.isSet(QStringLiteral("version")))
         result.output = QStringLiteral("tavo-console " TAVO_VERSION "\n");
-        return result;
-    }
-    if (parser.isSet(listPorts)) {
-        if (parser.isSet(send) || parser.isSet(script) || parser.isSet(watch))
-            return refuse(
-                QStringLiteral("--list-ports lists the ports and exits; not with --send, --script or "
-                               "--watch"));
+    else if (!given.isSet(Option::ListPorts))
+        return std::nullopt;
+    else if (given.isSet(Option::Send) || given.isSet(Option::Script) || given.isSet(Option::Watch))
+        result.error = usageError(
+            QStringLiteral("--list-ports lists the ports and exits; not with --send, --script or --watch"));
+    else
         result.output = QString::fromStdString(portListing(availablePorts()));
-        return result;
+    result.exitCode = result.error.isEmpty() ? 0 : UsageExitCode;
+    return result;
+}
+
+// The run the options that choose one make, or the reason they make none.
+std::variant<Run, QString> runOf(const Given &given)
+{
+    const bool sends = given.isSet(Option::Send);
+    const bool script = given.isSet(Option::Script);
+    if (given.isSet(Option::Watch) && (sends || script))
+        return usageError(
+            QStringLiteral("--watch asks the status queries itself; not with --send or --script"));
+    if (given.isSet(Option::Fleet)) {
+        if (sends || script)
+            return usageError(QStringLiteral("--fleet watches its projectors; not with --send or --script"));
+        if (!given.isSet(Option::Watch))
+            return usageError(QStringLiteral("--fleet watches its projectors; give --watch too"));
+        return Fleet;
     }
-    if (parser.isSet(simulate) && (parser.isSet(com1) || parser.isSet(com2)))
-        return refuse(QStringLiteral("--simulate names its own devices"));
-    ConsoleOptions chosen;
+    if (given.isSet(Option::Watch))
+        return Watch;
+    return sends || script ? Commands : Window;
+}
+
+// The first option given that the run does not take.
+std::optional<QString> refusedByRun(const Given &given, Run run)
+{
+    for (const OptionRow &row : optionTable()) {
+        if (!given.isSet(row.option) || (row.runs & run) != 0)
+            continue;
+        if (run == Fleet)
+            return usageError(
+                QStringLiteral("--%1 is the fleet file's to give, for each projector").arg(row.name));
+        return usageError(QStringLiteral("--%1 %2").arg(row.name, row.elsewhere));
+    }
+    return std::nullopt;
+}
+
+// COM1 and COM2, or the simulated projectors.
+std::optional<QString> readPorts(const Given &given, ConsoleOptions &chosen)
+{
+    chosen.simulate = given.isSet(Option::Simulate);
+    if (chosen.simulate && (given.isSet(Option::Com1) || given.isSet(Option::Com2)))
+        return usageError(QStringLiteral("--simulate names its own devices"));
     try {
-        chosen.com1 = parseEndpoint(bytesOf(byteParser.value(com1)));
-        chosen.com2 = parseEndpoint(bytesOf(byteParser.value(com2)));
+        chosen.com1 = parseEndpoint(given.valueBytes(Option::Com1));
+        chosen.com2 = parseEndpoint(given.valueBytes(Option::Com2));
     } catch (const std::invalid_argument &error) {
-        result.exitCode = UsageExitCode;
-        result.error = QStringLiteral("tavo-console: %1").arg(QString::fromStdString(error.what()));
-        return result;
+        return plainError(error.what());
     }
-    chosen.simulate = parser.isSet(simulate);
-    if (parser.isSet(log) && parser.value(log).isEmpty())
-        return refuse(QStringLiteral("--log needs a file name"));
-    chosen.logFile = bytesOf(byteParser.value(log));
-    if (parser.isSet(logMax)) {
-        if (!parser.isSet(log))
-            return refuse(QStringLiteral("--log-max belongs to the traffic log; give --log too"));
-        const auto bytes = positiveBytes(parser.value(logMax));
-        if (!bytes)
-            return refuse(QStringLiteral("--log-max takes a positive whole number of bytes, not '%1'")
-                              .arg(parser.value(logMax)));
-        chosen.logMax = *bytes;
-    }
-    for (const QString &text : byteParser.values(send)) {
+    return std::nullopt;
+}
+
+std::optional<QString> readLog(const Given &given, ConsoleOptions &chosen)
+{
+    if (given.isSet(Option::Log) && given.value(Option::Log).isEmpty())
+        return usageError(QStringLiteral("--log needs a file name"));
+    chosen.logFile = given.valueBytes(Option::Log);
+    if (!given.isSet(Option::LogMax))
+        return std::nullopt;
+    if (!given.isSet(Option::Log))
+        return usageError(QStringLiteral("--log-max belongs to the traffic log; give --log too"));
+    const auto bytes = positiveBytes(given.value(Option::LogMax));
+    if (!bytes)
+        return usageError(QStringLiteral("--log-max takes a positive whole number of bytes, not '%1'")
+                              .arg(given.value(Option::LogMax)));
+    chosen.logMax = *bytes;
+    return std::nullopt;
+}
+
+// The commands of --send, or the file of --script.
+std::optional<QString> readCommands(const Given &given, ConsoleOptions &chosen)
+{
+    for (const QString &text : given.byteValues(Option::Send)) {
         if (std::size_t(text.size()) > CommandSource::LineLimitBytes)
-            return refuse(QStringLiteral("--send takes a command of at most %1 bytes, not %2")
-                              .arg(CommandSource::LineLimitBytes)
-                              .arg(text.size()));
+            return usageError(QStringLiteral("--send takes a command of at most %1 bytes, not %2")
+                                  .arg(CommandSource::LineLimitBytes)
+                                  .arg(text.size()));
         chosen.sends.push_back(bytesOf(text));
     }
-    chosen.json = parser.isSet(json);
-    if (parser.isSet(script)) {
-        if (!chosen.sends.empty())
-            return refuse(QStringLiteral("--send and --script are two ways to give the commands; give one"));
-        if (parser.value(script).isEmpty())
-            return refuse(QStringLiteral("--script needs a file name, or - for standard input"));
-        chosen.script = bytesOf(byteParser.value(script));
-    }
-    if (parser.isSet(watch)) {
-        if (chosen.commandLineMode())
-            return refuse(
-                QStringLiteral("--watch asks the status queries itself; not with --send or --script"));
-        const auto seconds = durationIn(parser.value(watch), std::chrono::seconds(1), LongestWatchPeriod);
-        if (!seconds)
-            return refuse(QStringLiteral("--watch takes a whole number of seconds, 1 to %1, not '%2'")
+    if (given.isSet(Option::Send) && given.isSet(Option::Script))
+        return usageError(QStringLiteral("--send and --script are two ways to give the commands; give one"));
+    if (given.isSet(Option::Script) && given.value(Option::Script).isEmpty())
+        return usageError(QStringLiteral("--script needs a file name, or - for standard input"));
+    chosen.script = given.valueBytes(Option::Script);
+    return std::nullopt;
+}
+
+// The watch's period and the status queries it asks.
+std::optional<QString> readWatch(const Given &given, ConsoleOptions &chosen)
+{
+    const auto seconds = durationIn(given.value(Option::Watch), std::chrono::seconds(1), LongestWatchPeriod);
+    if (!seconds)
+        return usageError(QStringLiteral("--watch takes a whole number of seconds, 1 to %1, not '%2'")
                               .arg(LongestWatchPeriod.count())
-                              .arg(parser.value(watch)));
-        chosen.watch = *seconds;
-        for (const QString &code : parser.values(query)) {
-            const std::string text = code.toStdString();
-            if (std::find(StatusQueries.begin(), StatusQueries.end(), text) == StatusQueries.end())
-                return refuse(
-                    QStringLiteral("--query takes a status query (CR0, CR1, CR3, CR4, CR6, CR7, CR9, CRA, "
-                                   "CR PRESSURE), not '%1'")
-                        .arg(code));
-            chosen.queries.push_back(text);
-        }
-        if (chosen.queries.empty())
-            chosen.queries.assign(StatusQueries.begin(), StatusQueries.end());
-    } else if (parser.isSet(query)) {
-        return refuse(QStringLiteral("--query belongs to the status watch; give --watch too"));
+                              .arg(given.value(Option::Watch)));
+    chosen.watch = *seconds;
+    for (const QString &code : given.values(Option::Query)) {
+        const std::string text = code.toStdString();
+        if (std::find(StatusQueries.begin(), StatusQueries.end(), text) == StatusQueries.end())
+            return usageError(
+                QStringLiteral("--query takes a status query (CR0, CR1, CR3, CR4, CR6, CR7, CR9, "
+                               "CRA, CR PRESSURE), not '%1'")
+                    .arg(code));
+        chosen.queries.push_back(text);
     }
-    if (parser.isSet(fleet)) {
-        if (!chosen.sends.empty() || !chosen.script.empty())
-            return refuse(QStringLiteral("--fleet watches its projectors; not with --send or --script"));
-        if (!chosen.statusWatch())
-            return refuse(QStringLiteral("--fleet watches its projectors; give --watch too"));
-        for (const QCommandLineOption *named : {&com1, &com2, &simulate, &speed}) {
-            if (parser.isSet(*named))
-                return refuse(QStringLiteral("--%1 is the fleet file's to give, for each projector")
-                                  .arg(named->names().first()));
-        }
-        try {
-            chosen.fleet = readFleetFile(bytesOf(byteParser.value(fleet)));
-        } catch (const std::runtime_error &error) {
-            result.exitCode = UsageExitCode;
-            result.error = QStringLiteral("tavo-console: %1").arg(QString::fromStdString(error.what()));
-            return result;
-        }
-    }
-    for (const QCommandLineOption *own : {&speed, &wait, &gap, &json}) {
-        if (parser.isSet(*own) && !chosen.commandLineMode())
-            return refuse(
-                QStringLiteral("--%1 belongs to the command-line mode; give --send, --script or --watch too")
-                    .arg(own->names().first()));
-    }
-    if (parser.isSet(speed)) {
-        const auto settings = settingsForSpeed(parser.value(speed).toStdString());
+    if (chosen.queries.empty())
+        chosen.queries.assign(StatusQueries.begin(), StatusQueries.end());
+    return std::nullopt;
+}
+
+// The line's speed, how long a reply may take and the rest after it.
+std::optional<QString> readTiming(const Given &given, ConsoleOptions &chosen)
+{
+    if (given.isSet(Option::Speed)) {
+        const auto settings = settingsForSpeed(given.value(Option::Speed).toStdString());
         if (!settings)
-            return refuse(QStringLiteral("--speed is 9600 or 19200, not '%1'").arg(parser.value(speed)));
+            return usageError(
+                QStringLiteral("--speed is 9600 or 19200, not '%1'").arg(given.value(Option::Speed)));
         chosen.settings = *settings;
     }
-    if (parser.isSet(wait)) {
-        const auto milliseconds = durationIn(parser.value(wait), std::chrono::milliseconds(1),
+    if (given.isSet(Option::Wait)) {
+        const auto milliseconds = durationIn(given.value(Option::Wait), std::chrono::milliseconds(1),
                                              std::chrono::milliseconds(std::numeric_limits<int>::max()));
         if (!milliseconds)
-            return refuse(QStringLiteral("--wait takes a positive number of milliseconds, not '%1'")
-                              .arg(parser.value(wait)));
+            return usageError(QStringLiteral("--wait takes a positive number of milliseconds, not '%1'")
+                                  .arg(given.value(Option::Wait)));
         chosen.wait = *milliseconds;
     }
-    if (parser.isSet(gap)) {
-        const auto milliseconds = durationIn(parser.value(gap), std::chrono::milliseconds(0), LongestGap);
+    if (given.isSet(Option::Gap)) {
+        const auto milliseconds =
+            durationIn(given.value(Option::Gap), std::chrono::milliseconds(0), LongestGap);
         if (!milliseconds)
-            return refuse(QStringLiteral("--gap takes a whole number of milliseconds, 0 to %1, not '%2'")
-                              .arg(LongestGap.count())
-                              .arg(parser.value(gap)));
+            return usageError(QStringLiteral("--gap takes a whole number of milliseconds, 0 to %1, not '%2'")
+                                  .arg(LongestGap.count())
+                                  .arg(given.value(Option::Gap)));
         chosen.gap = *milliseconds;
     }
-    if (parser.isSet(metrics)) {
-        try {
-            chosen.metrics = parseMetricsAddress(parser.value(metrics).toStdString());
-        } catch (const std::invalid_argument &error) {
-            return refuse(QStringLiteral("--metrics takes [HOST:]PORT, not '%1': %2")
-                              .arg(parser.value(metrics), QString::fromStdString(error.what())));
-        }
-        if (chosen.fleet.empty())
-            return refuse(
-                QStringLiteral("--metrics serves a fleet watch's values; give --fleet and --watch too"));
+    chosen.json = given.isSet(Option::Json);
+    return std::nullopt;
+}
+
+std::optional<QString> readMetrics(const Given &given, ConsoleOptions &chosen)
+{
+    if (!given.isSet(Option::Metrics))
+        return std::nullopt;
+    try {
+        chosen.metrics = parseMetricsAddress(given.value(Option::Metrics).toStdString());
+    } catch (const std::invalid_argument &error) {
+        return usageError(QStringLiteral("--metrics takes [HOST:]PORT, not '%1': %2")
+                              .arg(given.value(Option::Metrics), QString::fromStdString(error.what())));
     }
-    if (const auto problem = readMqttOptions(parser, QProcessEnvironment::systemEnvironment(), chosen.mqtt))
-        return refuse(*problem);
+    return std::nullopt;
+}
+
+std::optional<QString> readFleet(const Given &given, ConsoleOptions &chosen)
+{
+    if (!given.isSet(Option::Fleet))
+        return std::nullopt;
+    try {
+        chosen.fleet = readFleetFile(given.valueBytes(Option::Fleet));
+    } catch (const std::runtime_error &error) {
+        return plainError(error.what());
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> readMqtt(const Given &given, ConsoleOptions &chosen)
+{
+    if (const auto problem =
+            readMqttOptions(given.texts, QProcessEnvironment::systemEnvironment(), chosen.mqtt))
+        return usageError(*problem);
     if (chosen.mqtt.enabled && chosen.fleet.empty())
-        return refuse(QStringLiteral("--mqtt belongs to the fleet watch; give --fleet and --watch too"));
-    result.run = true;
-    result.options = chosen;
+        return usageError(QStringLiteral("--mqtt belongs to the fleet watch; give --fleet and --watch too"));
+    return std::nullopt;
+}
+
+using Reader = std::optional<QString> (*)(const Given &, ConsoleOptions &);
+
+// The first problem of the first reader that finds one.
+std::optional<QString> readInTurn(std::initializer_list<Reader> readers, const Given &given,
+                                  ConsoleOptions &chosen)
+{
+    for (const Reader read : readers) {
+        if (auto problem = read(given, chosen))
+            return problem;
+    }
+    return std::nullopt;
+}
+
+// Every value read and checked, and every option held to the run it belongs to; the first problem, in
+// the order the console names it.
+std::optional<QString> readOptions(const Given &given, ConsoleOptions &chosen)
+{
+    if (auto problem = readInTurn({readPorts, readLog, readCommands}, given, chosen))
+        return problem;
+    const std::variant<Run, QString> chosenRun = runOf(given);
+    if (const QString *problem = std::get_if<QString>(&chosenRun))
+        return *problem;
+    const Run run = std::get<Run>(chosenRun);
+    if (auto problem =
+            readInTurn(run == Watch || run == Fleet ? std::initializer_list<Reader>{readWatch, readMetrics}
+                                                    : std::initializer_list<Reader>{readMetrics},
+                       given, chosen))
+        return problem;
+    if (auto problem = refusedByRun(given, run))
+        return problem;
+    return readInTurn({readFleet, readTiming, readMqtt}, given, chosen);
+}
+} // namespace
+
+CommandLine parseCommandLine(const std::vector<std::string> &arguments)
+{
+    Given given;
+    std::optional<QString> problem = parseArguments(arguments, given);
+    if (!problem) {
+        if (std::optional<CommandLine> answer = answerAtOnce(given))
+            return *answer;
+    }
+    ConsoleOptions chosen;
+    problem = problem ? problem : readOptions(given, chosen);
+    CommandLine result;
+    if (problem) {
+        result.exitCode = UsageExitCode;
+        result.error = *problem;
+    } else {
+        result.run = true;
+        result.options = chosen;
+    }
     return result;
 }
 

@@ -14,7 +14,7 @@
 #include "qt/port/portendpoints.h"
 #include "qt/port/qtserialport.h"
 #include "watch/fleetwatch.h"
-#include "wire/oneline.h"
+#include "wire/printable.h"
 
 #include <cstdio>
 #include <map>
@@ -32,7 +32,7 @@ constexpr auto StoppedOutputWait = std::chrono::milliseconds(500);
 
 void tell(const std::string &text)
 {
-    std::fprintf(stderr, "tavo-console: %s\n", oneLine(text).c_str());
+    std::fprintf(stderr, "tavo-console: %s\n", printable(text).c_str());
 }
 
 std::chrono::nanoseconds steadyNow()
@@ -80,6 +80,56 @@ int exitAfterOutput(StandardOutput &out, ExitCode ended, std::optional<std::chro
     tell(std::to_string(out.dropped()) + " lines could not be written to standard output");
     return exitStatus(withWriteFailure(ended));
 }
+
+// What a watch watches: every projector of the fleet file, or, alone, COM1 as a fleet of one that names
+// no projector.
+std::vector<FleetProjector> watchedProjectors(const ConsoleOptions &options, const PortEndpoints &endpoints)
+{
+    if (!options.fleet.empty())
+        return options.fleet;
+    return {FleetProjector{{}, endpoints.endpoint(1), options.settings}};
+}
+
+// The ports and timers a watch's lines run on: for each projector one port and three timers, made as
+// the watch asks for them.
+struct WatchLines
+{
+    TrafficLog *log = nullptr;
+    FleetPlan plan;
+    std::vector<std::unique_ptr<QtSerialPort>> ports{};
+    std::map<std::string, const QtSerialPort *> portByName{};
+    std::vector<std::unique_ptr<QtTimer>> timers{};
+    // Told of each port's change once it is built.
+    FleetWatch *watching = nullptr;
+
+    WatchParts partsFor(const FleetProjector &projector)
+    {
+        ports.push_back(makePort(projector.endpoint, projector.endpoint, log));
+        portByName[projector.name] = ports.back().get();
+        ports.back()->setOnChanged([this, name = projector.name] {
+            if (watching)
+                watching->portChanged(name);
+        });
+        for (const std::chrono::milliseconds interval : {plan.period, plan.wait, plan.period})
+            timers.push_back(std::make_unique<QtTimer>(interval));
+        const std::size_t first = timers.size() - 3;
+        return WatchParts{*ports.back(), *timers[first], *timers[first + 1], *timers[first + 2]};
+    }
+};
+
+// Runs the event loop until the watch ends or a stop signal comes; a stop leaves the output its share
+// of the stop's deadline.
+void watchUntilStopped(QCoreApplication &app, FleetWatch &fleet,
+                       std::optional<std::chrono::milliseconds> &outputWait)
+{
+    const StopSignals stopSignals([&] {
+        fleet.stop();
+        outputWait = StoppedOutputWait;
+        QCoreApplication::exit();
+    });
+    QTimer::singleShot(0, &app, [&fleet] { fleet.start(); });
+    QCoreApplication::exec();
+}
 } // namespace
 
 int runCommandLineMode(int argc, char *argv[], const ConsoleOptions &options, TrafficLog *log)
@@ -117,40 +167,24 @@ int runCommandLineMode(int argc, char *argv[], const ConsoleOptions &options, Tr
 int runStatusWatch(int argc, char *argv[], const ConsoleOptions &options, TrafficLog *log)
 {
     QCoreApplication app(argc, argv);
+    // Under --simulate, the simulated projectors live as long as the watch.
     const PortEndpoints endpoints(options.ports());
-    // A lone watch is a fleet of one, on COM1, that names no projector.
     const bool lone = options.fleet.empty();
-    const std::vector<FleetProjector> projectors =
-        lone ? std::vector<FleetProjector>{FleetProjector{{}, endpoints.endpoint(1), options.settings}}
-             : options.fleet;
+    const std::vector<FleetProjector> projectors = watchedProjectors(options, endpoints);
     if (const std::optional<std::string> noRoom = roomForOpenFiles(projectors.size()); noRoom && !lone) {
         tell(*noRoom);
         return exitStatus(ExitCode::BadInput);
     }
-    const FleetPlan plan{options.queries, options.watch, options.wait, options.gap};
-    std::vector<std::unique_ptr<QtSerialPort>> ports;
-    std::map<std::string, const QtSerialPort *> portByName;
-    std::vector<std::unique_ptr<QtTimer>> timers;
-    FleetWatch *watching = nullptr;
-    const auto makeParts = [&](const FleetProjector &projector) {
-        ports.push_back(makePort(projector.endpoint, projector.endpoint, log));
-        portByName[projector.name] = ports.back().get();
-        ports.back()->setOnChanged([&watching, name = projector.name] {
-            if (watching)
-                watching->portChanged(name);
-        });
-        for (const std::chrono::milliseconds interval : {plan.period, plan.wait, plan.period})
-            timers.push_back(std::make_unique<QtTimer>(interval));
-        const std::size_t first = timers.size() - 3;
-        return WatchParts{*ports.back(), *timers[first], *timers[first + 1], *timers[first + 2]};
-    };
-    FleetWatch fleet(projectors, plan, makeParts, steadyNow);
+    WatchLines lines{log, FleetPlan{options.queries, options.watch, options.wait, options.gap}};
+    FleetWatch fleet(
+        projectors, lines.plan,
+        [&lines](const FleetProjector &projector) { return lines.partsFor(projector); }, steadyNow);
     const std::unique_ptr<StandardOutput> out = standardOutput();
     ExitCode ended = ExitCode::AllAnswered;
     std::optional<std::chrono::milliseconds> outputWait;
     const auto endWatch = [&](ExitCode exitCode, const std::string &error) {
         fleet.stop();
-        endRun(ended, exitCode, error, *out, options.json, ports.front()->portName());
+        endRun(ended, exitCode, error, *out, options.json, lines.ports.front()->portName());
     };
     std::vector<std::unique_ptr<FleetObserver>> outputs;
     try {
@@ -159,8 +193,8 @@ int runStatusWatch(int argc, char *argv[], const ConsoleOptions &options, Traffi
         tell(error.what());
         return exitStatus(ExitCode::BadInput);
     }
-    const auto portOf = [&portByName](const std::string &projector) {
-        return portByName.at(projector)->portName();
+    const auto portOf = [&lines](const std::string &projector) {
+        return lines.portByName.at(projector)->portName();
     };
     WatchPrinter printer(*out, options.json, lone, portOf, [&](ExitCode exitCode, const std::string &error) {
         // Standard output failing leaves the other outputs fed; alone, it ends the watch.
@@ -173,21 +207,15 @@ int runStatusWatch(int argc, char *argv[], const ConsoleOptions &options, Traffi
     fleet.addObserver(printer);
     for (const std::unique_ptr<FleetObserver> &output : outputs)
         fleet.addObserver(*output);
-    watching = &fleet;
+    lines.watching = &fleet;
     try {
-        const StopSignals stopSignals([&] {
-            fleet.stop();
-            outputWait = StoppedOutputWait;
-            QCoreApplication::exit();
-        });
-        QTimer::singleShot(0, &app, [&fleet] { fleet.start(); });
-        QCoreApplication::exec();
+        watchUntilStopped(app, fleet, outputWait);
     } catch (const std::runtime_error &error) {
         tell(error.what());
         return exitStatus(ExitCode::PortFailed);
     }
     fleet.stop();
-    watching = nullptr;
+    lines.watching = nullptr;
     if (outputWait)
         outputWait = StopSignals::waitLeft(*outputWait);
     const int exitCode = exitAfterOutput(*out, ended, outputWait);

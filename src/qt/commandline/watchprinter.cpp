@@ -3,7 +3,7 @@
 #include "link/trafficline.h"
 #include "qt/exchange/exchangeoutput.h"
 #include "watch/statuswatch.h"
-#include "wire/oneline.h"
+#include "wire/printable.h"
 
 #include <chrono>
 #include <cstdio>
@@ -23,7 +23,7 @@ WatchPrinter::WatchPrinter(StandardOutput &out, bool json, bool lone, PortOf por
 void WatchPrinter::tell(const std::string &projector, const std::string &time, const std::string &text) const
 {
     const std::string line = time + " " + (m_lone ? "" : projector + ": ") + text;
-    std::fprintf(stderr, "tavo-console: %s\n", oneLine(line).c_str());
+    std::fprintf(stderr, "tavo-console: %s\n", printable(line).c_str());
 }
 
 void WatchPrinter::print(const std::string &projector, const std::string &time, const std::string &line,

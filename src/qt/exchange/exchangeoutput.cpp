@@ -1,6 +1,7 @@
 #include "qt/exchange/exchangeoutput.h"
 
 #include "wire/oneline.h"
+#include "wire/printable.h"
 
 #include <cmath>
 
@@ -11,20 +12,16 @@
 namespace {
 constexpr double TenthsPerMillisecond = 10.0;
 
-// In double quotes; a quote or backslash is escaped, a byte outside printable ASCII shows as \xNN.
+// In double quotes; a quote or backslash is escaped, a byte outside printable ASCII shows as \xHH.
 QByteArray quoted(const std::string &bytes)
 {
-    QByteArray out("\"");
+    std::string escaped;
     for (const char byte : bytes) {
-        const auto code = static_cast<unsigned char>(byte);
         if (byte == '"' || byte == '\\')
-            out.append('\\').append(byte);
-        else if (code < 0x20 || code >= 0x7F)
-            out.append("\\x").append(QByteArray::number(code, 16).rightJustified(2, '0').toUpper());
-        else
-            out.append(byte);
+            escaped.push_back('\\');
+        escaped.push_back(byte);
     }
-    return out.append('"');
+    return '"' + QByteArray::fromStdString(printable(escaped)) + '"';
 }
 
 QString latin1(const std::string &bytes)

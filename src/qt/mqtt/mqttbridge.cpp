@@ -3,6 +3,7 @@
 #include "mqtt/remotecommand.h"
 #include "qt/exchange/exchangeoutput.h"
 #include "qt/mqtt/discoveryconfigs.h"
+#include "wire/printable.h"
 #include "wire/valuekeys.h"
 
 #include <QEventLoop>
@@ -12,11 +13,6 @@
 namespace {
 const std::string Online(MqttTopics::Online);
 const std::string Offline(MqttTopics::Offline);
-
-QString latin1(const std::string &bytes)
-{
-    return QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
-}
 } // namespace
 
 MqttBridge::MqttBridge(const MqttOptions &options, std::vector<std::string> queries, Command command,
@@ -111,7 +107,9 @@ void MqttBridge::received(const std::string &topic, const std::string &payload, 
 
 void MqttBridge::refuse(const std::string &projector, const std::string &topic, const std::string &why)
 {
-    const QJsonObject error{{QStringLiteral("error"), latin1(why)}, {QStringLiteral("topic"), latin1(topic)}};
-    m_client.publish(m_topics.error(projector),
+    // The projector's name and the topic came from the broker: any bytes of its clients' choosing.
+    const QJsonObject error{{QStringLiteral("error"), QString::fromStdString(printable(why))},
+                            {QStringLiteral("topic"), QString::fromStdString(printable(topic))}};
+    m_client.publish(m_topics.error(printable(projector)),
                      QJsonDocument(error).toJson(QJsonDocument::Compact).toStdString());
 }

@@ -2,7 +2,7 @@
 
 #include "program.h"
 #include "window/controltable.h"
-#include "wire/oneline.h"
+#include "wire/printable.h"
 
 #include <cstdio>
 #include <stdexcept>
@@ -110,7 +110,7 @@ int runWindow(int argc, char *argv[], const PortsAsked &ports, TrafficLog *log)
     try {
         consoleApp = std::make_unique<ConsoleApp>(ports, log);
     } catch (const std::runtime_error &error) {
-        std::fprintf(stderr, "tavo-console: %s\n", oneLine(error.what()).c_str());
+        std::fprintf(stderr, "tavo-console: %s\n", printable(error.what()).c_str());
         return 1;
     }
     ConsoleApp &console = *consoleApp;
