@@ -80,7 +80,7 @@ void checkFleetDevice(std::string_view text)
     } catch (const std::invalid_argument &) {
         refuse(text, "a device path in a fleet file is absolute, as /dev/ttyUSB0");
     }
-    refuse(text, "a device path in a fleet file is absolute; did you mean tcp://" + shown(text) + "?");
+    refuse(text, "a device path in a fleet file is absolute; did you mean tcp://" + printable(text) + "?");
 }
 
 } // namespace
