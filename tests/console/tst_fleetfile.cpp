@@ -41,6 +41,9 @@ private slots:
                                          << "fleet:3: a is named twice (first on line 1)";
         QTest::newRow("one endpoint twice")
             << QByteArray("a tcp://h:1\nb tcp://h:1\n") << "fleet:2: tcp://h:1 is the endpoint of line 1 too";
+        // A CR kept would spoil the speed of line 1 and tell the two endpoints apart.
+        QTest::newRow("one endpoint twice, CRLF") << QByteArray("a /dev/ttyS0 9600\r\nb /dev/ttyS0\r\n")
+                                                  << "fleet:2: /dev/ttyS0 is the endpoint of line 1 too";
         QTest::newRow("bad name") << QByteArray("hall/a /dev/ttyS0\n") << "fleet:1: 'hall/a': a name is";
         QTest::newRow("control byte in a name") << QByteArray("a\x1b[2J /dev/ttyS0\n") << "fleet:1: 'a?[2J'";
         QTest::newRow("no endpoint") << QByteArray("\nhall-a\n") << "fleet:2: hall-a has no endpoint";
