@@ -121,6 +121,8 @@ private slots:
                                      << "no control is pressed as 'power_toggle'";
         QTest::newRow("key with a newline") << false << QByteArray("power_on\n") << false << ""
                                             << "the message is not printable ASCII text";
+        QTest::newRow("key with a DEL") << false << QByteArray("power_on\x7f") << false << ""
+                                        << "the message is not printable ASCII text";
         QTest::newRow("held") << false << QByteArray("volume_up") << false << ""
                               << "'volume_up' is a press-and-hold control; it is not pressed from afar";
         QTest::newRow("too long") << false << QByteArray(257, 'a') << false << ""
@@ -135,6 +137,8 @@ private slots:
         QTest::newRow("send longest") << true << QByteArray(256, 'C') << true << QString(256, 'C') << "";
         QTest::newRow("send with a CR") << true << QByteArray("C00\rC01") << true << ""
                                         << "the message is not printable ASCII text";
+        QTest::newRow("send with a DEL") << true << QByteArray("C00\x7f") << true << ""
+                                         << "the message is not printable ASCII text";
         QTest::newRow("send UTF-8") << true << QByteArray("C\xc3\xa9") << true << ""
                                     << "the message is not printable ASCII text";
     }

@@ -1,4 +1,8 @@
 #include "qt/exchange/exchangeoutput.h"
+#include "qt/platform/standardoutput.h"
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <QTest>
 
@@ -14,7 +18,7 @@ Reply arrived(std::string_view bytes)
 }
 } // namespace
 
-// What the command-line mode prints for one command and its reply.
+// What the command-line mode prints for one command and its reply, and how the lines reach standard output.
 class TestExchangeOutput : public QObject
 {
     Q_OBJECT
@@ -101,6 +105,30 @@ private slots:
     {
         const QByteArray line = exchangeJson(describeExchange("C00", arrived("\x06\r"), 1ms));
         QVERIFY2(line.contains(R"("reply":"\u0006\r")"), line.constData());
+    }
+
+    // A reader that takes nothing: lines wait up to the queue's limit, and each line past it is dropped,
+    // counted and told once.
+    void aFullQueueDropsAndCountsEachLine()
+    {
+        int pipe[2] = {-1, -1};
+        QVERIFY(::pipe2(pipe, O_NONBLOCK | O_CLOEXEC) == 0);
+        const QByteArray line(1000, 'x');
+        while (::write(pipe[1], line.constData(), std::size_t(line.size())) > 0) {
+        }
+        const int fitting = int(StandardOutput::QueueLimitBytes) / line.size();
+        int told = 0;
+        {
+            StandardOutput out(pipe[1]);
+            out.setOnFirstDrop([&told] { ++told; });
+            for (int i = 0; i < fitting + 3; ++i)
+                QVERIFY(out.write(line));
+            QCOMPARE(out.dropped(), std::size_t(3));
+            QVERIFY(!out.failed());
+        }
+        QCOMPARE(told, 1);
+        ::close(pipe[0]);
+        ::close(pipe[1]);
     }
 };
 

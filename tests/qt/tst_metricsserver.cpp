@@ -147,6 +147,16 @@ private slots:
         QVERIFY(!body.contains("tavo_projector_power_state{projector=\"hall-b\""));
     }
 
+    // A new value replaces its info series in the scrape, not beside the old one.
+    void aNewValueReplacesItsInfoSeries()
+    {
+        Served served;
+        served.metrics.exchanged("hall-a", exchange("CR1", "3\r"), true);
+        const QByteArray body = httpGet(served.server.port(), "/metrics").body;
+        QVERIFY2(body.contains("input=\"video\""), body.constData());
+        QVERIFY2(!body.contains("input=\"computer_1\""), body.constData());
+    }
+
     void garbageAndSlowClientsHoldNoScrape()
     {
         Served served;

@@ -155,6 +155,8 @@ private slots:
             for (const QString &key : config.value("dev").toObject().keys())
                 QVERIFY(DeviceKeys.contains(key));
             QVERIFY(uniqueIds.insert(config.value("uniq_id").toString()).second);
+            // Available only while both the projector and the bridge are.
+            QCOMPARE(config.value("avty_mode").toString(), QString("all"));
             namedTopics.insert(config.value(button ? "cmd_t" : "stat_t").toString());
             for (const QJsonValue availability : config.value("avty").toArray())
                 namedTopics.insert(availability.toObject().value("t").toString());
@@ -278,6 +280,26 @@ private slots:
         QVERIFY(!watch.latest("homeassistant/button/tavo_2fhall-a/power_on/config").isNull());
         QCOMPARE(rig.notices.filter("is gone").size(), 1);
         QTRY_COMPARE(rig.notices.filter("1 replies and errors were dropped").size(), 1);
+    }
+
+    // Every connect starts the pause afresh: a broker that restarts again and again is tried again after
+    // the first pause each time, never after one the restarts before have doubled (the fourth would wait
+    // 8 s, the fifth 16 s).
+    void eachConnectStartsThePauseAfresh()
+    {
+        constexpr int Restarts = 5;
+        constexpr int BackWithinMs = 6000;
+        Rig rig;
+        QVERIFY(rig.broker.start());
+        rig.startBridge();
+        QTRY_VERIFY(rig.mqtt->connected());
+        for (int restart = 1; restart <= Restarts; ++restart) {
+            rig.broker.stop();
+            QTRY_VERIFY(!rig.mqtt->connected());
+            QVERIFY(rig.broker.start());
+            QTRY_VERIFY2_WITH_TIMEOUT(rig.mqtt->connected(), qPrintable(QString::number(restart)),
+                                      BackWithinMs);
+        }
     }
 
     // Unreachable at start is not fatal: told once, tried again, and the bridge connects when it can.

@@ -82,6 +82,9 @@ private slots:
         QTest::newRow("relative device path")
             << QByteArray("hall-a ttyUSB0\n")
             << "fleet:1: ttyUSB0: a device path in a fleet file is absolute";
+        // A CR kept would spoil the speed of line 1 and tell the two endpoints apart.
+        QTest::newRow("one endpoint twice, CRLF") << QByteArray("a /dev/ttyS0 9600\r\nb /dev/ttyS0\r\n")
+                                                  << "fleet:2: /dev/ttyS0 connects where line 1 does";
         QTest::newRow("bad name") << QByteArray("hall/a /dev/ttyS0\n") << "fleet:1: 'hall/a': a name is";
         QTest::newRow("control byte in a name")
             << QByteArray("a\x1b[2J /dev/ttyS0\n") << "fleet:1: 'a\\x1B[2J'";
