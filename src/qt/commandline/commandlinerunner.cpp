@@ -139,10 +139,13 @@ int runStatusWatch(int argc, char *argv[], const ConsoleOptions &options, Traffi
             if (watching)
                 watching->portChanged(name);
         });
-        for (const std::chrono::milliseconds interval : {plan.period, plan.wait, plan.period})
+        const std::vector<std::chrono::milliseconds> intervals = {plan.period, plan.wait, plan.period,
+                                                                  PressRule::HoldLimit};
+        for (const std::chrono::milliseconds interval : intervals)
             timers.push_back(std::make_unique<QtTimer>(interval));
-        const std::size_t first = timers.size() - 3;
-        return WatchParts{*ports.back(), *timers[first], *timers[first + 1], *timers[first + 2]};
+        const std::size_t first = timers.size() - intervals.size();
+        return WatchParts{*ports.back(), *timers[first], *timers[first + 1], *timers[first + 2],
+                          *timers[first + 3]};
     };
     FleetWatch fleet(projectors, plan, makeParts, steadyNow);
     const std::unique_ptr<StandardOutput> out = standardOutput();
