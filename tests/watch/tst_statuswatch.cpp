@@ -246,18 +246,12 @@ private slots:
         using Kind = PressOutcome::Kind;
         QTest::newRow("on while cooling")
             << QByteArray("20") << QByteArray("C00") << int(Kind::Held) << QByteArray();
-        QTest::newRow("on while cooling, power management")
-            << QByteArray("24") << QByteArray("C00") << int(Kind::Held) << QByteArray();
         QTest::newRow("off while warming")
             << QByteArray("40") << QByteArray("C01") << int(Kind::Held) << QByteArray();
         QTest::newRow("on while on") << QByteArray("00") << QByteArray("C00") << int(Kind::Already)
                                      << QByteArray("on");
-        QTest::newRow("on with a temperature warning")
-            << QByteArray("08") << QByteArray("C00") << int(Kind::Already) << QByteArray("on");
         QTest::newRow("off in standby")
             << QByteArray("80") << QByteArray("C01") << int(Kind::Already) << QByteArray("standby");
-        QTest::newRow("off, lamp off by power management")
-            << QByteArray("04") << QByteArray("C01") << int(Kind::Already) << QByteArray("standby");
         QTest::newRow("on in standby")
             << QByteArray("80") << QByteArray("C00") << int(Kind::Sent) << QByteArray();
         QTest::newRow("off while on")
