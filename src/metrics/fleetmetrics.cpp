@@ -39,6 +39,7 @@ void FleetMetrics::projectorAdded(const FleetProjector &projector)
     for (const MetricFamily *counter :
          {&Metric::Exchanges, &Metric::NoReplies, &Metric::Refusals, &Metric::Reconnects})
         m_sink.add(*counter, labels(projector.name), 0);
+    powerChanged(projector.name, PowerState::Unknown);
 }
 
 void FleetMetrics::lineChanged(const std::string &projector, bool connected, const std::string &)
@@ -69,6 +70,11 @@ void FleetMetrics::commanded(const std::string &projector, const Exchange &excha
     count(projector, exchange);
 }
 
+void FleetMetrics::powerChanged(const std::string &projector, PowerState state)
+{
+    recordStates(Metric::Power, projector, powerStateNames(), powerStateName(state));
+}
+
 void FleetMetrics::count(const std::string &projector, const Exchange &exchange)
 {
     m_sink.add(Metric::Exchanges, labels(projector), 1);
@@ -89,9 +95,14 @@ void FleetMetrics::record(const std::string &projector, Seen &seen, const Exchan
     switch (metric->reading) {
     case QueryMetric::Reading::StateSet:
         // A reply no row knows is no state: every state 0.
-        recordStates(*metric->family, projector, metric->query,
-                     std::holds_alternative<std::string>(value) ? std::get<std::string>(value)
-                                                                : std::string());
+        if (const DecodingTable *table = findDecodingTable(metric->query)) {
+            std::vector<std::string_view> states;
+            for (const DecodingRow &row : table->rows)
+                states.push_back(row.name);
+            const std::string *current = std::get_if<std::string>(&value);
+            recordStates(*metric->family, projector, states,
+                         current ? std::string_view(*current) : std::string_view());
+        }
         break;
     case QueryMetric::Reading::Number:
         if (const double *number = std::get_if<double>(&value))
@@ -114,15 +125,12 @@ void FleetMetrics::record(const std::string &projector, Seen &seen, const Exchan
 }
 
 void FleetMetrics::recordStates(const MetricFamily &family, const std::string &projector,
-                                std::string_view query, const std::string &current)
+                                std::span<const std::string_view> states, std::string_view current)
 {
-    const DecodingTable *table = findDecodingTable(query);
-    if (!table)
-        return;
-    for (const DecodingRow &row : table->rows) {
+    for (const std::string_view name : states) {
         MetricLabels state = labels(projector);
-        state.emplace(MetricLabel::State, row.name);
-        m_sink.set(family, state, row.name == current ? 1 : 0);
+        state.emplace(MetricLabel::State, name);
+        m_sink.set(family, state, name == current ? 1 : 0);
     }
 }
 

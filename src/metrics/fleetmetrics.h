@@ -5,11 +5,13 @@
 
 #include <functional>
 #include <map>
+#include <span>
 #include <string>
 
-// Turns what a fleet tells into the metrics of its projectors: whether each is up, what it last said,
-// and how its exchanges went. A projector that has never answered has no value series at all, not
-// zeros that look like readings; a reading the console cannot read keeps the last one it could.
+// Turns what a fleet tells into the metrics of its projectors: whether each is up, its power state, what
+// it last said, and how its exchanges went. A projector that has never answered has no value series at
+// all, not zeros that look like readings, only its power state: unknown. A reading the console cannot
+// read keeps the last one it could.
 // An info family holds one series per projector, its value a label: the old series goes when it changes.
 class FleetMetrics : public FleetObserver
 {
@@ -24,6 +26,7 @@ public:
     void exchanged(const std::string &projector, const Exchange &exchange, bool changed) override;
     void roundEnded(const std::string &projector, bool answered) override;
     void commanded(const std::string &projector, const Exchange &exchange) override;
+    void powerChanged(const std::string &projector, PowerState state) override;
 
     static double systemClock();
 
@@ -38,8 +41,9 @@ private:
 
     void count(const std::string &projector, const Exchange &exchange);
     void record(const std::string &projector, Seen &seen, const Exchange &exchange);
-    void recordStates(const MetricFamily &family, const std::string &projector, std::string_view query,
-                      const std::string &current);
+    // A state set: one series per state, 1 for the current one.
+    void recordStates(const MetricFamily &family, const std::string &projector,
+                      std::span<const std::string_view> states, std::string_view current);
     void recordInfo(const QueryMetric &metric, const std::string &projector, Seen &seen,
                     const std::string *value);
     static MetricLabels labels(const std::string &projector);

@@ -10,23 +10,13 @@ namespace {
 constexpr double SecondsPerHour = 3600;
 constexpr double PascalsPerHectopascal = 100;
 
-constexpr std::array<const MetricFamily *, 16> Families = {
-    &Metric::Up,
-    &Metric::Info,
-    &Metric::PowerState,
-    &Metric::InputInfo,
-    &Metric::OrientationInfo,
-    &Metric::LampModeInfo,
-    &Metric::MuteInfo,
-    &Metric::LampTime,
-    &Metric::Temperature,
-    &Metric::Pressure,
-    &Metric::StatusLine,
-    &Metric::LastReply,
-    &Metric::Exchanges,
-    &Metric::NoReplies,
-    &Metric::Refusals,
-    &Metric::Reconnects,
+constexpr std::array<const MetricFamily *, 17> Families = {
+    &Metric::Up,           &Metric::Info,       &Metric::Power,
+    &Metric::PowerState,   &Metric::InputInfo,  &Metric::OrientationInfo,
+    &Metric::LampModeInfo, &Metric::MuteInfo,   &Metric::LampTime,
+    &Metric::Temperature,  &Metric::Pressure,   &Metric::StatusLine,
+    &Metric::LastReply,    &Metric::Exchanges,  &Metric::NoReplies,
+    &Metric::Refusals,     &Metric::Reconnects,
 };
 
 using Reading = QueryMetric::Reading;

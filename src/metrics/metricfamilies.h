@@ -34,6 +34,8 @@ namespace Metric {
 constexpr MetricFamily Up{"tavo_projector_up",
                           "1 when the projector's line is open and its last round had an answer, else 0"};
 constexpr MetricFamily Info{"tavo_projector_info", "The projector's endpoint and line speed, always 1"};
+constexpr MetricFamily Power{"tavo_projector_power",
+                             "Power state from CR0 and the line: 1 for the current state, 0 for the others"};
 constexpr MetricFamily PowerState{"tavo_projector_power_state",
                                   "Operating state from CR0: 1 for the current state, 0 for the others"};
 constexpr MetricFamily InputInfo{"tavo_projector_input_info", "Selected input from CR1, always 1"};

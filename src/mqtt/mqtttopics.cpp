@@ -4,6 +4,7 @@ namespace {
 constexpr std::string_view Wildcard = "+";
 constexpr std::string_view BridgeLevel = "bridge";
 constexpr std::string_view AvailabilityLeaf = "availability";
+constexpr std::string_view PowerLeaf = "power";
 constexpr std::string_view PressLeaf = "press";
 constexpr std::string_view SendLeaf = "send";
 constexpr std::string_view ReplyLeaf = "reply";
@@ -20,6 +21,11 @@ std::string MqttTopics::under(std::string_view projector, std::string_view leaf)
 std::string MqttTopics::value(std::string_view projector, std::string_view key) const
 {
     return under(projector, key);
+}
+
+std::string MqttTopics::power(std::string_view projector) const
+{
+    return under(projector, PowerLeaf);
 }
 
 std::string MqttTopics::availability(std::string_view projector) const

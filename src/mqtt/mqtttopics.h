@@ -4,8 +4,9 @@
 #include <string>
 #include <string_view>
 
-// The topics of the MQTT bridge under its base: BASE/NAME/KEY for the values, BASE/NAME/availability,
-// BASE/NAME/press and BASE/NAME/send in, BASE/NAME/reply and BASE/NAME/error out, BASE/bridge/availability.
+// The topics of the MQTT bridge under its base: BASE/NAME/KEY for the values, BASE/NAME/power for the power
+// state's word, BASE/NAME/availability, BASE/NAME/press and BASE/NAME/send in, BASE/NAME/reply and
+// BASE/NAME/error out, BASE/bridge/availability.
 class MqttTopics
 {
 public:
@@ -24,6 +25,7 @@ public:
     explicit MqttTopics(std::string base) : m_base(std::move(base)) {}
 
     std::string value(std::string_view projector, std::string_view key) const;
+    std::string power(std::string_view projector) const;
     std::string availability(std::string_view projector) const;
     std::string press(std::string_view projector) const;
     std::string send(std::string_view projector) const;

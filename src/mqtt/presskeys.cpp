@@ -3,6 +3,9 @@
 #include "wire/findrow.h"
 #include "wire/oneshottable.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 constexpr bool Held = true;
 
@@ -63,6 +66,14 @@ std::span<const PressKey> pressKeys()
 const PressKey *findPressKey(std::string_view key)
 {
     return findRow(pressKeys(), &PressKey::key, key);
+}
+
+const PressKey *findPressKeyByCode(std::string_view code)
+{
+    const auto found = std::find_if(std::begin(Keys), std::end(Keys), [&](const PressKey &press) {
+        return !code.empty() && pressCode(press) == code;
+    });
+    return found == std::end(Keys) ? nullptr : &*found;
 }
 
 std::string_view pressCode(const PressKey &press)

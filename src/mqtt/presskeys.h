@@ -16,6 +16,8 @@ struct PressKey
 
 std::span<const PressKey> pressKeys();
 const PressKey *findPressKey(std::string_view key);
+// The key whose press sends this code, or nullptr.
+const PressKey *findPressKeyByCode(std::string_view code);
 
 // What a press of a key sends: the one-shot button's code; empty for a held or unknown key.
 std::string_view pressCode(const PressKey &press);

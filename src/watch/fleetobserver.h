@@ -2,6 +2,8 @@
 
 #include "exchange/exchange.h"
 #include "link/endpoint.h"
+#include "watch/powerstate.h"
+#include "watch/pressoutcome.h"
 
 #include <string>
 
@@ -36,4 +38,8 @@ public:
     virtual void roundEnded(const std::string & /*projector*/, bool /*answered*/) {}
     // A command given from outside (FleetWatch::command) went out, and this came of it.
     virtual void commanded(const std::string & /*projector*/, const Exchange &) {}
+    // The projector's power state changed (from Unknown, where every projector starts).
+    virtual void powerChanged(const std::string & /*projector*/, PowerState) {}
+    // A press that was held will not go out: it is Already or Dropped, and says why.
+    virtual void heldPressEnded(const std::string & /*projector*/, const PressOutcome &) {}
 };

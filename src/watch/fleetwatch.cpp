@@ -5,7 +5,7 @@ struct FleetWatch::Watched
     Watched(const FleetProjector &projector, const FleetPlan &plan, const WatchParts &parts,
             ExchangeEngine::Clock clock, FleetObserver &observer)
         : engine(parts.port, parts.wait, std::move(clock), plan.wait, plan.gap),
-          watch(projector.name, parts.port, engine, parts.round, parts.reopen,
+          watch(projector.name, parts.port, engine, parts.round, parts.reopen, parts.hold,
                 WatchPlan{plan.queries, projector.settings, plan.period}, observer)
     {
     }
@@ -57,11 +57,11 @@ void FleetWatch::portChanged(const std::string &projector)
         watched->watch.portChanged();
 }
 
-std::optional<std::string> FleetWatch::command(const std::string &projector, std::string text)
+PressOutcome FleetWatch::command(const std::string &projector, std::string text)
 {
     Watched *watched = find(projector);
     if (!watched)
-        return "no projector is named " + projector;
+        return PressOutcome::dropped(std::move(text), "no projector is named " + projector);
     return watched->watch.command(std::move(text));
 }
 
@@ -87,4 +87,16 @@ void FleetWatch::commanded(const std::string &projector, const Exchange &exchang
 {
     for (FleetObserver *observer : m_observers)
         observer->commanded(projector, exchange);
+}
+
+void FleetWatch::powerChanged(const std::string &projector, PowerState state)
+{
+    for (FleetObserver *observer : m_observers)
+        observer->powerChanged(projector, state);
+}
+
+void FleetWatch::heldPressEnded(const std::string &projector, const PressOutcome &outcome)
+{
+    for (FleetObserver *observer : m_observers)
+        observer->heldPressEnded(projector, outcome);
 }

@@ -17,6 +17,7 @@ struct WatchParts
     Timer &round;
     Timer &wait;
     Timer &reopen;
+    Timer &hold; // a held power press's limit
 };
 
 // How every projector of a fleet is watched: the plan's queries and period, each reply's wait, and the
@@ -51,8 +52,8 @@ public:
     void stop();
     // The port of this projector may have changed state (an open completing later).
     void portChanged(const std::string &projector);
-    // Queues a command for the projector; nothing when queued, else why not, in the console's words.
-    std::optional<std::string> command(const std::string &projector, std::string text);
+    // A press or command for the projector, through its watch's held-press rule.
+    PressOutcome command(const std::string &projector, std::string text);
 
 private:
     struct Watched;
@@ -62,6 +63,8 @@ private:
     void exchanged(const std::string &projector, const Exchange &exchange, bool changed) override;
     void roundEnded(const std::string &projector, bool answered) override;
     void commanded(const std::string &projector, const Exchange &exchange) override;
+    void powerChanged(const std::string &projector, PowerState state) override;
+    void heldPressEnded(const std::string &projector, const PressOutcome &outcome) override;
 
     std::vector<FleetProjector> m_projectors;
     std::vector<FleetObserver *> m_observers;

@@ -1,6 +1,7 @@
 #include "watch/statuswatch.h"
 
 #include "link/startport.h"
+#include "wire/statusqueries.h"
 
 #include <algorithm>
 #include <utility>
@@ -10,9 +11,10 @@ constexpr int PauseGrowth = 2;
 } // namespace
 
 StatusWatch::StatusWatch(std::string name, SerialPort &port, ExchangeEngine &engine, Timer &round,
-                         Timer &reopen, WatchPlan plan, FleetObserver &observer)
+                         Timer &reopen, Timer &hold, WatchPlan plan, FleetObserver &observer)
     : m_name(std::move(name)), m_port(port), m_engine(engine), m_round(round), m_reopen(reopen),
-      m_plan(std::move(plan)), m_observer(observer)
+      m_plan(std::move(plan)), m_observer(observer),
+      m_rule(hold, [this](const PressOutcome &outcome) { m_observer.heldPressEnded(m_name, outcome); })
 {
     for (Timer *timer : {&m_round, &m_reopen})
         timer->setEnabled(false);
@@ -44,6 +46,7 @@ void StatusWatch::stop()
         timer->setEnabled(false);
     m_engine.abandon();
     m_commands.clear();
+    m_rule.clear();
     m_asking = Asking::Nothing;
     m_inRound = false;
     if (m_port.PortOpen() || opening)
@@ -99,6 +102,7 @@ void StatusWatch::failed(const std::string &why)
     m_reopen.setEnabled(true);
     m_pause = std::min<std::chrono::milliseconds>(m_pause * PauseGrowth, LongestReopenPause);
     m_observer.lineChanged(m_name, false, why);
+    setPower(PowerState::Unreachable);
     // A command given is told of, sent or not, so that whoever gave it is never left waiting.
     if (asked == Asking::Command && partial)
         m_observer.commanded(m_name, *partial);
@@ -109,15 +113,38 @@ void StatusWatch::failed(const std::string &why)
     }
 }
 
-std::optional<std::string> StatusWatch::command(std::string text)
+PressOutcome StatusWatch::command(std::string text)
 {
     if (m_state != State::Open)
-        return "not connected";
+        return PressOutcome::dropped(std::move(text), "not connected");
+    PressOutcome outcome = m_rule.press(std::move(text), m_power);
+    if (outcome.kind != PressOutcome::Kind::Sent)
+        return outcome;
+    return queue(std::move(outcome.text));
+}
+
+PressOutcome StatusWatch::queue(std::string text)
+{
     if (m_commands.size() >= CommandsWaitingLimit)
-        return std::to_string(CommandsWaitingLimit) + " commands are already waiting";
-    m_commands.push_back(std::move(text));
+        return PressOutcome::dropped(std::move(text),
+                                     std::to_string(CommandsWaitingLimit) + " commands are already waiting");
+    m_commands.push_back(text);
     next();
-    return std::nullopt;
+    return PressOutcome::sent(std::move(text));
+}
+
+void StatusWatch::setPower(PowerState state)
+{
+    if (state == m_power)
+        return;
+    m_power = state;
+    m_observer.powerChanged(m_name, state);
+    // A held press goes out as a new press would, so a projector that settled where it leads sends nothing.
+    if (std::optional<std::string> held = m_rule.settled(state)) {
+        const PressOutcome outcome = command(std::move(*held));
+        if (outcome.kind != PressOutcome::Kind::Sent)
+            m_observer.heldPressEnded(m_name, outcome);
+    }
 }
 
 void StatusWatch::beginRound()
@@ -153,6 +180,11 @@ void StatusWatch::next()
     if (m_roundAnswered)
         m_pause = FirstReopenPause;
     m_observer.roundEnded(m_name, m_roundAnswered);
+    // A plan without CR0 knows only whether the projector answers.
+    if (!m_roundAnswered)
+        setPower(PowerState::Unreachable);
+    else if (m_power == PowerState::Unreachable)
+        setPower(PowerState::Unknown);
 }
 
 void StatusWatch::queried(const Exchange &exchange)
@@ -164,6 +196,8 @@ void StatusWatch::queried(const Exchange &exchange)
     m_last[exchange.sent] = std::move(seen);
     m_roundAnswered = m_roundAnswered || exchange.answered;
     m_observer.exchanged(m_name, exchange, changed);
+    if (exchange.sent == StatusQuery::OperatingState && exchange.answered)
+        setPower(exchange.refused ? PowerState::Unknown : powerStateOf(exchange));
     next();
 }
 

@@ -4,6 +4,9 @@
 #include "link/serialport.h"
 #include "link/timer.h"
 #include "watch/fleetobserver.h"
+#include "watch/powerstate.h"
+#include "watch/pressoutcome.h"
+#include "watch/pressrule.h"
 
 #include <chrono>
 #include <deque>
@@ -24,7 +27,8 @@ struct WatchPlan
 // one text on the line at a time, and tells its observer every exchange (and whether its answer changed),
 // the end of each round and the line's state. A line that cannot be opened, or is lost, is opened again
 // after a pause that doubles up to LongestReopenPause and starts again from FirstReopenPause only after a
-// round that was answered. Commands given from outside wait their turn and go out before the next query.
+// round that was answered. Commands given from outside pass the held-press rule against the power state its
+// CR0 answers show, then wait their turn and go out before the next query.
 class StatusWatch
 {
 public:
@@ -32,10 +36,10 @@ public:
     static constexpr auto LongestReopenPause = std::chrono::seconds(30);
     static constexpr std::size_t CommandsWaitingLimit = 16;
 
-    // The round timer runs every period, the reopen timer once per pause; the engine owns the port's
-    // arrivals and the wait.
+    // The round timer runs every period, the reopen timer once per pause, the hold timer once per held
+    // press; the engine owns the port's arrivals and the wait.
     StatusWatch(std::string name, SerialPort &port, ExchangeEngine &engine, Timer &round, Timer &reopen,
-                WatchPlan plan, FleetObserver &observer);
+                Timer &hold, WatchPlan plan, FleetObserver &observer);
     StatusWatch(const StatusWatch &) = delete;
     StatusWatch &operator=(const StatusWatch &) = delete;
 
@@ -46,9 +50,11 @@ public:
     void stop();
     // The port's state may have changed (an open that completes later is told here).
     void portChanged();
-    // Queues a command to go out before the next query; nothing when queued, else why not.
-    std::optional<std::string> command(std::string text);
+    // A press or command, through the held-press rule: Sent once it is queued to go out before the next
+    // query, else held, already, or dropped with why.
+    PressOutcome command(std::string text);
     bool connected() const { return m_state == State::Open; }
+    PowerState power() const { return m_power; }
 
 private:
     enum class State { Closed, Opening, Open, Stopped };
@@ -61,6 +67,8 @@ private:
     void next();
     void queried(const Exchange &exchange);
     void commanded(const Exchange &exchange);
+    PressOutcome queue(std::string text);
+    void setPower(PowerState state);
 
     std::string m_name;
     SerialPort &m_port;
@@ -81,4 +89,6 @@ private:
     std::deque<std::string> m_commands;
     // The last reply told per query: whether it came whole, and its bytes.
     std::map<std::string, std::pair<bool, std::string>> m_last;
+    PowerState m_power = PowerState::Unknown;
+    PressRule m_rule;
 };

@@ -99,7 +99,12 @@ private slots:
             {"tavo_projector_refusals_total{projector=hall-a}", 0},
             {"tavo_projector_reconnects_total{projector=hall-a}", 0},
         };
-        QCOMPARE(fleet.sink.series, expected);
+        std::map<std::string, double> values = fleet.sink.series;
+        // The power state is the watch's, and says it is unknown.
+        QCOMPARE(values.extract("tavo_projector_power{projector=hall-a,state=unknown}").mapped(), 1.0);
+        std::erase_if(values,
+                      [](const auto &series) { return series.first.starts_with("tavo_projector_power{"); });
+        QCOMPARE(values, expected);
     }
 
     void eachQueryBecomesItsSeriesInBaseUnits_data()
@@ -247,6 +252,19 @@ private slots:
         fleet.round({{"CR0", "80\r"}});
         QCOMPARE(fleet.value("tavo_projector_up{projector=hall-a}"), 1.0);
         QCOMPARE(fleet.value("tavo_projector_power_state{projector=hall-a,state=power_on}"), 0.0);
+    }
+
+    // One series per power state, only the current one at 1.
+    void thePowerStateIsAStateSet()
+    {
+        Fleet fleet;
+        fleet.metrics.powerChanged("hall-a", PowerState::Cooling);
+        const std::map<std::string, double> power = fleet.sink.of(Metric::Power);
+        QCOMPARE(power.size(), powerStateNames().size());
+        QCOMPARE(
+            std::count_if(power.begin(), power.end(), [](const auto &series) { return series.second == 1; }),
+            1);
+        QCOMPARE(fleet.value("tavo_projector_power{projector=hall-a,state=cooling}"), 1.0);
     }
 
     void aCommandFromOutsideCountsAsAnExchange()

@@ -41,7 +41,7 @@ struct Rig
     std::vector<std::string> queries{StatusQueries.begin(), StatusQueries.end()};
     std::unique_ptr<MqttBridge> mqtt;
     std::vector<std::pair<std::string, std::string>> commands;
-    std::optional<std::string> commandAnswer; // what the fleet says to a command
+    std::optional<PressOutcome> commandAnswer; // what the fleet says to a command, when not sent
     QStringList notices;
     QString fatal;
 
@@ -62,7 +62,7 @@ struct Rig
             options, queries,
             [this](const std::string &name, std::string text) {
                 commands.emplace_back(name, text);
-                return commandAnswer;
+                return commandAnswer.value_or(PressOutcome::sent(text));
             },
             [this](const std::string &text) { notices << QString::fromStdString(text); },
             [this](const std::string &text) { fatal = QString::fromStdString(text); });
@@ -220,7 +220,7 @@ private slots:
         Rig rig;
         QVERIFY(rig.broker.start());
         if (!fleetAnswer.isEmpty())
-            rig.commandAnswer = fleetAnswer.toStdString();
+            rig.commandAnswer = PressOutcome::dropped({}, fleetAnswer.toStdString());
         BrokerWatch watch(rig.broker.port(), {"tavo/hall-a/error"});
         // A retained press is given to the bridge when it subscribes, as after every reconnect.
         if (retain)
@@ -254,6 +254,28 @@ private slots:
         const QJsonObject reply = QJsonDocument::fromJson(watch.latest("tavo/lab.2/reply")).object();
         QCOMPARE(reply.value("sent").toString(), "C07");
         QCOMPARE(reply.value("answered").toBool(), true);
+    }
+
+    // A power press the watch holds or finds already done is answered on the reply topic, by its key; a
+    // held press dropped later is an error; the power state is a plain word.
+    void powerPressesAndState()
+    {
+        Rig rig;
+        QVERIFY(rig.broker.start());
+        rig.startBridge();
+        QTRY_VERIFY(rig.mqtt->connected());
+        BrokerWatch watch(rig.broker.port(), {"tavo/hall-a/#"});
+        QVERIFY(watch.waitFor("tavo/hall-a/power", "unknown"));
+        rig.bridge().powerChanged("hall-a", PowerState::Warming);
+        QVERIFY(watch.waitFor("tavo/hall-a/power", "warming"));
+        rig.commandAnswer = PressOutcome::held("C01");
+        QVERIFY(rig.publish("tavo/hall-a/press", "power_off"));
+        QVERIFY(watch.waitFor("tavo/hall-a/reply", R"({"pending":"power_off"})"));
+        rig.bridge().heldPressEnded("hall-a", PressOutcome::already("C01", "standby"));
+        QVERIFY(watch.waitFor("tavo/hall-a/reply", R"({"already":"standby"})"));
+        rig.bridge().heldPressEnded("hall-a", PressOutcome::dropped("C01", "it was held too long"));
+        QTRY_COMPARE(errorOf(watch.latest("tavo/hall-a/error")),
+                     QByteArray("the held 'power_off' was dropped: it was held too long"));
     }
 
     // A broker restarted without persistence gets every config, value and availability again; what

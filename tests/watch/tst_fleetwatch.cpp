@@ -78,13 +78,13 @@ struct Fleet
     std::map<std::string, FakeSerialPort> ports;
     std::size_t answered = 0;
     Recorder told{clock};
-    FleetWatch fleet{projectors({"prompt", "silent", "flood", "closed"}),
-                     FleetPlan{{"CR0", "CR3"}, Period, Wait, 0ms},
-                     [this](const FleetProjector &projector) {
-                         return WatchParts{ports[projector.name], clock.makeTimer(Period),
-                                           clock.makeTimer(Wait), clock.makeTimer(Period)};
-                     },
-                     [this] { return clock.now(); }};
+    FleetWatch fleet{
+        projectors({"prompt", "silent", "flood", "closed"}), FleetPlan{{"CR0", "CR3"}, Period, Wait, 0ms},
+        [this](const FleetProjector &projector) {
+            return WatchParts{ports[projector.name], clock.makeTimer(Period), clock.makeTimer(Wait),
+                              clock.makeTimer(Period), clock.makeTimer(PressRule::HoldLimit)};
+        },
+        [this] { return clock.now(); }};
 };
 } // namespace
 
@@ -117,10 +117,10 @@ private slots:
         Fleet run;
         run.run(Step);
         QCOMPARE(run.fleet.command("hall-z", "C00"),
-                 std::optional<std::string>("no projector is named hall-z"));
-        QCOMPARE(run.fleet.command("closed", "C00"), std::optional<std::string>("not connected"));
-        QCOMPARE(run.fleet.command("prompt", "C00"), std::optional<std::string>());
-        QCOMPARE(run.fleet.command("silent", "C01"), std::optional<std::string>());
+                 PressOutcome::dropped("C00", "no projector is named hall-z"));
+        QCOMPARE(run.fleet.command("closed", "C00"), PressOutcome::dropped("C00", "not connected"));
+        QCOMPARE(run.fleet.command("prompt", "C00"), PressOutcome::sent("C00"));
+        QCOMPARE(run.fleet.command("silent", "C01"), PressOutcome::sent("C01"));
         run.run(2 * Period);
         QCOMPARE(run.ports.at("prompt").writes.at(2), std::string("C00\r"));
         QCOMPARE(run.told.commands, (std::vector<std::string>{"prompt C00 answered", "silent C01 none"}));

@@ -2,6 +2,7 @@
 #include "fakeserialport.h"
 #include "virtualclock.h"
 #include "watch/statuswatch.h"
+#include "wire/decodingtables.h"
 #include "wire/statusqueries.h"
 
 #include <algorithm>
@@ -33,12 +34,22 @@ struct Recorder : FleetObserver
     {
         commands.push_back(exchange.sent + (exchange.answered ? " " + exchange.reply : " none"));
     }
+    void powerChanged(const std::string &, PowerState state) override
+    {
+        powers.emplace_back(powerStateName(state));
+    }
+    void heldPressEnded(const std::string &, const PressOutcome &outcome) override
+    {
+        ended.push_back(outcome.text + ": " + outcome.detail);
+    }
 
     std::vector<std::string> lines;
     std::vector<Exchange> every;
     std::vector<std::string> reported;
     std::vector<bool> rounds;
     std::vector<std::string> commands;
+    std::vector<std::string> powers;
+    std::vector<std::string> ended;
 };
 
 // A status watch of CR0 and CR3 on a fake port and the virtual clock, with what it told.
@@ -69,11 +80,12 @@ struct Watch
     VirtualTimer &round = clock.makeTimer(Period);
     VirtualTimer &wait = clock.makeTimer(Wait);
     VirtualTimer &reopen = clock.makeTimer(StatusWatch::FirstReopenPause);
+    VirtualTimer &hold = clock.makeTimer(PressRule::HoldLimit);
     FakeSerialPort port;
     Recorder told;
     ExchangeEngine engine;
-    StatusWatch watch{"hall-a", port, engine, round, reopen, WatchPlan{{"CR0", "CR3"}, "19200,N,8,1", Period},
-                      told};
+    StatusWatch watch{
+        "hall-a", port, engine, round, reopen, hold, WatchPlan{{"CR0", "CR3"}, "19200,N,8,1", Period}, told};
 };
 // Each status query's reply from a sound projector.
 const std::map<std::string, std::string> OwnReplies = {{"CR0\r", "00\r"},
@@ -125,13 +137,18 @@ struct PeerRun
     VirtualTimer &round = clock.makeTimer(Period);
     VirtualTimer &wait;
     VirtualTimer &reopen = clock.makeTimer(StatusWatch::FirstReopenPause);
+    VirtualTimer &hold = clock.makeTimer(PressRule::HoldLimit);
     FakeSerialPort port;
     Recorder told;
     ExchangeEngine engine;
-    StatusWatch watch{
-        "hall-a", port,   engine,
-        round,    reopen, WatchPlan{{StatusQueries.begin(), StatusQueries.end()}, "19200,N,8,1", Period},
-        told};
+    StatusWatch watch{"hall-a",
+                      port,
+                      engine,
+                      round,
+                      reopen,
+                      hold,
+                      WatchPlan{{StatusQueries.begin(), StatusQueries.end()}, "19200,N,8,1", Period},
+                      told};
 };
 } // namespace
 
@@ -293,24 +310,117 @@ private slots:
     void commandsWaitTheirTurn()
     {
         Watch run;
-        QCOMPARE(run.watch.command("C00"), std::optional<std::string>("not connected"));
+        QCOMPARE(run.watch.command("C00"), PressOutcome::dropped("C00", "not connected"));
         run.watch.start();
-        QCOMPARE(run.watch.command("C00"), std::optional<std::string>());
+        QCOMPARE(run.watch.command("C00"), PressOutcome::sent("C00"));
         QCOMPARE(run.port.writes, std::vector<std::string>{"CR0\r"});
         run.answer("80\r");
         QCOMPARE(run.port.writes.back(), std::string("C00\r"));
         run.answer("\x06\r");
         QCOMPARE(run.told.commands, std::vector<std::string>{"C00 \x06\r"});
         QCOMPARE(run.port.writes.back(), std::string("CR3\r"));
-        for (std::size_t i = 0; i < StatusWatch::CommandsWaitingLimit; ++i)
-            QCOMPARE(run.watch.command("C0" + std::to_string(i % 10)), std::optional<std::string>());
-        QCOMPARE(run.watch.command("C01"), std::optional<std::string>("16 commands are already waiting"));
+        for (std::size_t i = 0; i < StatusWatch::CommandsWaitingLimit; ++i) {
+            const std::string text = "C1" + std::to_string(i % 10);
+            QCOMPARE(run.watch.command(text), PressOutcome::sent(text));
+        }
+        QCOMPARE(run.watch.command("C1A"), PressOutcome::dropped("C1A", "16 commands are already waiting"));
         run.answer("01234\r");
-        QCOMPARE(run.port.writes.back(), std::string("C00\r"));
+        QCOMPARE(run.port.writes.back(), std::string("C10\r"));
         run.port.lose();
         QCOMPARE(run.told.commands.size(), std::size_t(1 + StatusWatch::CommandsWaitingLimit));
-        QCOMPARE(run.told.commands.back(), std::string("C05 none"));
-        QCOMPARE(run.watch.command("C00"), std::optional<std::string>("not connected"));
+        QCOMPARE(run.told.commands.back(), std::string("C15 none"));
+        QCOMPARE(run.watch.command("C00"), PressOutcome::dropped("C00", "not connected"));
+    }
+
+    // A row added to CR0's decoding table without a power state would leave that answer unknown.
+    void everyOperatingStateHasAPowerState()
+    {
+        for (const DecodingRow &row : findDecodingTable("CR0")->rows)
+            QVERIFY2(powerStateOfKey(row.key), row.name.data());
+    }
+
+    // A power press is sent, held or answered by the state CR0 last showed; other presses always go.
+    void powerPressesFollowTheState_data()
+    {
+        QTest::addColumn<QByteArray>("cr0");
+        QTest::addColumn<QByteArray>("press");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QByteArray>("detail");
+        using Kind = PressOutcome::Kind;
+        QTest::newRow("on while cooling")
+            << QByteArray("20") << QByteArray("C00") << int(Kind::Held) << QByteArray();
+        QTest::newRow("off while warming")
+            << QByteArray("40") << QByteArray("C01") << int(Kind::Held) << QByteArray();
+        QTest::newRow("on while on") << QByteArray("00") << QByteArray("C00") << int(Kind::Already)
+                                     << QByteArray("on");
+        QTest::newRow("off in standby")
+            << QByteArray("80") << QByteArray("C01") << int(Kind::Already) << QByteArray("standby");
+        QTest::newRow("on in standby")
+            << QByteArray("80") << QByteArray("C00") << int(Kind::Sent) << QByteArray();
+        QTest::newRow("off while on")
+            << QByteArray("00") << QByteArray("C01") << int(Kind::Sent) << QByteArray();
+        QTest::newRow("off while cooling")
+            << QByteArray("20") << QByteArray("C01") << int(Kind::Sent) << QByteArray();
+        QTest::newRow("on after a lamp failure")
+            << QByteArray("21") << QByteArray("C00") << int(Kind::Sent) << QByteArray();
+        QTest::newRow("on, state refused")
+            << QByteArray("?") << QByteArray("C00") << int(Kind::Sent) << QByteArray();
+        QTest::newRow("input while cooling")
+            << QByteArray("20") << QByteArray("C07") << int(Kind::Sent) << QByteArray();
+    }
+    void powerPressesFollowTheState()
+    {
+        QFETCH(QByteArray, cr0);
+        QFETCH(QByteArray, press);
+        QFETCH(int, kind);
+        QFETCH(QByteArray, detail);
+        Watch run;
+        run.watch.start();
+        run.answer(cr0.toStdString() + "\r");
+        const PressOutcome outcome = run.watch.command(press.toStdString());
+        QCOMPARE(int(outcome.kind), kind);
+        QCOMPARE(QByteArray::fromStdString(outcome.detail), detail);
+        run.answer("01234\r");
+        QCOMPARE(run.port.writes.back() == press.toStdString() + "\r", kind == int(PressOutcome::Kind::Sent));
+    }
+
+    // Power off while warming goes out at the first CR0 answer that shows the projector on.
+    void aHeldPressGoesOutWhenTheProjectorSettles()
+    {
+        Watch run;
+        run.watch.start();
+        run.answer("40\r");
+        run.answer("01234\r");
+        QCOMPARE(run.watch.command("C01"), PressOutcome::held("C01"));
+        run.clock.advance(Period);
+        run.answer("40\r");
+        run.answer("01234\r");
+        run.clock.advance(Period);
+        run.answer("00\r");
+        run.answer("\x06\r");
+        QCOMPARE(run.port.writes,
+                 (std::vector<std::string>{"CR0\r", "CR3\r", "CR0\r", "CR3\r", "CR0\r", "C01\r", "CR3\r"}));
+        QCOMPARE(run.told.commands, std::vector<std::string>{"C01 \x06\r"});
+        QCOMPARE(run.told.powers, (std::vector<std::string>{"warming", "on"}));
+        QVERIFY(run.told.ended.empty());
+    }
+
+    // A held press is replaced by a newer one, and dropped, with a word, once held HoldLimit; a
+    // projector that stops answering meanwhile is unreachable.
+    void aHeldPressIsDroppedAfterItsLimit()
+    {
+        Watch run;
+        run.watch.start();
+        run.answer("20\r");
+        QCOMPARE(run.watch.command("C00"), PressOutcome::held("C00"));
+        QCOMPARE(run.watch.command("C00"), PressOutcome::held("C00"));
+        run.clock.advance(PressRule::HoldLimit - 1ms);
+        QCOMPARE(run.told.ended, std::vector<std::string>{"C00: a newer power press replaced it"});
+        run.clock.advance(1ms);
+        QCOMPARE(run.told.ended.back(),
+                 std::string("C00: it was held 10 minutes and the projector did not settle"));
+        QCOMPARE(std::count(run.port.writes.begin(), run.port.writes.end(), "C00\r"), 0);
+        QCOMPARE(run.told.powers, (std::vector<std::string>{"cooling", "unreachable"}));
     }
 
     // A command the engine holds when the line fails, waiting for a late reply or the gap or refused by

@@ -14,9 +14,11 @@
 #include "qt/port/portendpoints.h"
 #include "qt/port/qtserialport.h"
 #include "watch/fleetwatch.h"
+#include "watch/pressrule.h"
 #include "wire/printable.h"
 
 #include <cstdio>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <stdexcept>
@@ -110,10 +112,13 @@ struct WatchLines
             if (watching)
                 watching->portChanged(name);
         });
-        for (const std::chrono::milliseconds interval : {plan.period, plan.wait, plan.period})
+        const std::chrono::milliseconds intervals[] = {plan.period, plan.wait, plan.period,
+                                                       PressRule::HoldLimit};
+        for (const std::chrono::milliseconds interval : intervals)
             timers.push_back(std::make_unique<QtTimer>(interval));
-        const std::size_t first = timers.size() - 3;
-        return WatchParts{*ports.back(), *timers[first], *timers[first + 1], *timers[first + 2]};
+        const std::size_t first = timers.size() - std::size(intervals);
+        return WatchParts{*ports.back(), *timers[first], *timers[first + 1], *timers[first + 2],
+                          *timers[first + 3]};
     }
 };
 

@@ -1,5 +1,6 @@
 #include "qt/mqtt/mqttbridge.h"
 
+#include "mqtt/presskeys.h"
 #include "mqtt/remotecommand.h"
 #include "qt/exchange/exchangeoutput.h"
 #include "qt/mqtt/discoveryconfigs.h"
@@ -13,6 +14,18 @@
 namespace {
 const std::string Online(MqttTopics::Online);
 const std::string Offline(MqttTopics::Offline);
+
+QString latin1(const std::string &bytes)
+{
+    return QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
+}
+
+// A press as its sender named it: its key, or the free-form text that sends no key's code.
+std::string pressName(const std::string &text)
+{
+    const PressKey *press = findPressKeyByCode(text);
+    return press ? std::string(press->key) : text;
+}
 } // namespace
 
 MqttBridge::MqttBridge(const MqttOptions &options, std::vector<std::string> queries, Command command,
@@ -49,6 +62,7 @@ MqttBridge::~MqttBridge()
 void MqttBridge::projectorAdded(const FleetProjector &projector)
 {
     m_client.setRetained(m_topics.availability(projector.name), Offline);
+    m_client.setRetained(m_topics.power(projector.name), std::string(powerStateName(PowerState::Unknown)));
     if (!m_options.discoveryPrefix.empty())
         publishDiscovery(projector.name);
 }
@@ -101,8 +115,41 @@ void MqttBridge::received(const std::string &topic, const std::string &payload, 
         refuse(projector, topic, command.refusal);
         return;
     }
-    if (const std::optional<std::string> why = m_command(projector, command.text))
-        refuse(projector, topic, *why);
+    answer(projector, topic, m_command(projector, command.text));
+}
+
+void MqttBridge::powerChanged(const std::string &projector, PowerState state)
+{
+    m_client.setRetained(m_topics.power(projector), std::string(powerStateName(state)));
+}
+
+void MqttBridge::heldPressEnded(const std::string &projector, const PressOutcome &outcome)
+{
+    PressOutcome told = outcome;
+    if (told.kind == PressOutcome::Kind::Dropped)
+        told.detail = "the held '" + pressName(told.text) + "' was dropped: " + told.detail;
+    answer(projector, m_topics.press(projector), told);
+}
+
+void MqttBridge::answer(const std::string &projector, const std::string &topic, const PressOutcome &outcome)
+{
+    QJsonObject reply;
+    switch (outcome.kind) {
+    case PressOutcome::Kind::Sent:
+        // Its exchange is the reply, once it comes.
+        return;
+    case PressOutcome::Kind::Held:
+        reply.insert(QStringLiteral("pending"), latin1(pressName(outcome.text)));
+        break;
+    case PressOutcome::Kind::Already:
+        reply.insert(QStringLiteral("already"), latin1(outcome.detail));
+        break;
+    case PressOutcome::Kind::Dropped:
+        refuse(projector, topic, outcome.detail);
+        return;
+    }
+    m_client.publish(m_topics.reply(projector),
+                     QJsonDocument(reply).toJson(QJsonDocument::Compact).toStdString());
 }
 
 void MqttBridge::refuse(const std::string &projector, const std::string &topic, const std::string &why)

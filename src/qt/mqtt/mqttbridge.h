@@ -6,19 +6,19 @@
 #include "watch/fleetobserver.h"
 
 #include <functional>
-#include <optional>
 #include <string>
 #include <vector>
 
 // The fleet on MQTT: each projector's values as retained topics, its availability and the bridge's,
-// Home Assistant discovery configs, and presses and free-form commands back into the fleet, each
-// refusal told on the projector's error topic. It connects as soon as it is made, and its end sets the
-// bridge offline and disconnects cleanly, waiting for that no longer than MqttClient::StopWait.
+// Home Assistant discovery configs, and presses and free-form commands back into the fleet: each one held
+// or not sent is told on the projector's reply topic, each refusal on its error topic. It connects as soon as
+// it is made, and its end sets the bridge offline and disconnects cleanly, waiting for that no longer than
+// MqttClient::StopWait.
 class MqttBridge : public FleetObserver
 {
 public:
-    // Queues a command for a projector; nullopt when it is queued, else why not.
-    using Command = std::function<std::optional<std::string>(const std::string &projector, std::string text)>;
+    // Gives a press or command to a projector's watch, and what came of it there.
+    using Command = std::function<PressOutcome(const std::string &projector, std::string text)>;
 
     // queries: those the watch asks. fatal: the broker refused the console, or TLS failed, before it was
     // ever connected.
@@ -33,6 +33,8 @@ public:
     void exchanged(const std::string &projector, const Exchange &exchange, bool changed) override;
     void roundEnded(const std::string &projector, bool answered) override;
     void commanded(const std::string &projector, const Exchange &exchange) override;
+    void powerChanged(const std::string &projector, PowerState state) override;
+    void heldPressEnded(const std::string &projector, const PressOutcome &outcome) override;
 
     bool connected() const { return m_client.connected(); }
 
@@ -40,6 +42,8 @@ private:
     void received(const std::string &topic, const std::string &payload, bool retained);
     void publishDiscovery(const std::string &projector);
     void refuse(const std::string &projector, const std::string &topic, const std::string &why);
+    // A press that was not sent: held or already on the reply topic, dropped on the error topic.
+    void answer(const std::string &projector, const std::string &topic, const PressOutcome &outcome);
 
     MqttOptions m_options;
     std::vector<std::string> m_queries;

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+
+// What came of a press given to a watch: sent (its exchange is told by FleetObserver::commanded), held
+// until the projector settles, not sent because the projector already is where it leads, or dropped.
+struct PressOutcome
+{
+    enum class Kind { Sent, Held, Already, Dropped };
+
+    Kind kind = Kind::Sent;
+    std::string text;   // the press's text: "C01"
+    std::string detail; // Already: the power state's word ("on"); Dropped: why, in the console's words
+
+    static PressOutcome sent(std::string text) { return {Kind::Sent, std::move(text), {}}; }
+    static PressOutcome held(std::string text) { return {Kind::Held, std::move(text), {}}; }
+    static PressOutcome already(std::string text, std::string state)
+    {
+        return {Kind::Already, std::move(text), std::move(state)};
+    }
+    static PressOutcome dropped(std::string text, std::string why)
+    {
+        return {Kind::Dropped, std::move(text), std::move(why)};
+    }
+    bool operator==(const PressOutcome &) const = default;
+};
