@@ -442,7 +442,7 @@ private slots:
         Watch run(held == "gap" ? 300ms : 0ms);
         run.watch.start();
         // Given while CR0 is on the line, the command goes to the engine once CR0 is over.
-        QCOMPARE(run.watch.command("C00"), std::optional<std::string>());
+        QCOMPARE(run.watch.command("C00"), PressOutcome::sent("C00"));
         run.port.refusesWrites = held == "refused";
         if (held == "late")
             run.clock.advance(Wait);
