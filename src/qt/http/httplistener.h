@@ -9,8 +9,9 @@
 class HttpListener
 {
 public:
-    // Connections the kernel holds for the server before it takes them.
-    static constexpr int Backlog = 64;
+    // Connections the kernel holds for the server before it takes them: room for a storm of clients
+    // that are cut off and come again, so that another client's connection is not dropped.
+    static constexpr int Backlog = 1024;
 
     // Throws std::runtime_error with one line ("cannot serve HTTP on 127.0.0.1:80: ...") naming why
     // the address cannot be bound.

@@ -1,5 +1,7 @@
 #include "qt/metrics/metricsserver.h"
 
+#include <algorithm>
+
 #include <QTimer>
 
 MetricsServer::MetricsServer(const HostPort &address, PrometheusSink &sink)
@@ -7,8 +9,7 @@ MetricsServer::MetricsServer(const HostPort &address, PrometheusSink &sink)
       m_http(address,
              {{std::string(Path), {"GET", "HEAD"}, [this](const HttpRequest &) { return answer(); }}})
 {
-    // One render for every change made before the event loop next looks, however many values it set.
-    m_sink.setOnChange([this] { QTimer::singleShot(0, &m_context, [this] { render(); }); });
+    m_sink.setOnChange([this] { renderSoon(); });
 }
 
 MetricsServer::~MetricsServer()
@@ -21,8 +22,17 @@ std::string MetricsServer::url() const
     return m_http.origin() + std::string(Path);
 }
 
+void MetricsServer::renderSoon()
+{
+    // One render for every change made until then, however many values they set.
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(m_lastRender + RenderPause -
+                                                                   std::chrono::steady_clock::now());
+    QTimer::singleShot(std::max(wait, std::chrono::milliseconds(0)), &m_context, [this] { render(); });
+}
+
 void MetricsServer::render()
 {
+    m_lastRender = std::chrono::steady_clock::now();
     auto text = std::make_shared<const std::string>(m_sink.render());
     const std::lock_guard lock(m_textMutex);
     m_text = std::move(text);

@@ -3,6 +3,7 @@
 #include "qt/http/httpserver.h"
 #include "qt/metrics/prometheussink.h"
 
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -11,13 +12,17 @@
 #include <QObject>
 
 // The fleet's metrics served at /metrics on the console's HTTP server. The text is rendered on the
-// event loop's thread once the values have changed, and handed to the server's thread whole, so a
-// scrape never waits on the event loop and the event loop never waits on a scraper.
+// event loop's thread once the values have changed, at most once a RenderPause, and handed to the
+// server's thread whole, so a scrape never waits on the event loop and the event loop never waits on a
+// scraper.
 class MetricsServer
 {
 public:
     static constexpr std::string_view Path = "/metrics";
     static constexpr std::string_view ContentType = "text/plain; version=0.0.4; charset=utf-8";
+    // A fleet's values change all the time and a large fleet's text takes tens of milliseconds: a scrape
+    // sees values at most this old.
+    static constexpr std::chrono::milliseconds RenderPause{1000};
 
     // Serves the sink's values at once; throws std::runtime_error with one line in the console's words
     // when the address cannot be bound.
@@ -32,13 +37,17 @@ public:
     std::string url() const;
 
 private:
-    // The values as the next scrapes see them, when they changed since the last render.
+    // A render as soon as the last one is RenderPause old.
+    void renderSoon();
+    // The values as the next scrapes see them.
     void render();
     HttpResponse answer() const;
 
     PrometheusSink &m_sink;
     // Ties the deferred render to this server's life.
     QObject m_context;
+    // When the values were last rendered after a change.
+    std::chrono::steady_clock::time_point m_lastRender;
     mutable std::mutex m_textMutex;
     std::shared_ptr<const std::string> m_text;
     // Last, so that the server's thread has stopped before the text goes.
