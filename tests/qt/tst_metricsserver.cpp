@@ -123,27 +123,47 @@ private slots:
     {
         QTest::addColumn<QString>("address");
         QTest::addColumn<QString>("refusal"); // empty: it binds and serves
+        QTest::addColumn<QString>("reach");   // where a client reaches it, and the URL's host
+        QTest::addColumn<QString>("urlHost");
         QTest::newRow("a port in use") << "127.0.0.1:HELD"
-                                       << "the port is in use";
-        QTest::newRow("an address not this machine's") << "192.0.2.1:0"
-                                                       << "the address is not this machine's";
-        QTest::newRow("IPv6 loopback") << "[::1]:0"
+                                       << "the port is in use"
+                                       << ""
                                        << "";
+        QTest::newRow("an address not this machine's") << "192.0.2.1:0"
+                                                       << "the address is not this machine's"
+                                                       << ""
+                                                       << "";
+        QTest::newRow("IPv6 loopback") << "[::1]:0"
+                                       << ""
+                                       << "::1"
+                                       << "[::1]";
+        QTest::newRow("every IPv6 address takes IPv4 too") << "[::]:0"
+                                                           << ""
+                                                           << "127.0.0.1"
+                                                           << "[::]";
+        QTest::newRow("every IPv4 address") << "0.0.0.0:0"
+                                            << ""
+                                            << "127.0.0.1"
+                                            << "0.0.0.0";
     }
     void anAddressThatCannotBeBoundIsOneLine()
     {
         QFETCH(QString, address);
         QFETCH(QString, refusal);
+        QFETCH(QString, reach);
+        QFETCH(QString, urlHost);
         QTcpServer holder;
         QVERIFY(holder.listen(QHostAddress::LocalHost, 0));
         address.replace("HELD", QString::number(holder.serverPort()));
+        if (address.startsWith("[") && !QTcpServer().listen(QHostAddress::LocalHostIPv6, 0))
+            QSKIP("this machine has no IPv6 loopback");
         PrometheusSink sink;
         try {
             MetricsServer server(parseHttpAddress(address.toStdString()), sink);
             QVERIFY2(refusal.isEmpty(), "served where it cannot");
-            QCOMPARE(server.url(), "http://[::1]:" + std::to_string(server.port()) + "/metrics");
-            const HttpAnswer scrape =
-                httpGet(server.port(), "/metrics", QHostAddress(QHostAddress::LocalHostIPv6));
+            QCOMPARE(QString::fromStdString(server.url()),
+                     QStringLiteral("http://%1:%2/metrics").arg(urlHost).arg(server.port()));
+            const HttpAnswer scrape = httpGet(server.port(), "/metrics", QHostAddress(reach));
             QCOMPARE(scrape.statusLine, QByteArray("HTTP/1.1 200 OK"));
         } catch (const std::runtime_error &error) {
             QCOMPARE(QString(error.what()), "cannot serve HTTP on " + address + ": " + refusal);
