@@ -48,6 +48,8 @@ for option in $(grep -o -- '--[a-z0-9-]* <' <<<"$help" | tr -d '<'); do
     *) expect "" $option "" ;;
     esac
 done
+expect "" --http ""
+expect "--http" --htt
 expect "--json" --simulate --js
 
 # The simulator: its options, and nothing after one that takes a value.

@@ -9,12 +9,15 @@ constexpr QByteArrayView LineEnd = "\r\n";
 constexpr QByteArrayView HeaderEnd = "\r\n\r\n";
 } // namespace
 
-HttpAnswer httpGet(std::uint16_t port, const QByteArray &pathAndQuery)
+HttpAnswer httpGet(std::uint16_t port, const QByteArray &pathAndQuery, const QHostAddress &server,
+                   const QHostAddress &from)
 {
     QElapsedTimer timer;
     timer.start();
     QTcpSocket socket;
-    socket.connectToHost(QHostAddress::LocalHost, port);
+    if (!from.isNull() && !socket.bind(from))
+        return {};
+    socket.connectToHost(server, port);
     if (!socket.waitForConnected(WaitMs))
         return {};
     socket.write("GET " + pathAndQuery + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");

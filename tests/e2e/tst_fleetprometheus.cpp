@@ -236,7 +236,7 @@ private slots:
                                                       "--metrics", QString::number(holder.serverPort())});
         QCOMPARE(run.exitCode, 2);
         QCOMPARE(run.err.count('\n'), 1);
-        QVERIFY2(run.err.startsWith("tavo-console: cannot serve metrics on 127.0.0.1:"), run.err.constData());
+        QVERIFY2(run.err.startsWith("tavo-console: cannot serve HTTP on 127.0.0.1:"), run.err.constData());
         QVERIFY(run.out.isEmpty());
     }
 

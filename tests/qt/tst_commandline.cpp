@@ -195,6 +195,8 @@ private slots:
             << QStringList{"--watch", "1", "--metrics", "metrics.example:9877"} << "no IP address";
         QTest::newRow("metrics past the last port")
             << QStringList{"--watch", "1", "--metrics", "65536"} << "65535";
+        QTest::newRow("http without a fleet")
+            << QStringList{"--watch", "1", "--http", "[::1]:9877"} << "--http serves a fleet watch's values";
         QTest::newRow("json without a command") << QStringList{"--json"} << "--json belongs";
         QTest::newRow("list-ports with send")
             << QStringList{"--list-ports", "--send", "CR0"} << "not with --send";

@@ -3,8 +3,8 @@
 #include "exchange/commandsource.h"
 #include "program.h"
 #include "qt/commandline/hostaddresses.h"
+#include "qt/http/httplistener.h"
 #include "qt/links/portlist.h"
-#include "qt/metrics/metricsserver.h"
 #include "qt/platform/regularfile.h"
 #include "watch/fleetfile.h"
 #include "wire/statusqueries.h"
@@ -123,7 +123,7 @@ enum class Option {
     Wait,
     Gap,
     Json,
-    Metrics,
+    Http,
     Log,
     LogMax
 };
@@ -253,12 +253,13 @@ const std::vector<OptionRow> &optionTable()
          Commands | Watch | Fleet,
          CommandLineModeOnly,
          {}},
-        {Option::Metrics,
-         QStringLiteral("metrics"),
+        {Option::Http,
+         QStringLiteral("http"),
          QStringLiteral("[HOST:]PORT"),
-         QStringLiteral("With --fleet and --watch: serve the projectors' metrics for Prometheus over HTTP "
-                        "at /metrics. PORT alone binds 127.0.0.1 only; HOST:PORT binds that "
-                        "address (0.0.0.0 every IPv4 one). PORT 0 takes a free port; stderr says which."),
+         QStringLiteral("With --fleet and --watch: serve HTTP, the projectors' metrics for Prometheus at "
+                        "/metrics. PORT alone binds 127.0.0.1 only; HOST:PORT binds that address "
+                        "(0.0.0.0 every IPv4 one, [::1] IPv6 loopback, [::] every one). PORT 0 takes a "
+                        "free port; stderr says which. --metrics is another name for it."),
          Fleet,
          QStringLiteral("serves a fleet watch's values; give --fleet and --watch too"),
          {}},
@@ -283,6 +284,13 @@ const std::vector<OptionRow> &optionTable()
     return rows;
 }
 
+// Options known by another name as well, which --help lists beside the first.
+QStringList namesOf(const OptionRow &row)
+{
+    return row.option == Option::Http ? QStringList{row.name, QStringLiteral("metrics")}
+                                      : QStringList{row.name};
+}
+
 const OptionRow &rowOf(Option option)
 {
     const std::vector<OptionRow> &rows = optionTable();
@@ -295,7 +303,7 @@ QList<QCommandLineOption> parserOptions()
 {
     QList<QCommandLineOption> options;
     for (const OptionRow &row : optionTable())
-        options.append(QCommandLineOption(row.name, row.help, row.valueName, row.defaultValue));
+        options.append(QCommandLineOption(namesOf(row), row.help, row.valueName, row.defaultValue));
     return options + mqttCommandLineOptions();
 }
 
@@ -519,15 +527,15 @@ std::optional<QString> readTiming(const Given &given, ConsoleOptions &chosen)
     return std::nullopt;
 }
 
-std::optional<QString> readMetrics(const Given &given, ConsoleOptions &chosen)
+std::optional<QString> readHttp(const Given &given, ConsoleOptions &chosen)
 {
-    if (!given.isSet(Option::Metrics))
+    if (!given.isSet(Option::Http))
         return std::nullopt;
     try {
-        chosen.metrics = parseMetricsAddress(given.value(Option::Metrics).toStdString());
+        chosen.http = parseHttpAddress(given.value(Option::Http).toStdString());
     } catch (const std::invalid_argument &error) {
-        return usageError(QStringLiteral("--metrics takes [HOST:]PORT, not '%1': %2")
-                              .arg(given.value(Option::Metrics), QString::fromStdString(error.what())));
+        return usageError(QStringLiteral("--http takes [HOST:]PORT, not '%1': %2")
+                              .arg(given.value(Option::Http), QString::fromStdString(error.what())));
     }
     return std::nullopt;
 }
@@ -578,8 +586,8 @@ std::optional<QString> readOptions(const Given &given, ConsoleOptions &chosen)
         return *problem;
     const Run run = std::get<Run>(chosenRun);
     if (auto problem =
-            readInTurn(run == Watch || run == Fleet ? std::initializer_list<Reader>{readWatch, readMetrics}
-                                                    : std::initializer_list<Reader>{readMetrics},
+            readInTurn(run == Watch || run == Fleet ? std::initializer_list<Reader>{readWatch, readHttp}
+                                                    : std::initializer_list<Reader>{readHttp},
                        given, chosen))
         return problem;
     if (auto problem = refusedByRun(given, run))

@@ -49,8 +49,8 @@ struct ConsoleOptions
     std::vector<std::string> queries;
     // The fleet watch on an MQTT broker.
     MqttOptions mqtt;
-    // Where a fleet watch serves its metrics; none serves none.
-    std::optional<HostPort> metrics;
+    // Where a fleet watch serves HTTP (its metrics); none serves none.
+    std::optional<HostPort> http;
 
     // Whether the command-line mode runs instead of the window, and whether as a status watch.
     bool commandLineMode() const { return !sends.empty() || !script.empty() || statusWatch(); }

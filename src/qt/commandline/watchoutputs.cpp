@@ -7,8 +7,8 @@ std::vector<std::unique_ptr<FleetObserver>> watchOutputs(const ConsoleOptions &o
                                                          const WatchNotice &notice, const WatchEnd &end)
 {
     std::vector<std::unique_ptr<FleetObserver>> outputs;
-    if (options.metrics) {
-        auto exporter = std::make_unique<MetricsExporter>(*options.metrics);
+    if (options.http) {
+        auto exporter = std::make_unique<MetricsExporter>(*options.http);
         notice("metrics on " + exporter->server().url());
         outputs.push_back(std::move(exporter));
     }

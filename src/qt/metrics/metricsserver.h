@@ -1,47 +1,55 @@
 #pragma once
 
-#include "link/hostport.h"
+#include "qt/http/httpserver.h"
+#include "qt/metrics/prometheussink.h"
 
 #include <chrono>
-#include <cstddef>
-#include <cstdint>
 #include <memory>
-#include <prometheus/exposer.h>
-#include <prometheus/registry.h>
+#include <mutex>
 #include <string>
 #include <string_view>
 
-// The fleet's metrics served over HTTP at /metrics by prometheus-cpp's own server, on threads of its
-// own: a scrape reads the registry's last values and never waits on the event loop or a projector.
-// Any other path gets 404.
+#include <QObject>
+
+// The fleet's metrics served at /metrics on the console's HTTP server. The text is rendered on the
+// event loop's thread once the values have changed, at most once a RenderPause, and handed to the
+// server's thread whole, so a scrape never waits on the event loop and the event loop never waits on a
+// scraper.
 class MetricsServer
 {
 public:
-    // Threads serving scrapes; a client that holds one is cut off after RequestTimeout.
-    static constexpr std::size_t ServerThreads = 4;
-    static constexpr std::chrono::milliseconds RequestTimeout{2000};
     static constexpr std::string_view Path = "/metrics";
-    // How often the server is knocked at while it stops.
-    static constexpr std::chrono::milliseconds KnockPause{20};
+    static constexpr std::string_view ContentType = "text/plain; version=0.0.4; charset=utf-8";
+    // A fleet's values change all the time and a large fleet's text takes tens of milliseconds: a scrape
+    // sees values at most this old.
+    static constexpr std::chrono::milliseconds RenderPause{1000};
 
-    // Serves the registry at once; throws std::runtime_error with one line in the console's words when
-    // the address cannot be bound.
-    MetricsServer(const HostPort &address, const std::shared_ptr<prometheus::Registry> &registry);
-    // Stops serving at once, not when the server's listening thread next looks (up to 2 s).
+    // Serves the sink's values at once; throws std::runtime_error with one line in the console's words
+    // when the address cannot be bound.
+    MetricsServer(const HostPort &address, PrometheusSink &sink);
     ~MetricsServer();
     MetricsServer(const MetricsServer &) = delete;
     MetricsServer &operator=(const MetricsServer &) = delete;
 
     // The port taken.
-    std::uint16_t port() const;
+    std::uint16_t port() const { return m_http.address().port; }
     // Where a scraper finds the metrics: http://HOST:PORT/metrics, with the port taken.
     std::string url() const;
 
 private:
-    HostPort m_address;
-    std::unique_ptr<prometheus::Exposer> m_exposer;
-};
+    // A render as soon as the last one is RenderPause old.
+    void renderSoon();
+    // The values as the next scrapes see them.
+    void render();
+    HttpResponse answer() const;
 
-// --metrics' value: PORT alone binds the loopback address only, HOST:PORT (HOST an IP address or
-// localhost, [IPV6] in brackets) that address. Throws std::invalid_argument with the reason alone.
-HostPort parseMetricsAddress(std::string_view text);
+    PrometheusSink &m_sink;
+    // Ties the deferred render to this server's life.
+    QObject m_context;
+    // When the values were last rendered after a change.
+    std::chrono::steady_clock::time_point m_lastRender;
+    mutable std::mutex m_textMutex;
+    std::shared_ptr<const std::string> m_text;
+    // Last, so that the server's thread has stopped before the text goes.
+    HttpServer m_http;
+};

@@ -1,5 +1,6 @@
 #include "qt/metrics/prometheussink.h"
 
+#include <prometheus/text_serializer.h>
 #include <string>
 
 PrometheusSink::PrometheusSink()
@@ -18,16 +19,35 @@ PrometheusSink::PrometheusSink()
 void PrometheusSink::set(const MetricFamily &gauge, const MetricLabels &labels, double value)
 {
     m_gauges.at(gauge.name)->Add(labels).Set(value);
+    changed();
 }
 
 void PrometheusSink::add(const MetricFamily &counter, const MetricLabels &labels, double amount)
 {
     m_counters.at(counter.name)->Add(labels).Increment(amount);
+    changed();
 }
 
 void PrometheusSink::remove(const MetricFamily &gauge, const MetricLabels &labels)
 {
     prometheus::Family<prometheus::Gauge> *family = m_gauges.at(gauge.name);
-    if (family->Has(labels))
-        family->Remove(&family->Add(labels));
+    if (!family->Has(labels))
+        return;
+    family->Remove(&family->Add(labels));
+    changed();
+}
+
+std::string PrometheusSink::render()
+{
+    m_dirty = false;
+    return prometheus::TextSerializer().Serialize(m_registry->Collect());
+}
+
+void PrometheusSink::changed()
+{
+    if (m_dirty)
+        return;
+    m_dirty = true;
+    if (m_onChange)
+        m_onChange();
 }
