@@ -180,6 +180,10 @@ void QtSerialPort::noReply(const std::string &command, std::chrono::milliseconds
 
 void QtSerialPort::ignored(const std::string &bytes, const std::string &why)
 {
-    if (m_log)
-        m_log->write("IGNORED", portName(), "\"" + renderTrace(bytes) + "\" " + why);
+    if (!m_log)
+        return;
+    // Appended, not prepended: GCC's Release build takes a prepend for an overlapping copy.
+    std::string quoted = "\"";
+    quoted.append(renderTrace(bytes)).append("\" ").append(why);
+    m_log->write("IGNORED", portName(), quoted);
 }
