@@ -13,6 +13,7 @@ struct FleetProjector
     std::string name;     // letters, digits, '-', '_' and '.'; unique in its fleet
     Endpoint endpoint;    // any kind but Auto
     std::string settings; // "19200,N,8,1" or "9600,N,8,1"
+    std::string group;    // same characters as a name; empty when the projector is in none
 };
 
 // What a fleet tells the outputs it feeds (standard output, metrics, MQTT), all on the event loop's
@@ -42,4 +43,12 @@ public:
     virtual void powerChanged(const std::string & /*projector*/, PowerState) {}
     // A press that was held will not go out: it is Already or Dropped, and says why.
     virtual void heldPressEnded(const std::string & /*projector*/, const PressOutcome &) {}
+    // A press given from outside (FleetWatch::command), from where ("mqtt", "http 10.0.0.5"), and what
+    // came of it at once.
+    virtual void pressed(const std::string & /*projector*/, const std::string & /*from*/,
+                         const PressOutcome &)
+    {
+    }
+    // The projector left the fleet (a reload); nothing more is told of it.
+    virtual void projectorRemoved(const std::string & /*projector*/) {}
 };

@@ -57,12 +57,16 @@ void FleetWatch::portChanged(const std::string &projector)
         watched->watch.portChanged();
 }
 
-PressOutcome FleetWatch::command(const std::string &projector, std::string text)
+PressOutcome FleetWatch::command(const std::string &projector, std::string text, const std::string &from)
 {
     Watched *watched = find(projector);
     if (!watched)
         return PressOutcome::dropped(std::move(text), "no projector is named " + projector);
-    return watched->watch.command(std::move(text));
+    // Told once the watch has taken it: only a write refused at once tells its exchange sooner.
+    const PressOutcome outcome = watched->watch.command(text);
+    for (FleetObserver *observer : m_observers)
+        observer->pressed(projector, from, outcome);
+    return outcome;
 }
 
 void FleetWatch::lineChanged(const std::string &projector, bool connected, const std::string &reason)

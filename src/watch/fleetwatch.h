@@ -52,8 +52,9 @@ public:
     void stop();
     // The port of this projector may have changed state (an open completing later).
     void portChanged(const std::string &projector);
-    // A press or command for the projector, through its watch's held-press rule.
-    PressOutcome command(const std::string &projector, std::string text);
+    // A press or command for the projector from where it came ("mqtt", "http 10.0.0.5"), through its
+    // watch's held-press rule; every observer is told of it.
+    PressOutcome command(const std::string &projector, std::string text, const std::string &from);
 
 private:
     struct Watched;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 // What came of a press given to a watch: sent (its exchange is told by FleetObserver::commanded), held
 // until the projector settles, not sent because the projector already is where it leads, or dropped.
@@ -24,3 +25,9 @@ struct PressOutcome
     }
     bool operator==(const PressOutcome &) const = default;
 };
+
+// The outcome's word, as records and replies give it: "sent", "held", "already" or "dropped".
+std::string_view outcomeName(PressOutcome::Kind kind);
+
+// A press as one record line: "C00 from mqtt: sent", "C01 from http 10.0.0.5: not sent, already on".
+std::string pressRecord(const std::string &from, const PressOutcome &outcome);

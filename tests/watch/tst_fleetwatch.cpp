@@ -32,12 +32,17 @@ struct Recorder : FleetObserver
     {
         commands.push_back(projector + " " + exchange.sent + (exchange.answered ? " answered" : " none"));
     }
+    void pressed(const std::string &projector, const std::string &from, const PressOutcome &outcome) override
+    {
+        presses.push_back(projector + " " + outcome.text + " from " + from);
+    }
 
     VirtualClock &clock;
     std::vector<std::string> added;
     std::map<std::string, std::vector<bool>> lines;
     std::map<std::string, std::vector<int>> answeredRoundsAt;
     std::vector<std::string> commands;
+    std::vector<std::string> presses;
 };
 
 std::vector<FleetProjector> projectors(const std::vector<std::string> &names)
@@ -116,11 +121,15 @@ private slots:
     {
         Fleet run;
         run.run(Step);
-        QCOMPARE(run.fleet.command("hall-z", "C00"),
+        QCOMPARE(run.fleet.command("hall-z", "C00", "mqtt"),
                  PressOutcome::dropped("C00", "no projector is named hall-z"));
-        QCOMPARE(run.fleet.command("closed", "C00"), PressOutcome::dropped("C00", "not connected"));
-        QCOMPARE(run.fleet.command("prompt", "C00"), PressOutcome::sent("C00"));
-        QCOMPARE(run.fleet.command("silent", "C01"), PressOutcome::sent("C01"));
+        QCOMPARE(run.fleet.command("closed", "C00", "mqtt"), PressOutcome::dropped("C00", "not connected"));
+        QCOMPARE(run.fleet.command("prompt", "C00", "http 127.0.0.1"), PressOutcome::sent("C00"));
+        QCOMPARE(run.fleet.command("silent", "C01", "mqtt"), PressOutcome::sent("C01"));
+        // Every press of a projector in the fleet is recorded with where it came from, sent or not.
+        QCOMPARE(run.told.presses,
+                 (std::vector<std::string>{"closed C00 from mqtt", "prompt C00 from http 127.0.0.1",
+                                           "silent C01 from mqtt"}));
         run.run(2 * Period);
         QCOMPARE(run.ports.at("prompt").writes.at(2), std::string("C00\r"));
         QCOMPARE(run.told.commands, (std::vector<std::string>{"prompt C00 answered", "silent C01 none"}));

@@ -14,6 +14,7 @@
 #include "qt/port/portendpoints.h"
 #include "qt/port/qtserialport.h"
 #include "watch/fleetwatch.h"
+#include "watch/presslog.h"
 #include "watch/pressrule.h"
 #include "wire/printable.h"
 
@@ -210,6 +211,9 @@ int runStatusWatch(int argc, char *argv[], const ConsoleOptions &options, Traffi
         endWatch(exitCode, error);
     });
     fleet.addObserver(printer);
+    std::optional<PressLog> pressLog;
+    if (log)
+        fleet.addObserver(pressLog.emplace(*log));
     for (const std::unique_ptr<FleetObserver> &output : outputs)
         fleet.addObserver(*output);
     lines.watching = &fleet;

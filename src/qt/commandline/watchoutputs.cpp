@@ -16,7 +16,7 @@ std::vector<std::unique_ptr<FleetObserver>> watchOutputs(const ConsoleOptions &o
         outputs.push_back(std::make_unique<MqttBridge>(
             options.mqtt, options.queries,
             [&fleet](const std::string &projector, std::string text) {
-                return fleet.command(projector, std::move(text));
+                return fleet.command(projector, std::move(text), "mqtt");
             },
             notice, [end](const std::string &error) { end(ExitCode::PortFailed, error); }));
     return outputs;

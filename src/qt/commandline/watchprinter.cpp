@@ -67,3 +67,11 @@ void WatchPrinter::exchanged(const std::string &projector, const Exchange &excha
     if (!m_out.write(m_json ? exchangeJson(exchange, time, name) : exchangeText(exchange, time, name)))
         m_failed(ExitCode::WriteFailed, "the output could not be written; the watch stopped");
 }
+
+void WatchPrinter::pressed(const std::string &projector, const std::string &from, const PressOutcome &outcome)
+{
+    const std::string time = now();
+    tell(projector, time, "press " + pressRecord(from, outcome));
+    if (m_json && !m_out.failed() && !m_out.write(pressJson(time, projector, from, outcome)))
+        m_failed(ExitCode::WriteFailed, "the output could not be written; the watch stopped");
+}

@@ -26,6 +26,8 @@ public:
 
     void lineChanged(const std::string &projector, bool connected, const std::string &reason) override;
     void exchanged(const std::string &projector, const Exchange &exchange, bool changed) override;
+    // Every press is recorded on stderr and, with JSON, in the same stream.
+    void pressed(const std::string &projector, const std::string &from, const PressOutcome &outcome) override;
 
 private:
     void tell(const std::string &projector, const std::string &time, const std::string &text) const;

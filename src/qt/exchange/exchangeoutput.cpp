@@ -123,6 +123,21 @@ QByteArray lineJson(const std::string &time, const std::string &port, const std:
     return compact(object);
 }
 
+QByteArray pressJson(const std::string &time, const std::string &projector, const std::string &from,
+                     const PressOutcome &outcome)
+{
+    QJsonObject object{
+        {QStringLiteral("time"), latin1(time)},
+        {QStringLiteral("projector"), latin1(projector)},
+        {QStringLiteral("press"), latin1(outcome.text)},
+        {QStringLiteral("from"), latin1(from)},
+        {QStringLiteral("outcome"), latin1(std::string(outcomeName(outcome.kind)))},
+    };
+    if (!outcome.detail.empty())
+        object.insert(QStringLiteral("detail"), utf8(outcome.detail));
+    return compact(object);
+}
+
 QByteArray failureJson(const std::string &error, const std::string &port, int exitCode)
 {
     return compact(QJsonObject{

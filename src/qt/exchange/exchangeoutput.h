@@ -1,6 +1,7 @@
 #pragma once
 
 #include "exchange/exchange.h"
+#include "watch/pressoutcome.h"
 
 #include <string>
 
@@ -26,6 +27,11 @@ QByteArray valueJson(const StatusValue &value);
 // ("lost"; "still_lost" for each open again that failed; "back") and `reason`, and a projector named.
 QByteArray lineJson(const std::string &time, const std::string &port, const std::string &line,
                     const std::string &reason, const std::string &projector = {});
+
+// A press given from outside, as one compact JSON object and a newline: its `time`, `projector`, `press`
+// (the text), `from`, `outcome` ("sent", "held", "already", "dropped") and, for the last two, `detail`.
+QByteArray pressJson(const std::string &time, const std::string &projector, const std::string &from,
+                     const PressOutcome &outcome);
 
 // Why the run ended early, as one compact JSON object and a newline: the error, the port and the exit code.
 QByteArray failureJson(const std::string &error, const std::string &port, int exitCode);

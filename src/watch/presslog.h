@@ -1,0 +1,16 @@
+#pragma once
+
+#include "link/trafficlog.h"
+#include "watch/fleetobserver.h"
+
+// Every press given to the fleet, as a PRESS line of the traffic log, beside the bytes it sent.
+class PressLog : public FleetObserver
+{
+public:
+    explicit PressLog(TrafficLog &log) : m_log(log) {}
+
+    void pressed(const std::string &projector, const std::string &from, const PressOutcome &outcome) override;
+
+private:
+    TrafficLog &m_log;
+};
