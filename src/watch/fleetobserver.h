@@ -13,7 +13,7 @@ struct FleetProjector
     std::string name;     // letters, digits, '-', '_' and '.'; unique in its fleet
     Endpoint endpoint;    // any kind but Auto
     std::string settings; // "19200,N,8,1" or "9600,N,8,1"
-    std::string group;    // same characters as a name; empty when the projector is in none
+    std::string group{};  // same characters as a name; empty when the projector is in none
 };
 
 // What a fleet tells the outputs it feeds (standard output, metrics, MQTT), all on the event loop's

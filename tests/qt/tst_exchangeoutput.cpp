@@ -107,6 +107,41 @@ private slots:
         QVERIFY2(line.contains(R"("reply":"\u0006\r")"), line.constData());
     }
 
+    // A press's record reads the same in every outcome, its text escaped, its detail only where one is.
+    void pressRecords_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QByteArray>("detail");
+        QTest::addColumn<QByteArray>("record");
+        QTest::addColumn<QByteArray>("json");
+        QTest::newRow("sent") << int(PressOutcome::Kind::Sent) << QByteArray()
+                              << QByteArray(R"(C0\x01 from mqtt: sent)")
+                              << QByteArray(R"({"from":"mqtt","outcome":"sent","press":"C0\u0001",)");
+        QTest::newRow("held") << int(PressOutcome::Kind::Held) << QByteArray()
+                              << QByteArray(R"(C0\x01 from mqtt: held until the projector settles)")
+                              << QByteArray(R"({"from":"mqtt","outcome":"held",)");
+        QTest::newRow("already") << int(PressOutcome::Kind::Already) << QByteArray("on")
+                                 << QByteArray(R"(C0\x01 from mqtt: not sent, already on)")
+                                 << QByteArray(R"({"detail":"on","from":"mqtt","outcome":"already",)");
+        QTest::newRow("dropped") << int(PressOutcome::Kind::Dropped) << QByteArray("not connected")
+                                 << QByteArray(R"(C0\x01 from mqtt: not sent, not connected)")
+                                 << QByteArray(
+                                        R"({"detail":"not connected","from":"mqtt","outcome":"dropped",)");
+    }
+    void pressRecords()
+    {
+        QFETCH(int, kind);
+        QFETCH(QByteArray, detail);
+        QFETCH(QByteArray, record);
+        QFETCH(QByteArray, json);
+        const PressOutcome outcome{PressOutcome::Kind(kind), "C0\x01", detail.toStdString()};
+        QCOMPARE(QByteArray::fromStdString(pressRecord("mqtt", outcome)), record);
+        const QByteArray line = pressJson("12:00:00.000", "hall-a", "mqtt", outcome);
+        QVERIFY2(line.startsWith(json) && line.endsWith(R"("projector":"hall-a","time":"12:00:00.000"})"
+                                                        "\n"),
+                 line.constData());
+    }
+
     // A reader that takes nothing: lines wait up to the queue's limit, and each line past it is dropped,
     // counted and told once.
     void aFullQueueDropsAndCountsEachLine()
