@@ -24,6 +24,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -475,10 +476,47 @@ private slots:
         for (const QByteArray &line : told) {
             // After the time: the projector and why.
             const QByteArray why = line.mid(line.indexOf(' ', line.indexOf(' ') + 1) + 1);
-            QVERIFY2(why.startsWith("gone: COM1 (tcp://127.0.0.1:") ||
-                         why.startsWith("lost: COM1 (/dev/tavo-no-such-device): no such device"),
+            QVERIFY2(why.startsWith("gone: gone (tcp://127.0.0.1:") ||
+                         why.startsWith("lost: lost (/dev/tavo-no-such-device): no such device"),
                      line.constData());
         }
+    }
+
+    // A fleet's text is a line of main values per projector, names aligned; --quiet prints none.
+    void aFleetReadsAsText_data()
+    {
+        QTest::addColumn<bool>("quiet");
+        QTest::newRow("values") << false;
+        QTest::newRow("quiet") << true;
+    }
+    void aFleetReadsAsText()
+    {
+        QFETCH(bool, quiet);
+        SimulatedProjector hallA;
+        QTemporaryDir directory;
+        QFile fleet(directory.filePath(QStringLiteral("fleet")));
+        QVERIFY(fleet.open(QIODevice::WriteOnly));
+        fleet.write(QByteArray("hall-a ") + hallA.slavePath().c_str() + "\nauditorium tcp://127.0.0.1:" +
+                    QByteArray::number(freeLoopbackPort()) + "\n");
+        fleet.close();
+        QProcess console;
+        QSignalSpy finished(&console, &QProcess::finished);
+        QStringList arguments{"--fleet", fleet.fileName(), "--watch", "1", "--query", "CR0", "--query", "CR3"};
+        if (quiet)
+            arguments << "--quiet";
+        console.start(QStringLiteral(TAVO_CONSOLE), arguments);
+        QTRY_VERIFY_WITH_TIMEOUT(hallA.projector().timesReceived("CR3") >= 2, RunLimitMs);
+        ::kill(pid_t(console.processId()), SIGTERM);
+        QVERIFY(finished.wait(RunLimitMs));
+        QCOMPARE(console.exitCode(), 0);
+        const QList<QByteArray> lines = console.readAllStandardOutput().trimmed().split('\n');
+        const QRegularExpression values(R"(^\S+ hall-a      power_state standby  lamp_hours \d+ h$)");
+        const QRegularExpression lost(R"(^\S+ auditorium  auditorium \(tcp://127\.0\.0\.1:\d+\): .+$)");
+        QCOMPARE(lines.size(), quiet ? 1 : 2);
+        for (const QByteArray &line : lines)
+            QVERIFY2((!quiet && values.match(QString::fromUtf8(line)).hasMatch()) ||
+                         lost.match(QString::fromUtf8(line)).hasMatch(),
+                     line.constData());
     }
 
     void aFleetFileWithAMistakeOpensNothing()

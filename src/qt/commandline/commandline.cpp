@@ -123,6 +123,7 @@ enum class Option {
     Wait,
     Gap,
     Json,
+    Quiet,
     Http,
     Log,
     LogMax
@@ -252,6 +253,14 @@ const std::vector<OptionRow> &optionTable()
          QStringLiteral("With --send, --script or --watch: one JSON object per command instead of text."),
          Commands | Watch | Fleet,
          CommandLineModeOnly,
+         {}},
+        {Option::Quiet,
+         QStringLiteral("quiet"),
+         {},
+         QStringLiteral("With --watch: print only a line lost or back, presses and errors, not the values "
+                        "(for a service whose values go to metrics and MQTT)."),
+         Watch | Fleet,
+         QStringLiteral("belongs to the status watch; give --watch too"),
          {}},
         {Option::Http,
          QStringLiteral("http"),
@@ -524,6 +533,7 @@ std::optional<QString> readTiming(const Given &given, ConsoleOptions &chosen)
         chosen.gap = *milliseconds;
     }
     chosen.json = given.isSet(Option::Json);
+    chosen.quiet = given.isSet(Option::Quiet);
     return std::nullopt;
 }
 

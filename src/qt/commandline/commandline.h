@@ -41,6 +41,8 @@ struct ConsoleOptions
     // How long the line rests after each reply before the next command.
     std::chrono::milliseconds gap{0};
     bool json = false;
+    // A watch prints only a line lost or back, presses and errors.
+    bool quiet = false;
     // A status watch asks its queries every this often; zero runs none.
     std::chrono::seconds watch{0};
     // The projectors a fleet watch watches, from its fleet file; empty watches COM1 alone.

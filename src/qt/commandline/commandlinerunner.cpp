@@ -108,6 +108,8 @@ struct WatchLines
     WatchParts partsFor(const FleetProjector &projector)
     {
         ports.push_back(makePort(projector.endpoint, projector.endpoint, log));
+        // A fleet's line is named by its projector; a lone watch's is COM1, as everywhere else.
+        ports.back()->setName(projector.name);
         portByName[projector.name] = ports.back().get();
         ports.back()->setOnChanged([this, name = projector.name] {
             if (watching)
@@ -202,14 +204,16 @@ int runStatusWatch(int argc, char *argv[], const ConsoleOptions &options, Traffi
     const auto portOf = [&lines](const std::string &projector) {
         return lines.portByName.at(projector)->portName();
     };
-    WatchPrinter printer(*out, options.json, lone, portOf, [&](ExitCode exitCode, const std::string &error) {
-        // Standard output failing leaves the other outputs fed; alone, it ends the watch.
-        if (exitCode == ExitCode::WriteFailed && !outputs.empty()) {
-            tell(error.substr(0, error.find(';')) + "; the other outputs go on");
-            return;
-        }
-        endWatch(exitCode, error);
-    });
+    WatchPrinter printer(*out, PrintMode{options.json, lone, options.quiet}, portOf,
+                         [&](ExitCode exitCode, const std::string &error) {
+                             // Standard output failing leaves the other outputs fed; alone, it ends the
+                             // watch.
+                             if (exitCode == ExitCode::WriteFailed && !outputs.empty()) {
+                                 tell(error.substr(0, error.find(';')) + "; the other outputs go on");
+                                 return;
+                             }
+                             endWatch(exitCode, error);
+                         });
     fleet.addObserver(printer);
     std::optional<PressLog> pressLog;
     if (log)

@@ -31,7 +31,8 @@ template <class Call> auto QtSerialPort::callLink(Call &&call)
 
 std::string QtSerialPort::portName() const
 {
-    return "COM" + std::to_string(m_commPort) + " (" + m_shownNames[m_commPort - 1] + ")";
+    const std::string name = m_name.empty() ? "COM" + std::to_string(m_commPort) : m_name;
+    return name + " (" + m_shownNames[m_commPort - 1] + ")";
 }
 
 void QtSerialPort::fail(const SerialError &error) const

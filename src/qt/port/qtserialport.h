@@ -33,6 +33,8 @@ public:
     int CommEvent() const override { return m_event; }
     std::string portName() const override;
 
+    // The name messages give the port before its endpoint: COM1 or COM2 when empty, as at start.
+    void setName(std::string name) { m_name = std::move(name); }
     // Every link opened from now on writes its traffic to the log; nullptr keeps none.
     void setTrafficLog(TrafficLog *log) { m_log = log; }
     void noReply(const std::string &command, std::chrono::milliseconds waited) override;
@@ -62,6 +64,7 @@ private:
 
     Endpoint m_endpoints[2];
     std::string m_shownNames[2];
+    std::string m_name;
     int m_commPort = 1;
     int m_event = 0;
     std::string m_settings = Settings19200;
