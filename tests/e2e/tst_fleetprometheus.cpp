@@ -155,6 +155,26 @@ struct Prometheus
     quint16 port = 0;
 };
 
+// Every query of the dashboard shipped, with Grafana's variables filled as it fills them: every group,
+// and a rate over a minute.
+QStringList dashboardQueries()
+{
+    QFile file(QStringLiteral(TAVO_DASHBOARD));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QStringList queries;
+    for (const QJsonValue &panel :
+         QJsonDocument::fromJson(file.readAll()).object().value("panels").toArray()) {
+        for (const QJsonValue &target : panel.toObject().value("targets").toArray())
+            queries << target.toObject()
+                           .value("expr")
+                           .toString()
+                           .replace("$group", ".*")
+                           .replace("$__rate_interval", "1m");
+    }
+    return queries;
+}
+
 QStringList fleetLines(const QStringList &endpoints, const QString &prefix)
 {
     QStringList lines;
@@ -197,6 +217,10 @@ private slots:
         QVERIFY(server.waitFor("count by (projector) ({__name__=~\"tavo_projector_.+_info\"})", 3, 5));
         QVERIFY(server.waitFor("tavo_projector_info{projector=\"hall-2\",speed=\"9600\"}", 1, 1));
         QVERIFY(server.waitFor("tavo_projector_no_replies_total", 3, 0));
+        const QStringList dashboard = dashboardQueries();
+        QCOMPARE(dashboard.size(), 6);
+        for (const QString &expression : dashboard)
+            QTRY_VERIFY2_WITH_TIMEOUT(!server.query(expression).isEmpty(), qPrintable(expression), SettleMs);
     }
 
     void promtoolFindsNothingInTheConsolesScrape()
