@@ -21,6 +21,7 @@
 
 #include <array>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <memory>
 #include <stdexcept>
