@@ -34,6 +34,7 @@ void FleetMetrics::projectorAdded(const FleetProjector &projector)
     // The fleet file bounds the endpoint's length; a long device path is kept whole.
     info.emplace(MetricLabel::Endpoint, labelValue(projector.endpoint.text, std::string::npos));
     info.emplace(MetricLabel::Speed, speedOf(projector.settings));
+    info.emplace(MetricLabel::Group, projector.group);
     m_sink.set(Metric::Info, info, 1);
     m_sink.set(Metric::Up, labels(projector.name), 0);
     for (const MetricFamily *counter :
@@ -73,6 +74,19 @@ void FleetMetrics::commanded(const std::string &projector, const Exchange &excha
 void FleetMetrics::powerChanged(const std::string &projector, PowerState state)
 {
     recordStates(Metric::Power, projector, powerStateNames(), powerStateName(state));
+}
+
+void FleetMetrics::projectorRemoved(const std::string &projector)
+{
+    m_projectors.erase(projector);
+    m_sink.removeProjector(projector);
+}
+
+void FleetMetrics::fleetRead(bool good)
+{
+    m_sink.set(Metric::ReloadSuccess, {}, good ? 1 : 0);
+    if (good)
+        m_sink.set(Metric::ReloadTime, {}, m_now());
 }
 
 void FleetMetrics::count(const std::string &projector, const Exchange &exchange)

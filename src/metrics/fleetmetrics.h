@@ -27,6 +27,8 @@ public:
     void roundEnded(const std::string &projector, bool answered) override;
     void commanded(const std::string &projector, const Exchange &exchange) override;
     void powerChanged(const std::string &projector, PowerState state) override;
+    void projectorRemoved(const std::string &projector) override;
+    void fleetRead(bool good) override;
 
     static double systemClock();
 

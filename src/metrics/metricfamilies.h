@@ -15,11 +15,12 @@ struct MetricFamily
     Type type = Type::Gauge;
 };
 
-// The label names beside `projector`, which every series carries.
+// The label names beside `projector`, which every series of a projector carries.
 namespace MetricLabel {
 constexpr std::string_view Projector = "projector";
 constexpr std::string_view Endpoint = "endpoint";
 constexpr std::string_view Speed = "speed";
+constexpr std::string_view Group = "group";
 constexpr std::string_view State = "state";
 constexpr std::string_view Sensor = "sensor";
 constexpr std::string_view Text = "text";
@@ -33,7 +34,8 @@ constexpr std::string_view Mute = "mute";
 namespace Metric {
 constexpr MetricFamily Up{"tavo_projector_up",
                           "1 when the projector's line is open and its last round had an answer, else 0"};
-constexpr MetricFamily Info{"tavo_projector_info", "The projector's endpoint and line speed, always 1"};
+constexpr MetricFamily Info{"tavo_projector_info",
+                            "The projector's endpoint, line speed and group (empty for none), always 1"};
 constexpr MetricFamily Power{"tavo_projector_power",
                              "Power state from CR0 and the line: 1 for the current state, 0 for the others"};
 constexpr MetricFamily PowerState{"tavo_projector_power_state",
@@ -59,6 +61,12 @@ constexpr MetricFamily Refusals{"tavo_projector_refusals_total", "Commands the p
 constexpr MetricFamily Reconnects{"tavo_projector_reconnects_total",
                                   "Times the projector's line opened again after it was lost or failed",
                                   MetricFamily::Type::Counter};
+// The fleet's own series, without a projector.
+constexpr MetricFamily ReloadSuccess{"tavo_fleet_reload_success",
+                                     "1 when the fleet file was last read well (at the start or on SIGHUP), "
+                                     "0 when the last reload was refused and the running fleet kept"};
+constexpr MetricFamily ReloadTime{"tavo_fleet_reload_timestamp_seconds",
+                                  "When the fleet file was last read well, in seconds since the Unix epoch"};
 } // namespace Metric
 
 // Every family, in the order an exporter registers them.

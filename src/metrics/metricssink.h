@@ -20,4 +20,6 @@ public:
     virtual void add(const MetricFamily &counter, const MetricLabels &labels, double amount) = 0;
     // The series is gone until it is set again.
     virtual void remove(const MetricFamily &gauge, const MetricLabels &labels) = 0;
+    // Every series whose label `projector` is this, in every family, is gone.
+    virtual void removeProjector(const std::string &projector) = 0;
 };

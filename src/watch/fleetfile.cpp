@@ -4,14 +4,19 @@
 #include "wire/printable.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <map>
 #include <optional>
+#include <set>
+#include <span>
 
 namespace {
 constexpr char CommentMark = '#';
 constexpr std::string_view Blanks = " \t";
-constexpr std::size_t MostFields = 3;
+constexpr char KeyMark = '=';
+// NAME and ENDPOINT, which every line has; SPEED and the KEY=VALUE fields follow.
+constexpr std::size_t FirstFields = 2;
 
 bool isNameCharacter(char c)
 {
@@ -22,7 +27,7 @@ bool isNameCharacter(char c)
 std::vector<std::string_view> fields(std::string_view line)
 {
     std::vector<std::string_view> found;
-    while (found.size() <= MostFields) {
+    while (true) {
         const std::size_t start = line.find_first_not_of(Blanks);
         if (start == std::string_view::npos)
             break;
@@ -42,6 +47,8 @@ std::string shown(std::string_view text)
 
 bool looksLikeEndpoint(std::string_view field)
 {
+    if (field.find(KeyMark) != std::string_view::npos)
+        return false;
     return field.starts_with('/') || field.find("://") != std::string_view::npos;
 }
 
@@ -59,31 +66,104 @@ void checkNameHasNoBlank(const std::vector<std::string_view> &found)
                                 "endpoint follows it");
 }
 
+// A projector's or a group's name, as written; `what` says which in the reason.
+std::string nameOf(std::string_view field, const std::string &what)
+{
+    if (field.size() > FleetFile::NameLimitBytes)
+        throw std::invalid_argument(what + " is at most " + std::to_string(FleetFile::NameLimitBytes) +
+                                    " bytes");
+    if (!std::all_of(field.begin(), field.end(), isNameCharacter))
+        throw std::invalid_argument("'" + shown(field) + "': " + what +
+                                    " is letters, digits, '-', '_' and '.'");
+    return std::string(field);
+}
+
+// Names the console's own MQTT topics take beside the projectors' (BASE/bridge/availability, the
+// groups'): a projector of that name would publish over them.
+struct ReservedName
+{
+    std::string_view name;
+    std::string_view why;
+};
+constexpr std::array<ReservedName, 2> ReservedNames = {{
+    {"bridge", "the console's own availability on MQTT, which a projector of that name would take over"},
+    {"group", "the console's topics of the groups on MQTT, which a projector of that name would take over"},
+}};
+
+std::string projectorNameOf(std::string_view field)
+{
+    std::string name = nameOf(field, "a name");
+    for (const ReservedName &reserved : ReservedNames) {
+        if (name == reserved.name)
+            throw std::invalid_argument("'" + name + "' is a reserved name: it is " +
+                                        std::string(reserved.why));
+    }
+    return name;
+}
+
+// A KEY=VALUE field a line may carry after the endpoint and speed, each at most once.
+struct FleetKey
+{
+    std::string_view key;
+    void (*take)(FleetProjector &, std::string_view value);
+};
+constexpr std::array<FleetKey, 1> FleetKeys = {{
+    {"group",
+     [](FleetProjector &projector, std::string_view value) { projector.group = nameOf(value, "a group"); }},
+}};
+
+std::string knownKeys()
+{
+    std::string known;
+    for (const FleetKey &key : FleetKeys)
+        known.append(known.empty() ? "" : ", ").append(key.key).append("=");
+    return known;
+}
+
+// The KEY=VALUE fields into the projector; throws the reason alone.
+void takeKeys(FleetProjector &projector, std::span<const std::string_view> found)
+{
+    std::set<std::string_view> given;
+    for (const std::string_view field : found) {
+        const std::size_t mark = field.find(KeyMark);
+        if (mark == std::string_view::npos || mark == 0)
+            throw std::invalid_argument("more than NAME ENDPOINT SPEED: '" + shown(field) +
+                                        "' is no KEY=VALUE field");
+        const std::string_view key = field.substr(0, mark);
+        const std::string_view value = field.substr(mark + 1);
+        const auto known = std::find_if(FleetKeys.begin(), FleetKeys.end(),
+                                        [key](const FleetKey &row) { return row.key == key; });
+        if (known == FleetKeys.end())
+            throw std::invalid_argument("'" + shown(field) + "': unknown field; a line takes " + knownKeys());
+        if (!given.insert(known->key).second)
+            throw std::invalid_argument(shown(key) + "= is given twice");
+        if (value.empty())
+            throw std::invalid_argument(shown(key) + "= has no value");
+        known->take(projector, value);
+    }
+}
+
 // The projector of one line's fields; throws the reason alone.
 FleetProjector projectorOf(const std::vector<std::string_view> &found)
 {
     if (found.size() == 1)
         throw std::invalid_argument(shown(found[0]) + " has no endpoint");
     checkNameHasNoBlank(found);
-    if (found.size() > MostFields)
-        throw std::invalid_argument("more than NAME ENDPOINT SPEED: '" + shown(found[MostFields]) + "'");
     FleetProjector projector;
-    projector.name = std::string(found[0]);
-    if (projector.name.size() > FleetFile::NameLimitBytes)
-        throw std::invalid_argument("a name is at most " + std::to_string(FleetFile::NameLimitBytes) +
-                                    " bytes");
-    if (!std::all_of(projector.name.begin(), projector.name.end(), isNameCharacter))
-        throw std::invalid_argument("'" + shown(projector.name) +
-                                    "': a name is letters, digits, '-', '_' and '.'");
+    projector.name = projectorNameOf(found[0]);
     projector.endpoint = parseEndpoint(found[1], EndpointPlace::FleetFile);
     if (projector.endpoint.kind == Endpoint::Kind::Auto)
         throw std::invalid_argument(
             "auto chooses an adapter by itself; name each projector's device in a fleet");
+    // The speed is the one field after the endpoint that is no KEY=VALUE.
+    const bool speedGiven =
+        found.size() > FirstFields && found[FirstFields].find(KeyMark) == std::string_view::npos;
     const std::optional<std::string> settings =
-        found.size() > 2 ? settingsForSpeed(found[2]) : std::optional<std::string>(Settings19200);
+        speedGiven ? settingsForSpeed(found[FirstFields]) : std::optional<std::string>(Settings19200);
     if (!settings)
-        throw std::invalid_argument("the speed is 9600 or 19200, not '" + shown(found[2]) + "'");
+        throw std::invalid_argument("the speed is 9600 or 19200, not '" + shown(found[FirstFields]) + "'");
     projector.settings = *settings;
+    takeKeys(projector, std::span(found).subspan(FirstFields + (speedGiven ? 1 : 0)));
     return projector;
 }
 

@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
-// The fleet file a technician writes by hand: one projector a line, "NAME ENDPOINT [SPEED]" separated by
-// blanks; '#' starts a comment and blank lines are skipped. Bounded, so that a file gone wrong or made
-// hostile is refused rather than held.
+// The fleet file a technician writes by hand: one projector a line, "NAME ENDPOINT [SPEED] [KEY=VALUE...]"
+// separated by blanks, each key at most once (group=NAME); '#' starts a comment and blank lines are skipped.
+// Bounded, so that a file gone wrong or made hostile is refused rather than held.
 struct FleetFile
 {
     static constexpr std::size_t FileLimitBytes = 1024 * 1024;

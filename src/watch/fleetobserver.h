@@ -51,4 +51,7 @@ public:
     }
     // The projector left the fleet (a reload); nothing more is told of it.
     virtual void projectorRemoved(const std::string & /*projector*/) {}
+    // The fleet file was read: at the start, and again on each reload; good when its projectors are the
+    // fleet's now, else the running fleet goes on as it was.
+    virtual void fleetRead(bool /*good*/) {}
 };

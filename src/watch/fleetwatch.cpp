@@ -1,45 +1,114 @@
 #include "watch/fleetwatch.h"
 
+#include <algorithm>
+
 struct FleetWatch::Watched
 {
     Watched(const FleetProjector &projector, const FleetPlan &plan, const WatchParts &parts,
             ExchangeEngine::Clock clock, FleetObserver &observer)
-        : engine(parts.port, parts.wait, std::move(clock), plan.wait, plan.gap),
+        : projector(projector), engine(parts.port, parts.wait, std::move(clock), plan.wait, plan.gap),
           watch(projector.name, parts.port, engine, parts.round, parts.reopen, parts.hold,
                 WatchPlan{plan.queries, projector.settings, plan.period}, observer)
     {
     }
 
+    FleetProjector projector;
     ExchangeEngine engine;
     StatusWatch watch;
 };
 
-FleetWatch::FleetWatch(std::vector<FleetProjector> projectors, const FleetPlan &plan,
-                       const MakeParts &makeParts, ExchangeEngine::Clock clock)
-    : m_projectors(std::move(projectors))
+namespace {
+// Whether a reload leaves the projector's line as it is.
+bool sameLine(const FleetProjector &one, const FleetProjector &other)
 {
-    FleetObserver &everyObserver = *this;
+    return one.name == other.name && one.endpoint.text == other.endpoint.text &&
+           one.settings == other.settings && one.group == other.group;
+}
+} // namespace
+
+FleetWatch::FleetWatch(std::vector<FleetProjector> projectors, const FleetPlan &plan, MakeParts makeParts,
+                       ExchangeEngine::Clock clock, ReleaseParts releaseParts)
+    : m_projectors(std::move(projectors)), m_plan(plan), m_makeParts(std::move(makeParts)),
+      m_clock(std::move(clock)), m_releaseParts(std::move(releaseParts))
+{
     for (const FleetProjector &projector : m_projectors)
-        m_watched.push_back(
-            std::make_unique<Watched>(projector, plan, makeParts(projector), clock, everyObserver));
+        m_watched.push_back(make(projector));
 }
 
 FleetWatch::~FleetWatch() = default;
 
+std::unique_ptr<FleetWatch::Watched> FleetWatch::make(const FleetProjector &projector)
+{
+    FleetObserver &everyObserver = *this;
+    return std::make_unique<Watched>(projector, m_plan, m_makeParts(projector), m_clock, everyObserver);
+}
+
 void FleetWatch::start()
 {
+    m_started = true;
     for (const FleetProjector &projector : m_projectors) {
         for (FleetObserver *observer : m_observers)
             observer->projectorAdded(projector);
     }
+    tellRead(true);
     for (const std::unique_ptr<Watched> &watched : m_watched)
         watched->watch.start();
 }
 
 void FleetWatch::stop()
 {
+    m_started = false;
     for (const std::unique_ptr<Watched> &watched : m_watched)
         watched->watch.stop();
+}
+
+void FleetWatch::reload(std::vector<FleetProjector> projectors)
+{
+    std::vector<std::unique_ptr<Watched>> leaving;
+    for (std::unique_ptr<Watched> &watched : m_watched) {
+        if (std::none_of(projectors.begin(), projectors.end(), [&watched](const FleetProjector &projector) {
+                return sameLine(projector, watched->projector);
+            }))
+            leaving.push_back(std::move(watched));
+    }
+    std::erase(m_watched, nullptr);
+    // Every line that goes is closed before any that comes opens: a projector renamed keeps its server.
+    for (std::unique_ptr<Watched> &watched : leaving)
+        drop(std::move(watched));
+    m_projectors = std::move(projectors);
+    for (const FleetProjector &projector : m_projectors) {
+        if (find(projector.name))
+            continue;
+        m_watched.push_back(make(projector));
+        for (FleetObserver *observer : m_observers)
+            observer->projectorAdded(projector);
+        if (m_started)
+            m_watched.back()->watch.start();
+    }
+    tellRead(true);
+}
+
+void FleetWatch::reloadRefused()
+{
+    tellRead(false);
+}
+
+void FleetWatch::drop(std::unique_ptr<Watched> watched)
+{
+    const std::string name = watched->projector.name;
+    watched->watch.stop();
+    for (FleetObserver *observer : m_observers)
+        observer->projectorRemoved(name);
+    // The watch and its engine use the parts to the last.
+    watched.reset();
+    if (m_releaseParts)
+        m_releaseParts(name);
+}
+
+void FleetWatch::tellRead(bool good)
+{
+    for (FleetObserver *observer : m_observers)
+        observer->fleetRead(good);
 }
 
 FleetWatch::Watched *FleetWatch::find(const std::string &projector)

@@ -36,9 +36,11 @@ class FleetWatch : private FleetObserver
 {
 public:
     using MakeParts = std::function<WatchParts(const FleetProjector &)>;
+    // The parts made for the projector are no longer used (it left the fleet): the platform frees them.
+    using ReleaseParts = std::function<void(const std::string &projector)>;
 
-    FleetWatch(std::vector<FleetProjector> projectors, const FleetPlan &plan, const MakeParts &makeParts,
-               ExchangeEngine::Clock clock);
+    FleetWatch(std::vector<FleetProjector> projectors, const FleetPlan &plan, MakeParts makeParts,
+               ExchangeEngine::Clock clock, ReleaseParts releaseParts = {});
     FleetWatch(const FleetWatch &) = delete;
     FleetWatch &operator=(const FleetWatch &) = delete;
     ~FleetWatch() override;
@@ -50,6 +52,13 @@ public:
     void start();
     // Closes every line.
     void stop();
+    // The fleet as the file reads now. A projector whose line is unchanged (name, endpoint, speed, group)
+    // keeps its watch, line and values; one that left or changed is closed, every observer told
+    // projectorRemoved, and its parts released; one that came or changed is made, every observer told
+    // projectorAdded, and opened. Then every observer is told fleetRead(true).
+    void reload(std::vector<FleetProjector> projectors);
+    // The file could not be read again: every observer is told fleetRead(false), and the fleet goes on.
+    void reloadRefused();
     // The port of this projector may have changed state (an open completing later).
     void portChanged(const std::string &projector);
     // A press or command for the projector from where it came ("mqtt", "http 10.0.0.5"), through its
@@ -59,6 +68,9 @@ public:
 private:
     struct Watched;
     Watched *find(const std::string &projector);
+    std::unique_ptr<Watched> make(const FleetProjector &projector);
+    void drop(std::unique_ptr<Watched> watched);
+    void tellRead(bool good);
 
     void lineChanged(const std::string &projector, bool connected, const std::string &reason) override;
     void exchanged(const std::string &projector, const Exchange &exchange, bool changed) override;
@@ -68,6 +80,11 @@ private:
     void heldPressEnded(const std::string &projector, const PressOutcome &outcome) override;
 
     std::vector<FleetProjector> m_projectors;
+    FleetPlan m_plan;
+    MakeParts m_makeParts;
+    ExchangeEngine::Clock m_clock;
+    ReleaseParts m_releaseParts;
+    bool m_started = false;
     std::vector<FleetObserver *> m_observers;
     std::vector<std::unique_ptr<Watched>> m_watched;
 };

@@ -2,6 +2,7 @@
 #include "httpget.h"
 #include "loopbacklistener.h"
 
+#include <csignal>
 #include <memory>
 
 #include <QFile>
@@ -61,10 +62,12 @@ QByteArray bodyOf(quint16 port, const QByteArray &pathAndQuery)
 // a free port it names on stderr.
 struct Console
 {
+    // No lines: the fleet file is there already.
     Console(const QTemporaryDir &dir, const QStringList &fleetLines)
     {
         QFile fleet(dir.filePath("fleet"));
-        if (!fleet.open(QIODevice::WriteOnly) || fleet.write(fleetLines.join('\n').toUtf8() + '\n') < 0)
+        if (!fleetLines.isEmpty() &&
+            (!fleet.open(QIODevice::WriteOnly) || fleet.write(fleetLines.join('\n').toUtf8() + '\n') < 0))
             qFatal("cannot write the fleet file");
         fleet.close();
         process.start(QStringLiteral(TAVO_CONSOLE), {"--fleet", fleet.fileName(), "--watch",
@@ -175,6 +178,32 @@ QStringList dashboardQueries()
     return queries;
 }
 
+// The fleet file replaced as an editor saves it: a new file renamed over the old, read-only.
+void saveFleet(const QTemporaryDir &dir, const QByteArray &text)
+{
+    QFile saved(dir.filePath("fleet.new"));
+    if (!saved.open(QIODevice::WriteOnly) || saved.write(text) < 0)
+        qFatal("cannot write the fleet file");
+    saved.close();
+    saved.setPermissions(QFile::ReadOwner | QFile::ReadGroup);
+    QFile::remove(dir.filePath("fleet"));
+    if (!saved.rename(dir.filePath("fleet")))
+        qFatal("cannot rename the fleet file");
+}
+
+// A second console on the fleet file, refused at once with the first one's pid.
+bool refusedBeside(const QTemporaryDir &dir, const Console &first)
+{
+    const Outcome run =
+        runConsole(QStringLiteral(TAVO_CONSOLE), {"--fleet", dir.filePath("fleet"), "--watch", "1"});
+    const QByteArray words = "tavo-console: another tavo-console (pid " +
+                             QByteArray::number(first.process.processId()) + ") watches this fleet";
+    if (run.exitCode == 2 && run.err.startsWith(words) && run.err.count('\n') == 1)
+        return true;
+    qWarning("exit %d: %s", run.exitCode, run.err.constData());
+    return false;
+}
+
 QStringList fleetLines(const QStringList &endpoints, const QString &prefix)
 {
     QStringList lines;
@@ -243,6 +272,46 @@ private slots:
         const QByteArray findings = check.readAllStandardOutput() + check.readAllStandardError();
         QVERIFY2(findings.isEmpty(), findings.constData());
         QCOMPARE(check.exitCode(), 0);
+    }
+
+    // SIGHUP reads the fleet file again while the metrics are scraped: the line that stayed keeps its
+    // counters, the one removed leaves no series, the one added comes with its group; a wrong file keeps
+    // the running fleet. The file stays held through it all, also once an editor replaced it.
+    void aHangUpReloadsTheFleetAndOneConsoleHoldsIt()
+    {
+        QTemporaryDir dir;
+        Simulators simulators(3);
+        const QStringList &endpoint = simulators.endpoints;
+        saveFleet(dir, ("hall-1 " + endpoint.value(0) + "\nhall-2 " + endpoint.value(1) + "\n").toUtf8());
+        Console console(dir, {});
+        QVERIFY(console.waitFor("tavo_projector_up{projector=\"hall-2\"}", 1));
+        QCOMPARE(console.sample("tavo_fleet_reload_success"), 1.0);
+        QVERIFY(refusedBeside(dir, console));
+        const double exchanged = console.sample("tavo_projector_exchanges_total{projector=\"hall-1\"}");
+        saveFleet(
+            dir,
+            ("hall-1 " + endpoint.value(0) + "\nhall-3 " + endpoint.value(2) + " group=west\n").toUtf8());
+        QCOMPARE(::kill(console.process.processId(), SIGHUP), 0);
+        QVERIFY(console.waitFor("tavo_projector_up{projector=\"hall-3\"}", 1));
+        QCOMPARE(console.sample("tavo_projector_info{endpoint=\"" + endpoint.value(2).toUtf8() +
+                                "\",group=\"west\",projector=\"hall-3\",speed=\"19200\"}"),
+                 1.0);
+        const QByteArray scrape = bodyOf(console.metricsPort, "/metrics");
+        QVERIFY2(!scrape.contains("\"hall-2\""), scrape.constData());
+        QVERIFY(console.sample("tavo_projector_exchanges_total{projector=\"hall-1\"}") > exchanged);
+        QCOMPARE(console.sample("tavo_projector_reconnects_total{projector=\"hall-1\"}"), 0.0);
+        QCOMPARE(console.sample("tavo_fleet_reload_success"), 1.0);
+        QVERIFY(refusedBeside(dir, console));
+        saveFleet(dir, ("hall-1 " + endpoint.value(0) + " colour=red\n").toUtf8());
+        QCOMPARE(::kill(console.process.processId(), SIGHUP), 0);
+        QVERIFY(console.waitFor("tavo_fleet_reload_success", 0));
+        QCOMPARE(console.sample("tavo_projector_up{projector=\"hall-3\"}"), 1.0);
+        console.err += console.process.readAllStandardError();
+        QVERIFY2(
+            console.err.contains("fleet:1: 'colour=red': unknown field; a line takes group=; the fleet goes "
+                                 "on as it was\n"),
+            console.err.constData());
+        QCOMPARE(console.process.state(), QProcess::Running);
     }
 
     void aMetricsPortInUseEndsTheRunAtStart()

@@ -30,6 +30,13 @@ struct RecordingSink : MetricsSink
     {
         series.erase(key(gauge, labels));
     }
+    void removeProjector(const std::string &projector) override
+    {
+        std::erase_if(series, [&projector](const auto &kept) {
+            return kept.first.find("projector=" + projector + ",") != std::string::npos ||
+                   kept.first.find("projector=" + projector + "}") != std::string::npos;
+        });
+    }
 
     // The series of one family.
     std::map<std::string, double> of(const MetricFamily &family) const
@@ -55,7 +62,7 @@ Exchange exchange(const std::string &query, const std::string &bytes)
 // A fleet of one projector, hall-a, whose metrics a recording sink keeps.
 struct Fleet
 {
-    Fleet() { metrics.projectorAdded({"hall-a", parseEndpoint("tcp://127.0.0.1:4001"), "9600,N,8,1"}); }
+    Fleet() { metrics.projectorAdded({"hall-a", parseEndpoint("tcp://127.0.0.1:4001"), "9600,N,8,1", ""}); }
     // A round of these replies on an open line.
     void round(const std::vector<std::pair<std::string, std::string>> &replies)
     {
@@ -93,7 +100,7 @@ private slots:
         fleet.round({{"CR0", ""}, {"CR3", ""}});
         const std::map<std::string, double> expected{
             {"tavo_projector_up{projector=hall-a}", 0},
-            {"tavo_projector_info{endpoint=tcp://127.0.0.1:4001,projector=hall-a,speed=9600}", 1},
+            {"tavo_projector_info{endpoint=tcp://127.0.0.1:4001,group=,projector=hall-a,speed=9600}", 1},
             {"tavo_projector_exchanges_total{projector=hall-a}", 2},
             {"tavo_projector_no_replies_total{projector=hall-a}", 2},
             {"tavo_projector_refusals_total{projector=hall-a}", 0},
@@ -231,9 +238,29 @@ private slots:
     {
         Fleet fleet;
         fleet.metrics.projectorAdded(
-            {"hall-b", parseEndpoint("/dev/serial/by-id/usb-\xC3\xA9\n"), "9600,N,8,1"});
+            {"hall-b", parseEndpoint("/dev/serial/by-id/usb-\xC3\xA9\n"), "9600,N,8,1", "west"});
         QVERIFY(fleet.sink.series.contains("tavo_projector_info{endpoint=/dev/serial/by-id/"
-                                           "usb-\\xC3\\xA9\\x0A,projector=hall-b,speed=9600}"));
+                                           "usb-\\xC3\\xA9\\x0A,group=west,projector=hall-b,speed=9600}"));
+    }
+
+    // A projector a reload removed leaves no series behind, its neighbour's all stay; a reload refused
+    // keeps the time of the last good one.
+    void aRemovedProjectorLeavesNoSeries()
+    {
+        Fleet fleet;
+        fleet.metrics.projectorAdded({"hall-a2", parseEndpoint("tcp://127.0.0.1:4002"), "9600,N,8,1", ""});
+        fleet.metrics.lineChanged("hall-a", true, "");
+        fleet.round({{"CR0", "00\r"}, {"CR1", "3\r"}, {"CR6", "038.5 041.0 036.0\r"}});
+        fleet.metrics.fleetRead(true);
+        std::map<std::string, double> neighbour = fleet.sink.series;
+        std::erase_if(neighbour,
+                      [](const auto &series) { return series.first.find("=hall-a2") == std::string::npos; });
+        fleet.metrics.projectorRemoved("hall-a");
+        fleet.metrics.fleetRead(false);
+        std::map<std::string, double> left = fleet.sink.series;
+        QCOMPARE(left.extract("tavo_fleet_reload_success{}").mapped(), 0.0);
+        QCOMPARE(left.extract("tavo_fleet_reload_timestamp_seconds{}").mapped(), Now);
+        QCOMPARE(left, neighbour);
     }
 
     void aLostLineIsDownAndItsReturnAReconnect()

@@ -27,6 +27,36 @@ private slots:
         QVERIFY(fleet[2].endpoint.kind == Endpoint::Kind::Device);
     }
 
+    // The fields after the endpoint, in the forms a line may take: a line without keys reads as before.
+    void readsFields_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QString>("settings");
+        QTest::addColumn<QString>("group");
+        QTest::newRow("speed alone") << QByteArray("a /dev/ttyS0 9600") << "9600,N,8,1"
+                                     << "";
+        QTest::newRow("neither") << QByteArray("a /dev/ttyS0") << "19200,N,8,1"
+                                 << "";
+        QTest::newRow("group without speed") << QByteArray("a /dev/ttyS0 group=hall.1") << "19200,N,8,1"
+                                             << "hall.1";
+        QTest::newRow("speed and group")
+            << QByteArray("a tcp://h:1\t9600  group=Left_Wing # x") << "9600,N,8,1"
+            << "Left_Wing";
+        QTest::newRow("a name like a key's") << QByteArray("group-a /dev/ttyS0") << "19200,N,8,1"
+                                             << "";
+    }
+    void readsFields()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(QString, settings);
+        QFETCH(QString, group);
+        const std::vector<FleetProjector> fleet =
+            parseFleetFile(std::string_view(line.constData(), std::size_t(line.size())), "fleet");
+        QCOMPARE(fleet.size(), std::size_t(1));
+        QCOMPARE(QString::fromStdString(fleet[0].settings), settings);
+        QCOMPARE(QString::fromStdString(fleet[0].group), group);
+    }
+
     // Names resolved by the program: two hosts that share an address are one server.
     void refusesTwoNamesOfOneServer()
     {
@@ -90,6 +120,27 @@ private slots:
             << QByteArray("a\x1b[2J /dev/ttyS0\n") << "fleet:1: 'a\\x1B[2J'";
         QTest::newRow("no endpoint") << QByteArray("\nhall-a\n") << "fleet:2: hall-a has no endpoint";
         QTest::newRow("a field too many") << QByteArray("a /dev/ttyS0 9600 x\n") << "fleet:1: more than";
+        QTest::newRow("speed after a key")
+            << QByteArray("a /dev/ttyS0 group=g 9600\n") << "fleet:1: more than NAME ENDPOINT SPEED: '9600'";
+        QTest::newRow("unknown key") << QByteArray("a /dev/ttyS0 colour=red\n")
+                                     << "fleet:1: 'colour=red': unknown field; a line takes group=";
+        QTest::newRow("key in capitals")
+            << QByteArray("a /dev/ttyS0 GROUP=g\n") << "fleet:1: 'GROUP=g': unknown";
+        QTest::newRow("no key") << QByteArray("a /dev/ttyS0 =g\n") << "fleet:1: more than";
+        QTest::newRow("repeated key")
+            << QByteArray("a /dev/ttyS0 group=g group=g\n") << "fleet:1: group= is given twice";
+        QTest::newRow("empty value") << QByteArray("a /dev/ttyS0 9600 group=\n")
+                                     << "fleet:1: group= has no value";
+        QTest::newRow("bad group") << QByteArray("a /dev/ttyS0 group=hall/a\n")
+                                   << "fleet:1: 'hall/a': a group is letters";
+        QTest::newRow("long group") << "a /dev/ttyS0 group=" +
+                                           QByteArray(int(FleetFile::NameLimitBytes) + 1, 'g')
+                                    << "fleet:1: a group is at most 64 bytes";
+        QTest::newRow("reserved: bridge")
+            << QByteArray("bridge /dev/ttyS0\n")
+            << "fleet:1: 'bridge' is a reserved name: it is the console's own availability on MQTT";
+        QTest::newRow("reserved: group")
+            << QByteArray("a /dev/ttyS0\ngroup /dev/ttyS1\n") << "fleet:2: 'group' is a reserved name";
         QTest::newRow("no projector at all") << QByteArray("# none yet\n\n") << "fleet:2: no projector";
         QTest::newRow("empty file") << QByteArray() << "fleet:1: no projector";
         QTest::newRow("a line past its limit")

@@ -18,7 +18,16 @@ struct Recorder : FleetObserver
 {
     explicit Recorder(VirtualClock &clock) : clock(clock) {}
 
-    void projectorAdded(const FleetProjector &projector) override { added.push_back(projector.name); }
+    void projectorAdded(const FleetProjector &projector) override
+    {
+        added.push_back(projector.name);
+        fleetEvents.push_back("added " + projector.name);
+    }
+    void projectorRemoved(const std::string &projector) override
+    {
+        fleetEvents.push_back("removed " + projector);
+    }
+    void fleetRead(bool good) override { fleetEvents.push_back(good ? "read" : "refused"); }
     void lineChanged(const std::string &projector, bool connected, const std::string &) override
     {
         lines[projector].push_back(connected);
@@ -39,6 +48,7 @@ struct Recorder : FleetObserver
 
     VirtualClock &clock;
     std::vector<std::string> added;
+    std::vector<std::string> fleetEvents;
     std::map<std::string, std::vector<bool>> lines;
     std::map<std::string, std::vector<int>> answeredRoundsAt;
     std::vector<std::string> commands;
@@ -49,7 +59,7 @@ std::vector<FleetProjector> projectors(const std::vector<std::string> &names)
 {
     std::vector<FleetProjector> fleet;
     for (const std::string &name : names)
-        fleet.push_back(FleetProjector{name, parseEndpoint("/dev/" + name), "19200,N,8,1"});
+        fleet.push_back(FleetProjector{name, parseEndpoint("/dev/" + name), "19200,N,8,1", ""});
     return fleet;
 }
 
@@ -83,13 +93,15 @@ struct Fleet
     std::map<std::string, FakeSerialPort> ports;
     std::size_t answered = 0;
     Recorder told{clock};
+    std::vector<std::string> released;
     FleetWatch fleet{
         projectors({"prompt", "silent", "flood", "closed"}), FleetPlan{{"CR0", "CR3"}, Period, Wait, 0ms},
         [this](const FleetProjector &projector) {
             return WatchParts{ports[projector.name], clock.makeTimer(Period), clock.makeTimer(Wait),
                               clock.makeTimer(Period), clock.makeTimer(PressRule::HoldLimit)};
         },
-        [this] { return clock.now(); }};
+        [this] { return clock.now(); },
+        [this](const std::string &projector) { released.push_back(projector); }};
 };
 } // namespace
 
@@ -115,6 +127,39 @@ private slots:
         run.fleet.stop();
         for (const auto &[name, port] : run.ports)
             QVERIFY2(!port.PortOpen(), name.c_str());
+    }
+
+    // A reload keeps an unchanged line as it is, closes one that left before any opens, and opens a
+    // changed one again with what changed.
+    void reloadTouchesOnlyWhatChanged()
+    {
+        Fleet run;
+        run.run(1500ms);
+        run.told.fleetEvents.clear();
+        std::vector<FleetProjector> next = projectors({"prompt", "silent", "late"});
+        next[1].settings = "9600,N,8,1";
+        run.fleet.reload(next);
+        QCOMPARE(run.told.fleetEvents,
+                 (std::vector<std::string>{"removed silent", "removed flood", "removed closed",
+                                           "added silent", "added late", "read"}));
+        QCOMPARE(run.released, (std::vector<std::string>{"silent", "flood", "closed"}));
+        QVERIFY(!run.ports.at("flood").PortOpen());
+        QVERIFY(run.ports.at("silent").PortOpen());
+        QVERIFY(std::count(run.ports.at("silent").log.begin(), run.ports.at("silent").log.end(),
+                           "Settings 9600,N,8,1") == 1);
+        QVERIFY(run.ports.at("late").PortOpen());
+        run.run(2 * Period);
+        // prompt's rounds went on in their own time, its line never closed.
+        QCOMPARE(run.told.answeredRoundsAt["prompt"], (std::vector<int>{10, 1000, 2000, 3000}));
+        QCOMPARE(run.told.lines["prompt"], std::vector<bool>{true});
+        QCOMPARE(run.fleet.command("flood", "C00", "mqtt"),
+                 PressOutcome::dropped("C00", "no projector is named flood"));
+        // A file that could not be read leaves the fleet as it was.
+        run.told.fleetEvents.clear();
+        run.fleet.reloadRefused();
+        run.fleet.reload(next);
+        QCOMPARE(run.told.fleetEvents, (std::vector<std::string>{"refused", "read"}));
+        QCOMPARE(run.fleet.projectors().size(), std::size_t(3));
     }
 
     void commandsGoToTheirProjector()

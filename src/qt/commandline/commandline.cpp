@@ -30,20 +30,6 @@ QString usageError(const QString &text)
     return QStringLiteral("tavo-console: %1 (see --help)").arg(text);
 }
 
-// The projectors of a fleet file (its name's bytes as given), read whole up to its limit, each server
-// named by what it resolves to now; throws std::runtime_error with the reason.
-std::vector<FleetProjector> readFleetFile(const std::string &name)
-{
-    std::string text;
-    try {
-        // One byte past the limit is enough to refuse a longer file.
-        text = readRegularFile(name, FleetFile::FileLimitBytes + 1);
-    } catch (const std::runtime_error &error) {
-        throw std::runtime_error("the fleet file " + name + " cannot be read (" + error.what() + ")");
-    }
-    return parseFleetFile(text, name, resolvingHostAddresses());
-}
-
 bool digitsOnly(const QString &text)
 {
     return !text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar c) {
@@ -555,7 +541,8 @@ std::optional<QString> readFleet(const Given &given, ConsoleOptions &chosen)
     if (!given.isSet(Option::Fleet))
         return std::nullopt;
     try {
-        chosen.fleet = readFleetFile(given.valueBytes(Option::Fleet));
+        chosen.fleetFile = given.valueBytes(Option::Fleet);
+        chosen.fleet = readFleetFile(chosen.fleetFile);
     } catch (const std::runtime_error &error) {
         return plainError(error.what());
     }
@@ -605,6 +592,18 @@ std::optional<QString> readOptions(const Given &given, ConsoleOptions &chosen)
     return readInTurn({readFleet, readTiming, readMqtt}, given, chosen);
 }
 } // namespace
+
+std::vector<FleetProjector> readFleetFile(const std::string &name)
+{
+    std::string text;
+    try {
+        // One byte past the limit is enough to refuse a longer file.
+        text = readRegularFile(name, FleetFile::FileLimitBytes + 1);
+    } catch (const std::runtime_error &error) {
+        throw std::runtime_error("the fleet file " + name + " cannot be read (" + error.what() + ")");
+    }
+    return parseFleetFile(text, name, resolvingHostAddresses());
+}
 
 CommandLine parseCommandLine(const std::vector<std::string> &arguments)
 {

@@ -47,6 +47,8 @@ struct ConsoleOptions
     std::chrono::seconds watch{0};
     // The projectors a fleet watch watches, from its fleet file; empty watches COM1 alone.
     std::vector<FleetProjector> fleet;
+    // The fleet file, its name's bytes as given, read again on SIGHUP; empty without --fleet.
+    std::string fleetFile;
     // The status queries a watch asks, in order.
     std::vector<std::string> queries;
     // The fleet watch on an MQTT broker.
@@ -73,6 +75,10 @@ struct CommandLine
 // The arguments as the program got them, the program's name first, one byte per char. Paths and texts
 // keep their bytes, whatever the system's text encoding makes of them.
 CommandLine parseCommandLine(const std::vector<std::string> &arguments);
+
+// The projectors of a fleet file (its name's bytes as given), read whole up to its limit, each server
+// named by what it resolves to now; throws std::runtime_error (FleetFileError) with the reason.
+std::vector<FleetProjector> readFleetFile(const std::string &name);
 
 // What the traffic log's first line says of the run: the mode and where COM1 and COM2 lead.
 std::string runDescription(const ConsoleOptions &options);

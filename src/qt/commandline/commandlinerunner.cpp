@@ -8,6 +8,7 @@
 #include "qt/commandline/watchprinter.h"
 #include "qt/exchange/exchangeoutput.h"
 #include "qt/platform/descriptorlimit.h"
+#include "qt/platform/ownerlock.h"
 #include "qt/platform/qttimer.h"
 #include "qt/platform/standardoutput.h"
 #include "qt/platform/stopsignals.h"
@@ -18,8 +19,9 @@
 #include "watch/pressrule.h"
 #include "wire/printable.h"
 
+#include <array>
 #include <cstdio>
-#include <iterator>
+#include <functional>
 #include <map>
 #include <memory>
 #include <stdexcept>
@@ -90,53 +92,119 @@ std::vector<FleetProjector> watchedProjectors(const ConsoleOptions &options, con
 {
     if (!options.fleet.empty())
         return options.fleet;
-    return {FleetProjector{{}, endpoints.endpoint(1), options.settings}};
+    return {FleetProjector{{}, endpoints.endpoint(1), options.settings, {}}};
 }
 
-// The ports and timers a watch's lines run on: for each projector one port and three timers, made as
-// the watch asks for them.
+// The ports and timers a watch's lines run on: for each projector one port and four timers, made as
+// the watch asks for them and freed when it leaves the fleet.
 struct WatchLines
 {
+    // One projector's port, and its round, wait, reopen and hold timers.
+    struct Line
+    {
+        std::unique_ptr<QtSerialPort> port;
+        std::array<std::unique_ptr<QtTimer>, 4> timers;
+    };
+
     TrafficLog *log = nullptr;
     FleetPlan plan;
-    std::vector<std::unique_ptr<QtSerialPort>> ports{};
-    std::map<std::string, const QtSerialPort *> portByName{};
-    std::vector<std::unique_ptr<QtTimer>> timers{};
+    std::map<std::string, Line> byName{};
     // Told of each port's change once it is built.
     FleetWatch *watching = nullptr;
 
     WatchParts partsFor(const FleetProjector &projector)
     {
-        ports.push_back(makePort(projector.endpoint, projector.endpoint, log));
+        Line &line = byName[projector.name];
+        line.port = makePort(projector.endpoint, projector.endpoint, log);
         // A fleet's line is named by its projector; a lone watch's is COM1, as everywhere else.
-        ports.back()->setName(projector.name);
-        portByName[projector.name] = ports.back().get();
-        ports.back()->setOnChanged([this, name = projector.name] {
+        line.port->setName(projector.name);
+        line.port->setOnChanged([this, name = projector.name] {
             if (watching)
                 watching->portChanged(name);
         });
-        const std::chrono::milliseconds intervals[] = {plan.period, plan.wait, plan.period,
-                                                       PressRule::HoldLimit};
-        for (const std::chrono::milliseconds interval : intervals)
-            timers.push_back(std::make_unique<QtTimer>(interval));
-        const std::size_t first = timers.size() - std::size(intervals);
-        return WatchParts{*ports.back(), *timers[first], *timers[first + 1], *timers[first + 2],
-                          *timers[first + 3]};
+        const std::array<std::chrono::milliseconds, 4> intervals = {plan.period, plan.wait, plan.period,
+                                                                    PressRule::HoldLimit};
+        for (std::size_t i = 0; i < intervals.size(); ++i)
+            line.timers[i] = std::make_unique<QtTimer>(intervals[i]);
+        return WatchParts{*line.port, *line.timers[0], *line.timers[1], *line.timers[2], *line.timers[3]};
     }
+    void release(const std::string &projector) { byName.erase(projector); }
+    std::string portName(const std::string &projector) const { return byName.at(projector).port->portName(); }
 };
 
-// Runs the event loop until the watch ends or a stop signal comes; a stop leaves the output its share
-// of the stop's deadline.
-void watchUntilStopped(QCoreApplication &app, FleetWatch &fleet,
-                       std::optional<std::chrono::milliseconds> &outputWait)
+// What a refused hold on the fleet file says.
+std::string ownerRefusal(const std::string &file, const OwnerLockHeld &held)
 {
-    const StopSignals stopSignals([&] {
-        fleet.stop();
-        outputWait = StoppedOutputWait;
-        QCoreApplication::exit();
-    });
+    const std::string who = held.holder() > 0 ? " (pid " + std::to_string(held.holder()) + ")" : "";
+    return "another tavo-console" + who + " watches this fleet: " + file;
+}
+
+// The fleet file held for this run alone; a second console on it is refused before any line opens.
+std::optional<std::string> holdFleetFile(const std::string &file, std::optional<OwnerLock> &owner)
+{
+    try {
+        owner.emplace(file);
+    } catch (const OwnerLockHeld &held) {
+        return ownerRefusal(file, held);
+    } catch (const std::runtime_error &error) {
+        return "the fleet file " + file + " cannot be locked (" + error.what() + ")";
+    }
+    return std::nullopt;
+}
+
+// The fleet file read again into the running fleet. A file that cannot be read, or is wrong, leaves the
+// fleet as it was, said on stderr and to every output.
+void reloadFleet(const std::string &file, FleetWatch &fleet, OwnerLock &owner)
+{
+    std::vector<FleetProjector> projectors;
+    std::string refused;
+    try {
+        projectors = readFleetFile(file);
+        if (const std::optional<std::string> noRoom = roomForOpenFiles(projectors.size()))
+            refused = *noRoom;
+    } catch (const std::runtime_error &error) {
+        refused = error.what();
+    }
+    try {
+        owner.renew();
+    } catch (const OwnerLockHeld &held) {
+        refused = ownerRefusal(file, held);
+    } catch (const std::runtime_error &error) {
+        refused = "the fleet file " + file + " cannot be locked (" + error.what() + ")";
+    }
+    if (!refused.empty()) {
+        tell(refused + "; the fleet goes on as it was");
+        fleet.reloadRefused();
+        return;
+    }
+    tell("the fleet file " + file + " is read again: " + std::to_string(projectors.size()) + " projectors");
+    fleet.reload(std::move(projectors));
+}
+
+// Runs the event loop until the watch ends or a stop signal comes; a stop leaves the output its share
+// of the stop's deadline. With a fleet file held, SIGHUP reads it again.
+void watchUntilStopped(QCoreApplication &app, FleetWatch &fleet, const std::string &fleetFile,
+                       OwnerLock *owner, std::optional<std::chrono::milliseconds> &outputWait)
+{
+    std::function<void()> reload;
+    if (owner)
+        reload = [&fleetFile, &fleet, owner] { reloadFleet(fleetFile, fleet, *owner); };
+    const StopSignals stopSignals(
+        [&] {
+            fleet.stop();
+            outputWait = StoppedOutputWait;
+            QCoreApplication::exit();
+        },
+        reload);
     QTimer::singleShot(0, &app, [&fleet] { fleet.start(); });
     QCoreApplication::exec();
+}
+// Why a fleet watch cannot start: too few files for its lines, or its file held by another console.
+std::optional<std::string> fleetRefused(const ConsoleOptions &options, std::optional<OwnerLock> &owner)
+{
+    if (std::optional<std::string> noRoom = roomForOpenFiles(options.fleet.size()))
+        return noRoom;
+    return holdFleetFile(options.fleetFile, owner);
 }
 } // namespace
 
@@ -179,20 +247,22 @@ int runStatusWatch(int argc, char *argv[], const ConsoleOptions &options, Traffi
     const PortEndpoints endpoints(options.ports());
     const bool lone = options.fleet.empty();
     const std::vector<FleetProjector> projectors = watchedProjectors(options, endpoints);
-    if (const std::optional<std::string> noRoom = roomForOpenFiles(projectors.size()); noRoom && !lone) {
-        tell(*noRoom);
+    std::optional<OwnerLock> owner;
+    if (const std::optional<std::string> refused = lone ? std::nullopt : fleetRefused(options, owner)) {
+        tell(*refused);
         return exitStatus(ExitCode::BadInput);
     }
     WatchLines lines{log, FleetPlan{options.queries, options.watch, options.wait, options.gap}};
     FleetWatch fleet(
         projectors, lines.plan,
-        [&lines](const FleetProjector &projector) { return lines.partsFor(projector); }, steadyNow);
+        [&lines](const FleetProjector &projector) { return lines.partsFor(projector); }, steadyNow,
+        [&lines](const std::string &projector) { lines.release(projector); });
     const std::unique_ptr<StandardOutput> out = standardOutput();
     ExitCode ended = ExitCode::AllAnswered;
     std::optional<std::chrono::milliseconds> outputWait;
     const auto endWatch = [&](ExitCode exitCode, const std::string &error) {
         fleet.stop();
-        endRun(ended, exitCode, error, *out, options.json, lines.ports.front()->portName());
+        endRun(ended, exitCode, error, *out, options.json, lines.portName(fleet.projectors().front().name));
     };
     std::vector<std::unique_ptr<FleetObserver>> outputs;
     try {
@@ -201,9 +271,7 @@ int runStatusWatch(int argc, char *argv[], const ConsoleOptions &options, Traffi
         tell(error.what());
         return exitStatus(ExitCode::BadInput);
     }
-    const auto portOf = [&lines](const std::string &projector) {
-        return lines.portByName.at(projector)->portName();
-    };
+    const auto portOf = [&lines](const std::string &projector) { return lines.portName(projector); };
     WatchPrinter printer(*out, PrintMode{options.json, lone, options.quiet}, portOf,
                          [&](ExitCode exitCode, const std::string &error) {
                              // Standard output failing leaves the other outputs fed; alone, it ends the
@@ -222,7 +290,7 @@ int runStatusWatch(int argc, char *argv[], const ConsoleOptions &options, Traffi
         fleet.addObserver(*output);
     lines.watching = &fleet;
     try {
-        watchUntilStopped(app, fleet, outputWait);
+        watchUntilStopped(app, fleet, options.fleetFile, owner ? &*owner : nullptr, outputWait);
     } catch (const std::runtime_error &error) {
         tell(error.what());
         return exitStatus(ExitCode::PortFailed);

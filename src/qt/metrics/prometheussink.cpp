@@ -37,6 +37,32 @@ void PrometheusSink::remove(const MetricFamily &gauge, const MetricLabels &label
     changed();
 }
 
+namespace {
+// Removes every series of the family whose projector label is this.
+template <class Metric> void removeSeriesOf(prometheus::Family<Metric> &family, const std::string &projector)
+{
+    for (const prometheus::MetricFamily &collected : family.Collect()) {
+        for (const prometheus::ClientMetric &series : collected.metric) {
+            MetricLabels labels;
+            for (const prometheus::ClientMetric::Label &label : series.label)
+                labels.emplace(label.name, label.value);
+            if (const auto named = labels.find(std::string(MetricLabel::Projector));
+                named != labels.end() && named->second == projector)
+                family.Remove(&family.Add(labels));
+        }
+    }
+}
+} // namespace
+
+void PrometheusSink::removeProjector(const std::string &projector)
+{
+    for (const auto &[name, family] : m_gauges)
+        removeSeriesOf(*family, projector);
+    for (const auto &[name, family] : m_counters)
+        removeSeriesOf(*family, projector);
+    changed();
+}
+
 std::string PrometheusSink::render()
 {
     m_dirty = false;

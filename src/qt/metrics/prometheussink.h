@@ -22,6 +22,7 @@ public:
     void set(const MetricFamily &gauge, const MetricLabels &labels, double value) override;
     void add(const MetricFamily &counter, const MetricLabels &labels, double amount) override;
     void remove(const MetricFamily &gauge, const MetricLabels &labels) override;
+    void removeProjector(const std::string &projector) override;
 
     // Told once when a value changes after a render, not for every value that follows.
     void setOnChange(std::function<void()> onChange) { m_onChange = std::move(onChange); }
