@@ -51,15 +51,21 @@ std::vector<std::string> partsOf(std::string_view path)
     return parts;
 }
 
+std::string lowerCase(std::string_view text)
+{
+    std::string lower(text);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return std::tolower(c); });
+    return lower;
+}
+
 // Only a type a form cannot send: a page elsewhere cannot make a browser press.
 bool acceptedType(std::string_view type)
 {
     type = type.substr(0, type.find(';'));
     while (!type.empty() && type.back() == ' ')
         type.remove_suffix(1);
-    std::string lower(type);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return std::tolower(c); });
+    const std::string lower = lowerCase(type);
     return lower == "application/json" || lower == "text/plain";
 }
 
@@ -78,10 +84,11 @@ std::optional<HttpResponse> refusal(const ApiAccess &access, const HttpRequest &
     if (!access.token)
         return jsonResponse(Forbidden, error("presses are taken only when the console runs with "
                                              "--http-token-file FILE, and carry its token"));
-    constexpr std::string_view Scheme = "Bearer ";
+    // The scheme's word in any case, as HTTP has it.
+    constexpr std::string_view Scheme = "bearer ";
     const std::string_view given = request.authorization;
     if (given.size() < Scheme.size() || !sameToken(given.substr(Scheme.size()), *access.token) ||
-        given.substr(0, Scheme.size()) != Scheme) {
+        lowerCase(given.substr(0, Scheme.size())) != Scheme) {
         HttpResponse answer = jsonResponse(
             Unauthorized, error("a press needs the header Authorization: Bearer TOKEN, with the token of "
                                 "--http-token-file"));

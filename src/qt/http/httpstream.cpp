@@ -59,8 +59,10 @@ ssize_t HttpStream::read(char *buffer, std::size_t max)
         if (m_ended)
             return MHD_CONTENT_READER_END_OF_STREAM;
         // Nothing to send: the connection waits, costing the server's thread nothing, until a push.
-        m_suspended = true;
-        MHD_suspend_connection(m_connection);
+        if (m_connection != nullptr) {
+            m_suspended = true;
+            MHD_suspend_connection(m_connection);
+        }
         return 0;
     }
     std::size_t copied = 0;
