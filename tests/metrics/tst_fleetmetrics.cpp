@@ -231,7 +231,7 @@ private slots:
     {
         Fleet fleet;
         fleet.metrics.projectorAdded(
-            {"hall-b", parseEndpoint("/dev/serial/by-id/usb-\xC3\xA9\n"), "9600,N,8,1"});
+            {"hall-b", parseEndpoint("/dev/serial/by-id/usb-\xC3\xA9\n"), "9600,N,8,1", {}});
         QVERIFY(fleet.sink.series.contains("tavo_projector_info{endpoint=/dev/serial/by-id/"
                                            "usb-\\xC3\\xA9\\x0A,projector=hall-b,speed=9600}"));
     }

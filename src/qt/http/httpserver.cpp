@@ -35,13 +35,14 @@ struct HttpServer::Waiting
 };
 
 namespace {
-constexpr std::string_view PlainText = "text/plain; charset=utf-8";
-constexpr std::string_view NotFound = "Not found\n";
-constexpr std::string_view MethodNotAllowed = "Method not allowed\n";
-constexpr std::string_view BodyTooLarge = "Request body too large\n";
-constexpr std::string_view LengthRequired = "A body needs its Content-Length\n";
-constexpr std::string_view Stopping = "{\"error\": \"the console is stopping\"}\n";
+// The server's own refusals, in JSON as every route's.
 constexpr std::string_view Json = "application/json";
+constexpr std::string_view NotFound = "{\"error\":\"nothing is served at this path\"}\n";
+constexpr std::string_view MethodNotAllowed =
+    "{\"error\":\"this path takes the methods the Allow header names\"}\n";
+constexpr std::string_view BodyTooLarge = "{\"error\":\"the request's body is too long\"}\n";
+constexpr std::string_view LengthRequired = "{\"error\":\"a body needs its Content-Length\"}\n";
+constexpr std::string_view Stopping = "{\"error\":\"the console is stopping\"}\n";
 // A stream's pieces handed to the server at a time.
 constexpr std::size_t StreamBlockBytes = 4096;
 
@@ -53,15 +54,15 @@ struct RequestState
     std::shared_ptr<HttpServer::Waiting> waiting;
 };
 
-MHD_Result queueText(MHD_Connection *connection, unsigned status, std::string_view text,
-                     const std::string &allow = {})
+MHD_Result queueRefusal(MHD_Connection *connection, unsigned status, std::string_view text,
+                        const std::string &allow = {})
 {
     // The texts are constants, sent from where they are.
     MHD_Response *response =
         MHD_create_response_from_buffer(text.size(), const_cast<char *>(text.data()), MHD_RESPMEM_PERSISTENT);
     if (response == nullptr)
         return MHD_NO;
-    MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, PlainText.data());
+    MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, Json.data());
     if (!allow.empty())
         MHD_add_response_header(response, MHD_HTTP_HEADER_ALLOW, allow.c_str());
     const MHD_Result queued = MHD_queue_response(connection, status, response);
@@ -161,13 +162,13 @@ MHD_Result send(HttpServer &server, MHD_Connection *connection, const HttpRespon
 MHD_Result check(MHD_Connection *connection, const HttpRoute *route, const char *method)
 {
     if (route == nullptr)
-        return queueText(connection, MHD_HTTP_NOT_FOUND, NotFound);
+        return queueRefusal(connection, MHD_HTTP_NOT_FOUND, NotFound);
     if (std::find(route->methods.begin(), route->methods.end(), method) == route->methods.end())
-        return queueText(connection, MHD_HTTP_METHOD_NOT_ALLOWED, MethodNotAllowed, allowed(*route));
+        return queueRefusal(connection, MHD_HTTP_METHOD_NOT_ALLOWED, MethodNotAllowed, allowed(*route));
     if (declaresLongBody(connection))
-        return queueText(connection, MHD_HTTP_CONTENT_TOO_LARGE, BodyTooLarge);
+        return queueRefusal(connection, MHD_HTTP_CONTENT_TOO_LARGE, BodyTooLarge);
     if (MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_TRANSFER_ENCODING))
-        return queueText(connection, MHD_HTTP_LENGTH_REQUIRED, LengthRequired);
+        return queueRefusal(connection, MHD_HTTP_LENGTH_REQUIRED, LengthRequired);
     return MHD_YES;
 }
 
