@@ -171,6 +171,13 @@ FleetApi::FleetApi(ApiAccess access, Command command)
 
 FleetApi::~FleetApi()
 {
+    // The watch has stopped: an exchange still to come never will.
+    for (auto &[projector, waiting] : m_waiting) {
+        for (const Waiter &waiter : waiting) {
+            if (waiter.done)
+                waiter.done(Unavailable, error("the console is stopping"));
+        }
+    }
     const std::lock_guard lock(m_shared->mutex);
     m_shared->api = nullptr;
     for (const std::shared_ptr<HttpStream> &reader : m_shared->readers)

@@ -62,9 +62,8 @@ public:
     void pressed(const std::string &projector, const std::string &from, const PressOutcome &outcome) override;
     void projectorRemoved(const std::string &projector) override;
 
-    struct Shared;
-
 private:
+    struct Shared;
     // A press given that waits for its exchange.
     struct Waiter
     {

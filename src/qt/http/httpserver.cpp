@@ -8,6 +8,7 @@
 #include <netdb.h>
 #include <optional>
 #include <stdexcept>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 
@@ -43,6 +44,8 @@ constexpr std::string_view MethodNotAllowed =
 constexpr std::string_view BodyTooLarge = "{\"error\":\"the request's body is too long\"}\n";
 constexpr std::string_view LengthRequired = "{\"error\":\"a body needs its Content-Length\"}\n";
 constexpr std::string_view Stopping = "{\"error\":\"the console is stopping\"}\n";
+// How often the end of the server looks whether the requests it answered have taken their answers.
+constexpr auto StopPoll = std::chrono::milliseconds(5);
 // A stream's pieces handed to the server at a time.
 constexpr std::size_t StreamBlockBytes = 4096;
 
@@ -259,20 +262,33 @@ HttpServer::HttpServer(const HostPort &address, std::vector<HttpRoute> routes)
 
 HttpServer::~HttpServer()
 {
-    // A suspended connection must be resumed before the server stops.
-    const std::lock_guard lock(m_trackedMutex);
-    for (const std::weak_ptr<Waiting> &tracked : m_waiting) {
-        if (const std::shared_ptr<Waiting> waiting = tracked.lock())
-            waiting->reply({MHD_HTTP_SERVICE_UNAVAILABLE,
-                            std::string(Json),
-                            std::make_shared<const std::string>(Stopping),
-                            {},
-                            {}});
+    // A suspended connection must be resumed before the server stops; each is answered, and has a
+    // moment to take its answer.
+    std::vector<std::shared_ptr<Waiting>> waiting;
+    {
+        const std::lock_guard lock(m_trackedMutex);
+        for (const std::weak_ptr<Waiting> &tracked : m_waiting) {
+            if (std::shared_ptr<Waiting> request = tracked.lock())
+                waiting.push_back(std::move(request));
+        }
+        for (const std::weak_ptr<HttpStream> &tracked : m_streams) {
+            if (const std::shared_ptr<HttpStream> stream = tracked.lock())
+                stream->end();
+        }
     }
-    for (const std::weak_ptr<HttpStream> &tracked : m_streams) {
-        if (const std::shared_ptr<HttpStream> stream = tracked.lock())
-            stream->end();
-    }
+    for (const std::shared_ptr<Waiting> &request : waiting)
+        request->reply({MHD_HTTP_SERVICE_UNAVAILABLE,
+                        std::string(Json),
+                        std::make_shared<const std::string>(Stopping),
+                        {},
+                        {}});
+    const auto giveUp = std::chrono::steady_clock::now() + StopWait;
+    while (std::chrono::steady_clock::now() < giveUp &&
+           std::any_of(waiting.begin(), waiting.end(), [](const std::shared_ptr<Waiting> &request) {
+               const std::lock_guard lock(request->mutex);
+               return request->connection != nullptr;
+           }))
+        std::this_thread::sleep_for(StopPoll);
 }
 
 void HttpServer::track(const std::shared_ptr<Waiting> &waiting)

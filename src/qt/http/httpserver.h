@@ -68,11 +68,13 @@ public:
     static constexpr std::size_t BodyLimitBytes = 1024;
     // A connection that sends and takes nothing this long is closed.
     static constexpr std::chrono::seconds IdleTimeout{10};
+    // At the end, how long the requests still waiting have to take their 503.
+    static constexpr std::chrono::milliseconds StopWait{500};
 
     // Serves at once; throws std::runtime_error with one line in the console's words when the address
     // cannot be bound or the server not started.
     HttpServer(const HostPort &address, std::vector<HttpRoute> routes);
-    // Stops at once, answering every request still waiting 503 and closing every connection.
+    // Stops, answering every request still waiting 503 (within StopWait) and closing every connection.
     ~HttpServer();
     HttpServer(const HttpServer &) = delete;
     HttpServer &operator=(const HttpServer &) = delete;
