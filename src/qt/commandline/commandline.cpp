@@ -657,7 +657,7 @@ std::optional<QString> readOptions(const Given &given, ConsoleOptions &chosen)
         return problem;
     if (auto problem = refusedByRun(given, run))
         return problem;
-    return readInTurn({readFleet, readTiming, readMqtt, readHttpToken}, given, chosen);
+    return readInTurn({readHttpToken, readFleet, readTiming, readMqtt}, given, chosen);
 }
 } // namespace
 
