@@ -83,3 +83,9 @@ std::string_view pressCode(const PressKey &press)
     const OneShotButton *button = findOneShotButton(press.control);
     return button ? button->code : std::string_view();
 }
+
+std::string pressName(std::string_view text)
+{
+    const PressKey *press = findPressKeyByCode(text);
+    return std::string(press ? press->key : text);
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <span>
+#include <string>
 #include <string_view>
 
 // A stable lower-case name for a window button that a remote press may name: the one-shot buttons that
@@ -21,3 +22,6 @@ const PressKey *findPressKeyByCode(std::string_view code);
 
 // What a press of a key sends: the one-shot button's code; empty for a held or unknown key.
 std::string_view pressCode(const PressKey &press);
+
+// A press as its sender named it: its key, or the free-form text that sends no key's code.
+std::string pressName(std::string_view text);

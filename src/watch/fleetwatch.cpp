@@ -130,7 +130,8 @@ PressOutcome FleetWatch::command(const std::string &projector, std::string text,
 {
     Watched *watched = find(projector);
     if (!watched)
-        return PressOutcome::dropped(std::move(text), "no projector is named " + projector);
+        return PressOutcome::dropped(std::move(text), "no projector is named " + projector,
+                                     PressOutcome::Reason::UnknownProjector);
     // Told once the watch has taken it: only a write refused at once tells its exchange sooner.
     const PressOutcome outcome = watched->watch.command(text);
     for (FleetObserver *observer : m_observers)

@@ -8,20 +8,23 @@
 struct PressOutcome
 {
     enum class Kind { Sent, Held, Already, Dropped };
+    // Why a press was dropped, for whoever answers by it rather than by its words.
+    enum class Reason { Other, UnknownProjector, NotConnected, QueueFull };
 
     Kind kind = Kind::Sent;
     std::string text;   // the press's text: "C01"
     std::string detail; // Already: the power state's word ("on"); Dropped: why, in the console's words
+    Reason reason = Reason::Other;
 
-    static PressOutcome sent(std::string text) { return {Kind::Sent, std::move(text), {}}; }
-    static PressOutcome held(std::string text) { return {Kind::Held, std::move(text), {}}; }
+    static PressOutcome sent(std::string text) { return {Kind::Sent, std::move(text), {}, {}}; }
+    static PressOutcome held(std::string text) { return {Kind::Held, std::move(text), {}, {}}; }
     static PressOutcome already(std::string text, std::string state)
     {
-        return {Kind::Already, std::move(text), std::move(state)};
+        return {Kind::Already, std::move(text), std::move(state), {}};
     }
-    static PressOutcome dropped(std::string text, std::string why)
+    static PressOutcome dropped(std::string text, std::string why, Reason reason = Reason::Other)
     {
-        return {Kind::Dropped, std::move(text), std::move(why)};
+        return {Kind::Dropped, std::move(text), std::move(why), reason};
     }
     bool operator==(const PressOutcome &) const = default;
 };

@@ -116,7 +116,7 @@ void StatusWatch::failed(const std::string &why)
 PressOutcome StatusWatch::command(std::string text)
 {
     if (m_state != State::Open)
-        return PressOutcome::dropped(std::move(text), "not connected");
+        return PressOutcome::dropped(std::move(text), "not connected", PressOutcome::Reason::NotConnected);
     PressOutcome outcome = m_rule.press(std::move(text), m_power);
     if (outcome.kind != PressOutcome::Kind::Sent)
         return outcome;
@@ -127,7 +127,8 @@ PressOutcome StatusWatch::queue(std::string text)
 {
     if (m_commands.size() >= CommandsWaitingLimit)
         return PressOutcome::dropped(std::move(text),
-                                     std::to_string(CommandsWaitingLimit) + " commands are already waiting");
+                                     std::to_string(CommandsWaitingLimit) + " commands are already waiting",
+                                     PressOutcome::Reason::QueueFull);
     m_commands.push_back(text);
     next();
     return PressOutcome::sent(std::move(text));

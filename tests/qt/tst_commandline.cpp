@@ -197,6 +197,17 @@ private slots:
             << QStringList{"--watch", "1", "--metrics", "65536"} << "65535";
         QTest::newRow("http without a fleet")
             << QStringList{"--watch", "1", "--http", "[::1]:9877"} << "--http serves a fleet watch's values";
+        const QStringList fleet{"--fleet", "/dev/null", "--watch", "1"};
+        QTest::newRow("token file without http") << fleet + QStringList{"--http-token-file", "/tmp/token"}
+                                                 << "--http-token-file belongs to --http";
+        QTest::newRow("allow-send without a token")
+            << fleet + QStringList{"--http", "0", "--http-allow-send"} << "needs --http-token-file";
+        QTest::newRow("token file missing")
+            << fleet + QStringList{"--http", "0", "--http-token-file", "/tavo-no-token"}
+            << "--http-token-file /tavo-no-token cannot be read";
+        QTest::newRow("token file others may read")
+            << fleet + QStringList{"--http", "0", "--http-token-file", "/dev/null"}
+            << "may be read by other users";
         QTest::newRow("json without a command") << QStringList{"--json"} << "--json belongs";
         QTest::newRow("list-ports with send")
             << QStringList{"--list-ports", "--send", "CR0"} << "not with --send";

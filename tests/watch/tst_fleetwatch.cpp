@@ -167,8 +167,10 @@ private slots:
         Fleet run;
         run.run(Step);
         QCOMPARE(run.fleet.command("hall-z", "C00", "mqtt"),
-                 PressOutcome::dropped("C00", "no projector is named hall-z"));
-        QCOMPARE(run.fleet.command("closed", "C00", "mqtt"), PressOutcome::dropped("C00", "not connected"));
+                 PressOutcome::dropped("C00", "no projector is named hall-z",
+                                       PressOutcome::Reason::UnknownProjector));
+        QCOMPARE(run.fleet.command("closed", "C00", "mqtt"),
+                 PressOutcome::dropped("C00", "not connected", PressOutcome::Reason::NotConnected));
         QCOMPARE(run.fleet.command("prompt", "C00", "http 127.0.0.1"), PressOutcome::sent("C00"));
         QCOMPARE(run.fleet.command("silent", "C01", "mqtt"), PressOutcome::sent("C01"));
         // Every press of a projector in the fleet is recorded with where it came from, sent or not.

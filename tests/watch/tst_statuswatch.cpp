@@ -310,7 +310,8 @@ private slots:
     void commandsWaitTheirTurn()
     {
         Watch run;
-        QCOMPARE(run.watch.command("C00"), PressOutcome::dropped("C00", "not connected"));
+        QCOMPARE(run.watch.command("C00"),
+                 PressOutcome::dropped("C00", "not connected", PressOutcome::Reason::NotConnected));
         run.watch.start();
         QCOMPARE(run.watch.command("C00"), PressOutcome::sent("C00"));
         QCOMPARE(run.port.writes, std::vector<std::string>{"CR0\r"});
@@ -323,13 +324,15 @@ private slots:
             const std::string text = "C1" + std::to_string(i % 10);
             QCOMPARE(run.watch.command(text), PressOutcome::sent(text));
         }
-        QCOMPARE(run.watch.command("C1A"), PressOutcome::dropped("C1A", "16 commands are already waiting"));
+        QCOMPARE(run.watch.command("C1A"), PressOutcome::dropped("C1A", "16 commands are already waiting",
+                                                                 PressOutcome::Reason::QueueFull));
         run.answer("01234\r");
         QCOMPARE(run.port.writes.back(), std::string("C10\r"));
         run.port.lose();
         QCOMPARE(run.told.commands.size(), std::size_t(1 + StatusWatch::CommandsWaitingLimit));
         QCOMPARE(run.told.commands.back(), std::string("C15 none"));
-        QCOMPARE(run.watch.command("C00"), PressOutcome::dropped("C00", "not connected"));
+        QCOMPARE(run.watch.command("C00"),
+                 PressOutcome::dropped("C00", "not connected", PressOutcome::Reason::NotConnected));
     }
 
     // A row added to CR0's decoding table without a power state would leave that answer unknown.

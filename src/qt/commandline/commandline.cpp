@@ -13,6 +13,7 @@
 #include <limits>
 #include <optional>
 #include <stdexcept>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <variant>
 
@@ -24,10 +25,35 @@ const QString DefaultEndpoint = QStringLiteral("auto");
 constexpr auto LongestWatchPeriod = std::chrono::seconds(24 * 60 * 60);
 // The longest rest after a reply.
 constexpr auto LongestGap = std::chrono::milliseconds(60 * 1000);
+// The API's token, read from the first line of its file: a header carries it whole.
+constexpr std::size_t TokenFileLimitBytes = 256;
 
 QString usageError(const QString &text)
 {
     return QStringLiteral("tavo-console: %1 (see --help)").arg(text);
+}
+
+// The token of --http-token-file: the first line of a file that only its owner can read; throws
+// std::runtime_error with the reason.
+std::string readTokenFile(const std::string &name)
+{
+    const std::string prefix = "--http-token-file " + name + " ";
+    struct stat status = {};
+    if (::stat(name.c_str(), &status) == 0 && (status.st_mode & (S_IRWXG | S_IRWXO)) != 0)
+        throw std::runtime_error(prefix + "may be read by other users; chmod 600 it");
+    std::string text;
+    try {
+        text = readRegularFile(name, TokenFileLimitBytes + 1);
+    } catch (const std::runtime_error &error) {
+        throw std::runtime_error(prefix + "cannot be read (" + error.what() + ")");
+    }
+    const std::string token = text.substr(0, text.find('\n'));
+    if (token.size() > TokenFileLimitBytes)
+        throw std::runtime_error(prefix + "holds more than a token of at most " +
+                                 std::to_string(TokenFileLimitBytes) + " bytes");
+    if (token.empty() || token.find_first_of(" \t\r") != std::string::npos)
+        throw std::runtime_error(prefix + "holds no token on its first line (no blanks, nothing empty)");
+    return token;
 }
 
 bool digitsOnly(const QString &text)
@@ -111,6 +137,8 @@ enum class Option {
     Json,
     Quiet,
     Http,
+    HttpTokenFile,
+    HttpAllowSend,
     Log,
     LogMax
 };
@@ -257,6 +285,22 @@ const std::vector<OptionRow> &optionTable()
                         "free port; stderr says which. --metrics is another name for it."),
          Fleet,
          QStringLiteral("serves a fleet watch's values; give --fleet and --watch too"),
+         {}},
+        {Option::HttpTokenFile,
+         QStringLiteral("http-token-file"),
+         QStringLiteral("FILE"),
+         QStringLiteral("With --http: take presses at /api from clients that send the first line of FILE "
+                        "(readable by its owner alone) as Authorization: Bearer TOKEN. Without it no "
+                        "press is taken."),
+         Fleet,
+         QStringLiteral("belongs to --http; give --fleet, --watch and --http too"),
+         {}},
+        {Option::HttpAllowSend,
+         QStringLiteral("http-allow-send"),
+         {},
+         QStringLiteral("With --http-token-file: take free-form commands at /api/projectors/NAME/send too."),
+         Fleet,
+         QStringLiteral("belongs to --http; give --fleet, --watch and --http too"),
          {}},
         {Option::Log,
          QStringLiteral("log"),
@@ -536,6 +580,27 @@ std::optional<QString> readHttp(const Given &given, ConsoleOptions &chosen)
     return std::nullopt;
 }
 
+// The API's token: the first line of a file its owner alone may read, so that no other user of the machine
+// can press.
+std::optional<QString> readHttpToken(const Given &given, ConsoleOptions &chosen)
+{
+    const bool token = given.isSet(Option::HttpTokenFile);
+    if ((token || given.isSet(Option::HttpAllowSend)) && !chosen.http)
+        return usageError(QStringLiteral("--%1 belongs to --http; give --http too")
+                              .arg(rowOf(token ? Option::HttpTokenFile : Option::HttpAllowSend).name));
+    if (given.isSet(Option::HttpAllowSend) && !token)
+        return usageError(QStringLiteral("--http-allow-send needs --http-token-file"));
+    chosen.api.allowSend = given.isSet(Option::HttpAllowSend);
+    if (!token)
+        return std::nullopt;
+    try {
+        chosen.api.token = readTokenFile(given.valueBytes(Option::HttpTokenFile));
+    } catch (const std::runtime_error &error) {
+        return plainError(error.what());
+    }
+    return std::nullopt;
+}
+
 std::optional<QString> readFleet(const Given &given, ConsoleOptions &chosen)
 {
     if (!given.isSet(Option::Fleet))
@@ -589,7 +654,7 @@ std::optional<QString> readOptions(const Given &given, ConsoleOptions &chosen)
         return problem;
     if (auto problem = refusedByRun(given, run))
         return problem;
-    return readInTurn({readFleet, readTiming, readMqtt}, given, chosen);
+    return readInTurn({readHttpToken, readFleet, readTiming, readMqtt}, given, chosen);
 }
 } // namespace
 

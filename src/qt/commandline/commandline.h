@@ -4,6 +4,7 @@
 #include "link/hostport.h"
 #include "link/linesettings.h"
 #include "link/trafficlog.h"
+#include "qt/api/fleetapi.h"
 #include "qt/mqtt/mqttoptions.h"
 #include "qt/port/portendpoints.h"
 #include "watch/fleetobserver.h"
@@ -55,6 +56,8 @@ struct ConsoleOptions
     MqttOptions mqtt;
     // Where a fleet watch serves HTTP (its metrics); none serves none.
     std::optional<HostPort> http;
+    // Who may press through the API on the HTTP server.
+    ApiAccess api;
 
     // Whether the command-line mode runs instead of the window, and whether as a status watch.
     bool commandLineMode() const { return !sends.empty() || !script.empty() || statusWatch(); }

@@ -1,5 +1,6 @@
 #include "qt/commandline/watchoutputs.h"
 
+#include "qt/api/fleetapi.h"
 #include "qt/metrics/metricsexporter.h"
 #include "qt/mqtt/mqttbridge.h"
 
@@ -8,8 +9,13 @@ std::vector<std::unique_ptr<FleetObserver>> watchOutputs(const ConsoleOptions &o
 {
     std::vector<std::unique_ptr<FleetObserver>> outputs;
     if (options.http) {
-        auto exporter = std::make_unique<MetricsExporter>(*options.http);
+        auto api = std::make_unique<FleetApi>(
+            options.api, [&fleet](const std::string &projector, std::string text, const std::string &from) {
+                return fleet.command(projector, std::move(text), from);
+            });
+        auto exporter = std::make_unique<MetricsExporter>(*options.http, api->routes());
         notice("metrics on " + exporter->server().url());
+        outputs.push_back(std::move(api));
         outputs.push_back(std::move(exporter));
     }
     if (options.mqtt.enabled)

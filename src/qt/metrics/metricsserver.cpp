@@ -4,10 +4,20 @@
 
 #include <QTimer>
 
-MetricsServer::MetricsServer(const HostPort &address, PrometheusSink &sink)
+namespace {
+std::vector<HttpRoute> withMetrics(std::vector<HttpRoute> routes, HttpRoute metrics)
+{
+    routes.push_back(std::move(metrics));
+    return routes;
+}
+} // namespace
+
+MetricsServer::MetricsServer(const HostPort &address, PrometheusSink &sink, std::vector<HttpRoute> routes)
     : m_sink(sink), m_text(std::make_shared<const std::string>(sink.render())),
-      m_http(address,
-             {{std::string(Path), {"GET", "HEAD"}, [this](const HttpRequest &) { return answer(); }}})
+      m_http(address, withMetrics(std::move(routes),
+                                  {std::string(Path),
+                                   {"GET", "HEAD"},
+                                   [this](const HttpRequest &, const HttpReply &reply) { reply(answer()); }}))
 {
     m_sink.setOnChange([this] { renderSoon(); });
 }
@@ -41,5 +51,5 @@ void MetricsServer::render()
 HttpResponse MetricsServer::answer() const
 {
     const std::lock_guard lock(m_textMutex);
-    return {200, std::string(ContentType), m_text};
+    return {200, std::string(ContentType), m_text, {}, {}};
 }

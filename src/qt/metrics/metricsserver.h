@@ -8,10 +8,12 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <QObject>
 
-// The fleet's metrics served at /metrics on the console's HTTP server. The text is rendered on the
+// The fleet's metrics served at /metrics on the console's one HTTP server, which serves the other pages
+// routes beside it. The text is rendered on the
 // event loop's thread once the values have changed, at most once a RenderPause, and handed to the
 // server's thread whole, so a scrape never waits on the event loop and the event loop never waits on a
 // scraper.
@@ -24,9 +26,9 @@ public:
     // sees values at most this old.
     static constexpr std::chrono::milliseconds RenderPause{1000};
 
-    // Serves the sink's values at once; throws std::runtime_error with one line in the console's words
-    // when the address cannot be bound.
-    MetricsServer(const HostPort &address, PrometheusSink &sink);
+    // Serves the sink's values at once, beside the routes of the console's other pages; throws
+    // std::runtime_error with one line in the console's words when the address cannot be bound.
+    MetricsServer(const HostPort &address, PrometheusSink &sink, std::vector<HttpRoute> routes = {});
     ~MetricsServer();
     MetricsServer(const MetricsServer &) = delete;
     MetricsServer &operator=(const MetricsServer &) = delete;

@@ -19,13 +19,6 @@ QString latin1(const std::string &bytes)
 {
     return QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
 }
-
-// A press as its sender named it: its key, or the free-form text that sends no key's code.
-std::string pressName(const std::string &text)
-{
-    const PressKey *press = findPressKeyByCode(text);
-    return press ? std::string(press->key) : text;
-}
 } // namespace
 
 MqttBridge::MqttBridge(const MqttOptions &options, std::vector<std::string> queries, Command command,

@@ -1,0 +1,116 @@
+#include "qt/api/fleetstate.h"
+
+#include "mqtt/presskeys.h"
+
+#include <algorithm>
+
+namespace {
+QJsonValue textOrNull(const std::optional<std::string> &text)
+{
+    return text ? QJsonValue(QString::fromStdString(*text)) : QJsonValue(QJsonValue::Null);
+}
+} // namespace
+
+void FleetState::add(const FleetProjector &projector)
+{
+    if (!find(projector.name))
+        m_projectors.push_back({projector, false, PowerState::Unknown, std::nullopt, {}, {}});
+}
+
+void FleetState::remove(const std::string &name)
+{
+    std::erase_if(m_projectors, [&](const Projector &kept) { return kept.projector.name == name; });
+}
+
+bool FleetState::has(const std::string &name) const
+{
+    return find(name) != nullptr;
+}
+
+std::vector<std::string> FleetState::inGroup(const std::string &group) const
+{
+    std::vector<std::string> names;
+    for (const Projector &kept : m_projectors) {
+        if (!group.empty() && kept.projector.group == group)
+            names.push_back(kept.projector.name);
+    }
+    return names;
+}
+
+void FleetState::setConnected(const std::string &name, bool connected)
+{
+    if (Projector *kept = find(name))
+        kept->connected = connected;
+}
+
+void FleetState::setPower(const std::string &name, PowerState power)
+{
+    if (Projector *kept = find(name))
+        kept->power = power;
+}
+
+void FleetState::setPending(const std::string &name, std::optional<std::string> text)
+{
+    if (Projector *kept = find(name))
+        kept->pending = std::move(text);
+}
+
+std::optional<std::string> FleetState::pending(const std::string &name) const
+{
+    const Projector *kept = find(name);
+    return kept ? kept->pending : std::nullopt;
+}
+
+void FleetState::setValue(const std::string &name, const std::string &key, const QJsonValue &value)
+{
+    if (Projector *kept = find(name))
+        kept->values.insert(QString::fromStdString(key), value);
+}
+
+void FleetState::replied(const std::string &name)
+{
+    if (Projector *kept = find(name))
+        kept->lastReply = QDateTime::currentDateTimeUtc();
+}
+
+QJsonObject FleetState::json(const std::string &name) const
+{
+    const Projector *kept = find(name);
+    if (!kept)
+        return {};
+    const FleetProjector &projector = kept->projector;
+    return {
+        {QStringLiteral("name"), QString::fromStdString(projector.name)},
+        {QStringLiteral("group"),
+         textOrNull(projector.group.empty() ? std::nullopt : std::optional(projector.group))},
+        {QStringLiteral("endpoint"), QString::fromStdString(projector.endpoint.text)},
+        {QStringLiteral("connected"), kept->connected},
+        {QStringLiteral("power"), QString::fromLatin1(powerStateName(kept->power))},
+        {QStringLiteral("pending"),
+         textOrNull(kept->pending ? std::optional(pressName(*kept->pending)) : std::nullopt)},
+        {QStringLiteral("values"), kept->values},
+        {QStringLiteral("last_reply"), kept->lastReply.isValid()
+                                           ? QJsonValue(kept->lastReply.toString(Qt::ISODateWithMs))
+                                           : QJsonValue(QJsonValue::Null)},
+    };
+}
+
+std::vector<std::string> FleetState::names() const
+{
+    std::vector<std::string> names;
+    for (const Projector &kept : m_projectors)
+        names.push_back(kept.projector.name);
+    return names;
+}
+
+FleetState::Projector *FleetState::find(const std::string &name)
+{
+    return const_cast<Projector *>(std::as_const(*this).find(name));
+}
+
+const FleetState::Projector *FleetState::find(const std::string &name) const
+{
+    const auto found = std::find_if(m_projectors.begin(), m_projectors.end(),
+                                    [&](const Projector &kept) { return kept.projector.name == name; });
+    return found == m_projectors.end() ? nullptr : &*found;
+}
