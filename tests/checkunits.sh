@@ -16,4 +16,7 @@ done
 # systemd-analyze exits 0 for most findings: any word from it fails.
 status=0
 findings=$(systemd-analyze verify --man=no "${units[@]}" 2>&1) || status=$?
-[ -z "$findings" ] && [ "$status" = 0 ] || { echo "$findings"; exit 1; }
+if [ -n "$findings" ] || [ "$status" != 0 ]; then
+    echo "$findings"
+    exit 1
+fi
