@@ -49,7 +49,7 @@ std::vector<FleetProjector> projectors(const std::vector<std::string> &names)
 {
     std::vector<FleetProjector> fleet;
     for (const std::string &name : names)
-        fleet.push_back(FleetProjector{name, parseEndpoint("/dev/" + name), "19200,N,8,1"});
+        fleet.push_back(FleetProjector{name, parseEndpoint("/dev/" + name), "19200,N,8,1", {}});
     return fleet;
 }
 
