@@ -28,7 +28,7 @@ timed_get() { curl -s --compressed -o /dev/null -w '%{http_code} %{time_total}\n
 # Median and max in ms of the times of the 200s in a file of "status seconds" lines, or n/a.
 median_max() {
     awk '$1 == 200 { print $2 }' "$1" | sort -n |
-        awk '{ v[NR] = $1 } END { if (NR) printf "%.1f %.1f", v[int((NR + 1) / 2)] * 1000, v[NR] * 1000; else print "n/a n/a" }'
+        awk '{ v[NR] = $1 } END { if (NR) printf "%.1f %.1f\n", v[int((NR + 1) / 2)] * 1000, v[NR] * 1000; else print "n/a n/a" }'
 }
 # Seconds since midnight of an HH:MM:SS.fff time.
 seconds_of_day() { awk -v t="$1" 'BEGIN { split(t, f, ":"); printf "%.3f", f[1] * 3600 + f[2] * 60 + f[3] }'; }
