@@ -55,7 +55,7 @@ Exchange exchange(const std::string &query, const std::string &bytes)
 // A fleet of one projector, hall-a, whose metrics a recording sink keeps.
 struct Fleet
 {
-    Fleet() { metrics.projectorAdded({"hall-a", parseEndpoint("tcp://127.0.0.1:4001"), "9600,N,8,1"}); }
+    Fleet() { metrics.projectorAdded({"hall-a", parseEndpoint("tcp://127.0.0.1:4001"), "9600,N,8,1", {}}); }
     // A round of these replies on an open line.
     void round(const std::vector<std::pair<std::string, std::string>> &replies)
     {
@@ -231,7 +231,7 @@ private slots:
     {
         Fleet fleet;
         fleet.metrics.projectorAdded(
-            {"hall-b", parseEndpoint("/dev/serial/by-id/usb-\xC3\xA9\n"), "9600,N,8,1"});
+            {"hall-b", parseEndpoint("/dev/serial/by-id/usb-\xC3\xA9\n"), "9600,N,8,1", {}});
         QVERIFY(fleet.sink.series.contains("tavo_projector_info{endpoint=/dev/serial/by-id/"
                                            "usb-\\xC3\\xA9\\x0A,projector=hall-b,speed=9600}"));
     }

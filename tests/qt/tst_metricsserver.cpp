@@ -31,8 +31,8 @@ struct Served
 {
     Served()
     {
-        metrics.projectorAdded({"hall-a", parseEndpoint("tcp://127.0.0.1:4001"), "19200,N,8,1"});
-        metrics.projectorAdded({"hall-b", parseEndpoint("/dev/ttyUSB0"), "9600,N,8,1"});
+        metrics.projectorAdded({"hall-a", parseEndpoint("tcp://127.0.0.1:4001"), "19200,N,8,1", {}});
+        metrics.projectorAdded({"hall-b", parseEndpoint("/dev/ttyUSB0"), "9600,N,8,1", {}});
         metrics.lineChanged("hall-a", true, "");
         const std::pair<std::string, std::string> round[] = {
             {"CR0", "00\r"},

@@ -67,7 +67,7 @@ struct Rig
             [this](const std::string &text) { notices << QString::fromStdString(text); },
             [this](const std::string &text) { fatal = QString::fromStdString(text); });
         for (const QString &name : Projectors)
-            bridge().projectorAdded({name.toStdString(), {}, "19200,N,8,1"});
+            bridge().projectorAdded({name.toStdString(), {}, "19200,N,8,1", {}});
     }
 
     void firstRound()
