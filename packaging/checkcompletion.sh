@@ -56,7 +56,8 @@ expect "--json" --simulate --js
 program=$4 completion=_tavo_projector_sim
 expect "--delay --drop-every" --d
 expect "--listen" --l
-for option in --listen --count --delay --pieces --piece-gap --drop-every --noise; do
+expect "--cool-down --count" --c
+for option in --listen --count --delay --pieces --piece-gap --drop-every --noise --warm-up --cool-down; do
     expect "" $option ""
 done
 expect "--verbose --version" --count 2 --ver

@@ -46,10 +46,10 @@ Projector::Projector(const SimulatorOptions &options) : m_options(options) {}
 
 void Projector::advanceTo(std::chrono::milliseconds now)
 {
-    if (m_power == Power::CountDown && now - m_powerSince >= CountDownPeriod)
-        changePower(Power::On, m_powerSince + CountDownPeriod);
-    if (m_power == Power::CoolingDown && now - m_powerSince >= CoolingPeriod)
-        changePower(Power::Standby, m_powerSince + CoolingPeriod);
+    if (m_power == Power::CountDown && now - m_powerSince >= m_options.warmUp)
+        changePower(Power::On, m_powerSince + m_options.warmUp);
+    if (m_power == Power::CoolingDown && now - m_powerSince >= m_options.coolDown)
+        changePower(Power::Standby, m_powerSince + m_options.coolDown);
 }
 
 void Projector::changePower(Power power, std::chrono::milliseconds at)
@@ -120,12 +120,13 @@ std::string Projector::carryOut(ProjectorAction action, std::chrono::millisecond
         return withCr(*reply);
     using enum ProjectorAction;
     switch (action) {
+    // A lamp warming or cooling takes no power command; it is acknowledged all the same.
     case PowerOn:
         if (m_power == Power::Standby)
             changePower(Power::CountDown, now);
         break;
     case PowerOff:
-        if (m_power == Power::CountDown || m_power == Power::On)
+        if (m_power == Power::On)
             changePower(Power::CoolingDown, now);
         break;
     case InputPc1:

@@ -26,8 +26,6 @@ class Projector
 public:
     enum class Power { Standby, CountDown, On, CoolingDown };
 
-    static constexpr std::chrono::milliseconds CountDownPeriod{3000};
-    static constexpr std::chrono::milliseconds CoolingPeriod{4000};
     static constexpr int InitialLampHours = 1234;
     static constexpr char Ack = 6;
 

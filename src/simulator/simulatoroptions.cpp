@@ -11,6 +11,8 @@ constexpr int MaxDelayMs = 60000;
 constexpr int MaxPieces = 64;
 constexpr int MaxDropEvery = 1000000;
 constexpr int MaxNoiseBytes = 1024;
+// Longer than any lamp takes to warm or cool.
+constexpr int MaxPowerChangeMs = 600000;
 
 constexpr std::string_view HelpText =
     "Usage: tavo-projector-sim [options]\n"
@@ -29,6 +31,10 @@ constexpr std::string_view HelpText =
     "  --piece-gap MS    wait MS milliseconds between pieces (default 10)\n"
     "  --drop-every N    never send every Nth reply (default 0: send all)\n"
     "  --noise N         put N noise bytes before each reply (default 0)\n"
+    "  --warm-up MS      after power on, count down for MS milliseconds, ignoring power commands,\n"
+    "                    then be on (default 3000; 0: on at once)\n"
+    "  --cool-down MS    after power off, cool down for MS milliseconds, ignoring power commands,\n"
+    "                    then be in standby (default 4000; 0: standby at once)\n"
     "  --verbose         write each line received and each reply sent to stderr, with times\n"
     "  --version         print the version and exit\n"
     "  --help            print this and exit\n";
@@ -59,6 +65,10 @@ const NumericOption NumericOptions[] = {
      [](SimulatorCommandLine &c, int v) { c.options.pieceGap = std::chrono::milliseconds(v); }},
     {"--drop-every", 0, MaxDropEvery, [](SimulatorCommandLine &c, int v) { c.options.dropEvery = v; }},
     {"--noise", 0, MaxNoiseBytes, [](SimulatorCommandLine &c, int v) { c.options.noiseBytes = v; }},
+    {"--warm-up", 0, MaxPowerChangeMs,
+     [](SimulatorCommandLine &c, int v) { c.options.warmUp = std::chrono::milliseconds(v); }},
+    {"--cool-down", 0, MaxPowerChangeMs,
+     [](SimulatorCommandLine &c, int v) { c.options.coolDown = std::chrono::milliseconds(v); }},
     {"--count", 1, MaxProjectorCount, [](SimulatorCommandLine &c, int v) { c.count = v; }},
 };
 

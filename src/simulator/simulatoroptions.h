@@ -9,14 +9,21 @@
 #include <string_view>
 #include <vector>
 
-// How the simulated projector shapes its replies; the defaults answer promptly and whole.
+// How the simulated projector shapes its replies and how long its lamp warms and cools; the defaults
+// answer promptly and whole.
 struct SimulatorOptions
 {
+    static constexpr std::chrono::milliseconds DefaultWarmUp{3000};
+    static constexpr std::chrono::milliseconds DefaultCoolDown{4000};
+
     std::chrono::milliseconds replyDelay{20};
     int pieces = 1;
     std::chrono::milliseconds pieceGap{10};
     int dropEvery = 0;  // every Nth reply is never sent; 0 sends all
     int noiseBytes = 0; // bytes of noise put before each reply
+    // Count-down after power on and cooling after power off; power commands are ignored during either.
+    std::chrono::milliseconds warmUp = DefaultWarmUp;
+    std::chrono::milliseconds coolDown = DefaultCoolDown;
 };
 
 // The outcome of reading the simulator's command line: run with options, or print and exit.

@@ -66,7 +66,7 @@ private slots:
         console.click("Command44");
         QTRY_COMPARE(console.caption("Label22"), std::string(" Count down"));
         console.waitOutTheReplyPeriod();
-        console.projector.advanceClock(Projector::CountDownPeriod);
+        console.projector.advanceClock(SimulatorOptions::DefaultWarmUp);
         console.click("Command44");
         QTRY_COMPARE(console.caption("Label22"), std::string(" Power ON"));
     }

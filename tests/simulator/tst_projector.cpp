@@ -31,7 +31,7 @@ struct Driven
         projector.answer("C00", 0ms);
         if (state == "count down")
             return;
-        now = Projector::CountDownPeriod;
+        now = SimulatorOptions::DefaultWarmUp;
         if (state == "on")
             return;
         projector.answer("C01", now);
@@ -127,26 +127,51 @@ private slots:
         QCOMPARE(projector.answer(query, 0ms), reply);
     }
 
+    void powerTakesItsTime_data()
+    {
+        QTest::addColumn<int>("warmUpMs");
+        QTest::addColumn<int>("coolDownMs");
+        // Each row: the projector's clock in ms, the line sent then, and the power state it answers.
+        QTest::addColumn<QStringList>("steps");
+        const int warm = int(SimulatorOptions::DefaultWarmUp.count());
+        const int cool = int(SimulatorOptions::DefaultCoolDown.count());
+        QTest::newRow("the defaults")
+            << warm << cool << QStringList{"1000 C00",
+                                           QString("%1 CR0 40").arg(1000 + warm - 1),
+                                           QString("%1 CR0 00").arg(1000 + warm),
+                                           "10000 C01",
+                                           QString("%1 CR0 20").arg(10000 + cool - 1),
+                                           QString("%1 CR0 80").arg(10000 + cool)};
+        QTest::newRow("warm and cool as long as asked")
+            << 30000 << 60000 << QStringList{"0 C00",     "29999 CR0 40", "30000 CR0 00",
+                                             "40000 C01", "99999 CR0 20", "100000 CR0 80"};
+        QTest::newRow("power off while warming is ignored")
+            << 30000 << 60000 << QStringList{"0 C00", "10000 C01", "10000 CR0 40", "30000 CR0 00"};
+        QTest::newRow("power on while cooling is ignored")
+            << 30000 << 60000
+            << QStringList{"0 C00", "30000 C01", "40000 C00", "40000 CR0 20", "90000 CR0 80"};
+        QTest::newRow("power on twice keeps its count-down")
+            << 30000 << 60000 << QStringList{"0 C00", "20000 C00", "30000 CR0 00"};
+        QTest::newRow("none: on and standby at once")
+            << 0 << 0 << QStringList{"0 C00", "0 CR0 00", "0 C01", "0 CR0 80", "0 C00", "0 CR0 00"};
+        QTest::newRow("a late query sees every step")
+            << 30000 << 60000 << QStringList{"0 C00", "30000 C01", "200000 CR0 80"};
+    }
     void powerTakesItsTime()
     {
-        Projector projector;
-        projector.answer("C00", 1000ms);
-        QCOMPARE(projector.power(1000ms + Projector::CountDownPeriod - 1ms), Projector::Power::CountDown);
-        QCOMPARE(projector.power(1000ms + Projector::CountDownPeriod), Projector::Power::On);
-        const auto offAt = 10000ms;
-        projector.answer("C01", offAt);
-        QCOMPARE(projector.power(offAt + Projector::CoolingPeriod - 1ms), Projector::Power::CoolingDown);
-        // Power on is not taken while the lamp cools.
-        projector.answer("C00", offAt + 1ms);
-        QCOMPARE(projector.power(offAt + Projector::CoolingPeriod), Projector::Power::Standby);
-    }
-
-    void aLateQueryStillSeesEveryStep()
-    {
-        Projector projector;
-        projector.answer("C00", 0ms);
-        projector.answer("C01", 0ms);
-        QCOMPARE(projector.power(Projector::CoolingPeriod), Projector::Power::Standby);
+        QFETCH(int, warmUpMs);
+        QFETCH(int, coolDownMs);
+        QFETCH(QStringList, steps);
+        SimulatorOptions options;
+        options.warmUp = std::chrono::milliseconds(warmUpMs);
+        options.coolDown = std::chrono::milliseconds(coolDownMs);
+        Projector projector(options);
+        for (const QString &step : steps) {
+            const QStringList fields = step.split(' ');
+            const std::chrono::milliseconds at(fields[0].toInt());
+            const std::string reply = projector.answer(fields[1].toStdString(), at);
+            QCOMPARE(reply, fields.size() > 2 ? fields[2].toStdString() + '\r' : Ack);
+        }
     }
 
     void lampHoursGrowOnlyWhileLit()

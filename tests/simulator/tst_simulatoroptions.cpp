@@ -32,6 +32,8 @@ private slots:
         QCOMPARE(parsed.options.pieces, 1);
         QCOMPARE(parsed.options.dropEvery, 0);
         QCOMPARE(parsed.options.noiseBytes, 0);
+        QCOMPARE(parsed.options.warmUp, 3000ms);
+        QCOMPARE(parsed.options.coolDown, 4000ms);
         QVERIFY(!parsed.listen);
         QVERIFY(!parsed.verbose);
     }
@@ -39,13 +41,16 @@ private slots:
     void readsEachOption()
     {
         const SimulatorCommandLine parsed =
-            parse({"--delay", "100", "--pieces=4", "--piece-gap", "5", "--drop-every", "3", "--noise=7"});
+            parse({"--delay", "100", "--pieces=4", "--piece-gap", "5", "--drop-every", "3", "--noise=7",
+                   "--warm-up", "0", "--cool-down=600000"});
         QVERIFY(parsed.run);
         QCOMPARE(parsed.options.replyDelay, 100ms);
         QCOMPARE(parsed.options.pieces, 4);
         QCOMPARE(parsed.options.pieceGap, 5ms);
         QCOMPARE(parsed.options.dropEvery, 3);
         QCOMPARE(parsed.options.noiseBytes, 7);
+        QCOMPARE(parsed.options.warmUp, 0ms);
+        QCOMPARE(parsed.options.coolDown, 600000ms);
         QCOMPARE(parsed.count, 1);
     }
 
@@ -65,6 +70,10 @@ private slots:
         QTest::newRow("trailing junk") << QStringList{"--delay=20ms"};
         QTest::newRow("no pieces") << QStringList{"--pieces", "0"};
         QTest::newRow("negative delay") << QStringList{"--delay", "-1"};
+        QTest::newRow("negative warm-up") << QStringList{"--warm-up", "-1"};
+        QTest::newRow("warm-up past its bound") << QStringList{"--warm-up=600001"};
+        QTest::newRow("cool-down in seconds") << QStringList{"--cool-down", "4s"};
+        QTest::newRow("cool-down without a value") << QStringList{"--cool-down"};
         QTest::newRow("stray argument") << QStringList{"/dev/pts/3"};
         QTest::newRow("listen without a value") << QStringList{"--listen"};
         QTest::newRow("listen without a port") << QStringList{"--listen", "127.0.0.1"};
@@ -92,7 +101,7 @@ private slots:
         QVERIFY(!parsed.run);
         QCOMPARE(parsed.exitCode, 0);
         for (const char *option : {"--listen", "--delay", "--pieces", "--piece-gap", "--drop-every",
-                                   "--noise", "--verbose", "--version", "--help"})
+                                   "--noise", "--warm-up", "--cool-down", "--verbose", "--version", "--help"})
             QVERIFY2(parsed.output.find(option) != std::string::npos, option);
     }
 
