@@ -5,7 +5,6 @@
 #include "qt/platform/stopsignals.h"
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <cstring>
 #include <mosquitto.h>
