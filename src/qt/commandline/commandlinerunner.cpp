@@ -90,7 +90,7 @@ std::vector<FleetProjector> watchedProjectors(const ConsoleOptions &options, con
 {
     if (!options.fleet.empty())
         return options.fleet;
-    return {FleetProjector{{}, endpoints.endpoint(1), options.settings, {}}};
+    return {FleetProjector{{}, endpoints.endpoint(1), options.settings}};
 }
 
 // The ports and timers a watch's lines run on: for each projector one port and three timers, made as
