@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # checkunits.sh PROGRAM UNIT...: systemd loads each unit without a finding, with PROGRAM in the place of the
-# installed console. A template (NAME@.service, NAME@.timer) is loaded as the instance NAME@example.
+# installed console. A template (NAME@.service, NAME@.timer) is loaded as the instance NAME@example. A guide
+# (GUIDE.md) given after a unit is the drop-in it shows: its first block that begins with [Service].
 set -euo pipefail
 program=$1
 shift
@@ -8,6 +9,14 @@ dir=$(mktemp -d)
 trap 'rm -r "$dir"' EXIT
 units=()
 for unit in "$@"; do
+    if [[ $unit == *.md ]]; then
+        dropin="${units[-1]}.d/$(basename "$unit" .md).conf"
+        mkdir -p "$(dirname "$dropin")"
+        awk '/^\[Service\]$/ { on = 1 } on && /^```$/ { exit } on' "$unit" |
+            sed "s|/usr/bin/tavo-console|$program|" >"$dropin"
+        [ -s "$dropin" ] || { echo "$unit shows no [Service] drop-in"; exit 1; }
+        continue
+    fi
     name=$(basename "$unit")
     name=${name/@./@example.}
     sed "s|/usr/bin/tavo-console|$program|" "$unit" >"$dir/$name"

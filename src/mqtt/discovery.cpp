@@ -17,22 +17,46 @@ constexpr std::string_view Hectopascals = "hPa";
 constexpr std::string_view Measurement = "measurement";
 constexpr std::string_view TotalIncreasing = "total_increasing";
 constexpr std::string_view None{};
+constexpr int Whole = -1;
+constexpr bool Diagnostic = true;
 
 // clang-format off
 constexpr std::array<DiscoverySensor, 11> Sensors = {{
     {StatusQuery::OperatingState, None, "Power state", Discovery::EnumClass, None, None},
     {StatusQuery::SelectedInput, None, "Input", Discovery::EnumClass, None, None},
-    {StatusQuery::LampHours, None, "Lamp time", Duration, Hours, TotalIncreasing},
+    {StatusQuery::LampHours, None, "Lamp time", Duration, Hours, TotalIncreasing, Whole, Diagnostic},
     {StatusQuery::PictureOrientation, None, "Picture orientation", Discovery::EnumClass, None, None},
-    {StatusQuery::Temperatures, "temperature_1", "Temperature 1", Temperature, Celsius, Measurement, 0},
-    {StatusQuery::Temperatures, "temperature_2", "Temperature 2", Temperature, Celsius, Measurement, 1},
-    {StatusQuery::Temperatures, "temperature_3", "Temperature 3", Temperature, Celsius, Measurement, 2},
+    {StatusQuery::Temperatures, "temperature_1", "Temperature 1", Temperature, Celsius, Measurement, 0, Diagnostic},
+    {StatusQuery::Temperatures, "temperature_2", "Temperature 2", Temperature, Celsius, Measurement, 1, Diagnostic},
+    {StatusQuery::Temperatures, "temperature_3", "Temperature 3", Temperature, Celsius, Measurement, 2, Diagnostic},
     {StatusQuery::LampMode, None, "Lamp mode", Discovery::EnumClass, None, None},
     {StatusQuery::StatusLine, None, "Status line", None, None, None},
     {StatusQuery::MuteAndSignal, None, "Mute and signal", Discovery::EnumClass, None, None},
-    {StatusQuery::Pressure, None, "Pressure", AtmosphericPressure, Hectopascals, Measurement},
+    {StatusQuery::Pressure, None, "Pressure", AtmosphericPressure, Hectopascals, Measurement, Whole, Diagnostic},
 }};
 // clang-format on
+
+// The fourth input has no button, so no press selects it.
+constexpr std::array<InputOption, 3> Inputs = {{
+    {"computer_1", "input_pc1"},
+    {"computer_2", "input_pc2"},
+    {"video", "input_video"},
+}};
+
+// Each input as a Jinja item, between "open" and "close": ['computer_1', ...] or {'computer_1': 'input_pc1',
+// ...}.
+std::string inputItems(char open, char close, bool withPress)
+{
+    std::string items(1, open);
+    for (const InputOption &option : Inputs) {
+        if (items.size() > 1)
+            items += ", ";
+        items.append("'").append(option.input).append("'");
+        if (withPress)
+            items.append(": '").append(option.press).append("'");
+    }
+    return items + close;
+}
 
 constexpr char HexDigits[] = "0123456789abcdef";
 constexpr unsigned HexBase = 16;
@@ -54,6 +78,22 @@ void appendEscaped(std::string &id, std::string_view text)
 std::span<const DiscoverySensor> discoverySensors()
 {
     return Sensors;
+}
+
+std::span<const InputOption> inputOptions()
+{
+    return Inputs;
+}
+
+std::string inputStateTemplate()
+{
+    // Home Assistant's select takes "None" for no option, where any other word it does not offer is an error.
+    return "{{ value_json if value_json in " + inputItems('[', ']', false) + " else 'None' }}";
+}
+
+std::string inputCommandTemplate()
+{
+    return "{{ " + inputItems('{', '}', true) + "[value] }}";
 }
 
 std::string_view discoveryObjectId(const DiscoverySensor &sensor)
@@ -85,6 +125,11 @@ std::string discoveryNodeId(std::string_view base, std::string_view projector)
     id += "_2f"; // the '/' between them, escaped like any other
     appendEscaped(id, projector);
     return id;
+}
+
+std::string discoveryStatusTopic(std::string_view prefix)
+{
+    return std::string(prefix) + "/status";
 }
 
 std::string discoveryTopic(std::string_view prefix, std::string_view component, std::string_view nodeId,

@@ -3,6 +3,7 @@
 namespace {
 constexpr std::string_view Wildcard = "+";
 constexpr std::string_view BridgeLevel = "bridge";
+constexpr std::string_view GroupLevel = "group";
 constexpr std::string_view AvailabilityLeaf = "availability";
 constexpr std::string_view PowerLeaf = "power";
 constexpr std::string_view PressLeaf = "press";
@@ -58,6 +59,16 @@ std::string MqttTopics::bridgeAvailability() const
     return under(BridgeLevel, AvailabilityLeaf);
 }
 
+std::string MqttTopics::groupPress(std::string_view group) const
+{
+    return under(std::string(GroupLevel).append("/").append(group), PressLeaf);
+}
+
+std::string MqttTopics::groupError(std::string_view group) const
+{
+    return under(std::string(GroupLevel).append("/").append(group), ErrorLeaf);
+}
+
 std::string MqttTopics::pressFilter() const
 {
     return under(Wildcard, PressLeaf);
@@ -66,6 +77,11 @@ std::string MqttTopics::pressFilter() const
 std::string MqttTopics::sendFilter() const
 {
     return under(Wildcard, SendLeaf);
+}
+
+std::string MqttTopics::groupPressFilter() const
+{
+    return groupPress(Wildcard);
 }
 
 std::optional<MqttTopics::Incoming> MqttTopics::incoming(std::string_view topic) const
@@ -79,6 +95,12 @@ std::optional<MqttTopics::Incoming> MqttTopics::incoming(std::string_view topic)
         return std::nullopt;
     const std::string_view leaf = rest.substr(slash + 1);
     const std::string projector(rest.substr(0, slash));
+    // A projector may be called "group" too: its own topics have one level fewer.
+    if (const std::size_t end = leaf.find('/'); projector == GroupLevel && end != std::string_view::npos) {
+        if (end == 0 || leaf.substr(end + 1) != PressLeaf)
+            return std::nullopt;
+        return Incoming{std::string(leaf.substr(0, end)), Inbox::GroupPress};
+    }
     if (leaf == PressLeaf)
         return Incoming{projector, Inbox::Press};
     if (leaf == SendLeaf)

@@ -15,10 +15,10 @@ public:
     static constexpr std::string_view Offline = "offline";
 
     // What came in on a topic the bridge listens to.
-    enum class Inbox { Press, Send };
+    enum class Inbox { Press, Send, GroupPress };
     struct Incoming
     {
-        std::string projector;
+        std::string projector; // the group's name for a GroupPress
         Inbox inbox;
     };
 
@@ -32,9 +32,13 @@ public:
     std::string reply(std::string_view projector) const;
     std::string error(std::string_view projector) const;
     std::string bridgeAvailability() const;
-    // The subscriptions that take presses and free-form commands for every projector.
+    std::string groupPress(std::string_view group) const;
+    std::string groupError(std::string_view group) const;
+    // The subscriptions that take presses and free-form commands for every projector, and presses for
+    // every group.
     std::string pressFilter() const;
     std::string sendFilter() const;
+    std::string groupPressFilter() const;
     // Which projector and inbox a topic is, when it is one of them.
     std::optional<Incoming> incoming(std::string_view topic) const;
 

@@ -13,8 +13,8 @@ constexpr bool Held = true;
 // (input signal types, fan, logo) are left out: from afar they would change what an operator in the
 // room expects, or need the cursor held.
 constexpr PressKey Keys[] = {
-    {"power_on", "Command17", "Power on"},
-    {"power_off", "Command18", "Power off"},
+    {PowerOnKey, "Command17", "Power on"},
+    {PowerOffKey, "Command18", "Power off"},
     {"input_pc1", "Command27", "Input PC1"},
     {"input_pc2", "Command28", "Input PC2"},
     {"input_video", "Command29", "Input video"},

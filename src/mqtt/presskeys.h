@@ -15,6 +15,10 @@ struct PressKey
     bool held = false;        // a press-and-hold button: never pressed from afar
 };
 
+// The power presses, which a power switch gives too.
+constexpr std::string_view PowerOnKey = "power_on";
+constexpr std::string_view PowerOffKey = "power_off";
+
 std::span<const PressKey> pressKeys();
 const PressKey *findPressKey(std::string_view key);
 // The key whose press sends this code, or nullptr.

@@ -63,10 +63,12 @@ struct Fleet
         return file.fileName();
     }
 
-    void publish(const QString &topic, const QByteArray &payload)
+    void publish(const QString &topic, const QByteArray &payload, bool retain = false)
     {
-        QProcess::execute("mosquitto_pub",
-                          {"-p", QString::number(broker.port()), "-t", topic, "-m", payload});
+        QStringList arguments{"-p", QString::number(broker.port()), "-t", topic, "-m", payload};
+        if (retain)
+            arguments << "-r";
+        QProcess::execute("mosquitto_pub", arguments);
     }
 
     void start(const QStringList &extra = {}, const QString &password = {})
@@ -120,6 +122,44 @@ private slots:
         QVERIFY(watch.waitFor("tavo/hall-a/power_state", "\"count_down\"", TwoRoundsMs));
         QCOMPARE(field(watch.latest("tavo/hall-a/reply"), "sent"), "C00");
         QCOMPARE(watch.latest("tavo/lab.2/power_state"), "\"standby\"");
+    }
+
+    // The console meets the broker over MQTT 5 as its fleet; a press published retained while it runs is
+    // refused and sends nothing; Home Assistant coming online gets every config again, and its power
+    // switch turns the projector on through its line.
+    void homeAssistantAndARetainedPress()
+    {
+        Fleet fleet;
+        QVERIFY(fleet.broker.start());
+        BrokerWatch watch(fleet.broker.port(), {"tavo/#", "homeassistant/#"});
+        fleet.start();
+        QVERIFY(watch.waitFor("tavo/hall-a/power", "standby"));
+        QString brokerLog;
+        QTRY_VERIFY2((brokerLog += fleet.broker.output()).contains(" as tavo-console-fleet (p5"),
+                     qPrintable(brokerLog));
+
+        fleet.hall.process.readAllStandardError();
+        fleet.publish("tavo/hall-a/press", "power_on", true);
+        QVERIFY(
+            watch.waitFor("tavo/hall-a/error",
+                          R"({"error":"a retained message is not taken: the broker would give it again on )"
+                          R"(every connect","topic":"tavo/hall-a/press"})"));
+        fleet.publish("tavo/hall-a/press", {}, true);
+        // A press taken goes out before the next status query.
+        QByteArray line;
+        QTRY_VERIFY_WITH_TIMEOUT((line += fleet.hall.process.readAllStandardError()).contains("RX C R 0 CR"),
+                                 TwoRoundsMs);
+        QVERIFY2(!line.contains("RX C 0 0"), line.constData());
+
+        const QString switchConfig = "homeassistant/switch/tavo_2fhall-a/power/config";
+        watch.clear();
+        fleet.publish("homeassistant/status", "online");
+        QTRY_VERIFY(!watch.latest(switchConfig).isNull());
+        QVERIFY(!watch.latest("homeassistant/sensor/tavo_2flab_2e2/lamp_hours/config").isNull());
+        const QJsonObject config = QJsonDocument::fromJson(watch.latest(switchConfig)).object();
+        fleet.publish(config.value("cmd_t").toString(), config.value("pl_on").toString().toUtf8());
+        QVERIFY(watch.waitFor("tavo/hall-a/power", "warming", TwoRoundsMs));
+        QVERIFY((line += fleet.hall.process.readAllStandardError()).contains("RX C 0 0"));
     }
 
     // Refused presses come back as errors, and their projector's line carries nothing of them.

@@ -1,4 +1,5 @@
 #include "mqtt/brokerurl.h"
+#include "mqtt/clientid.h"
 #include "mqtt/discovery.h"
 #include "mqtt/mqtttopics.h"
 #include "mqtt/presskeys.h"
@@ -10,6 +11,7 @@
 #include "wire/statusqueries.h"
 #include "wire/valuekeys.h"
 
+#include <algorithm>
 #include <regex>
 #include <set>
 #include <stdexcept>
@@ -53,7 +55,8 @@ private slots:
         QCOMPARE(valueKeys().size(), StatusQueries.size());
     }
 
-    // Every value has a sensor, ids are unique in a device, and an enum sensor lists its table's names.
+    // Every value has a sensor, ids (buttons', the switch's and the select's too) are unique in a device, and
+    // an enum sensor lists its table's names.
     void sensorsCoverEveryValue()
     {
         std::set<std::string_view> objectIds;
@@ -65,7 +68,9 @@ private slots:
             QVERIFY(sensor.deviceClass != Discovery::EnumClass || sensor.unit.empty());
         }
         for (const PressKey &press : pressKeys())
-            QVERIFY(!objectIds.contains(press.key));
+            QVERIFY(objectIds.insert(press.key).second);
+        QVERIFY(objectIds.insert(Discovery::PowerObject).second);
+        QVERIFY(objectIds.insert(Discovery::InputObject).second);
         QCOMPARE(shown.size(), StatusQueries.size());
     }
 
@@ -175,6 +180,16 @@ private slots:
                                         << "" << -1;
         QTest::newRow("empty name") << "site/a//press"
                                     << "" << -1;
+        QTest::newRow("group press") << "site/a/group/halls/press"
+                                     << "halls" << int(MqttTopics::Inbox::GroupPress);
+        QTest::newRow("a projector called group") << "site/a/group/press"
+                                                  << "group" << int(MqttTopics::Inbox::Press);
+        QTest::newRow("group send") << "site/a/group/halls/send"
+                                    << "" << -1;
+        QTest::newRow("group without a name") << "site/a/group//press"
+                                              << "" << -1;
+        QTest::newRow("group deeper") << "site/a/group/halls/x/press"
+                                      << "" << -1;
     }
 
     void incomingTopics()
@@ -188,6 +203,50 @@ private slots:
             QCOMPARE(QString::fromStdString(incoming->projector), projector);
             QCOMPARE(int(incoming->inbox), inbox);
         }
+    }
+
+    // Every input the select offers is one the input status names, and a one-shot press selects it; the
+    // switch's presses are keys.
+    void selectAndSwitchPressKeys()
+    {
+        const std::vector<std::string_view> inputs = enumOptions(StatusQuery::SelectedInput);
+        for (const InputOption &option : inputOptions()) {
+            QVERIFY2(std::find(inputs.begin(), inputs.end(), option.input) != inputs.end(),
+                     option.input.data());
+            const PressKey *press = findPressKey(option.press);
+            QVERIFY2(press && !press->held, option.press.data());
+        }
+        for (const std::string_view key : {PowerOnKey, PowerOffKey})
+            QVERIFY(findPressKey(key) && !pressCode(*findPressKey(key)).empty());
+    }
+
+    void clientIds_data()
+    {
+        QTest::addColumn<QString>("fleetFile");
+        QTest::addColumn<QString>("clientId");
+        QTest::newRow("plain") << "/etc/tavo-console/fleet"
+                               << "tavo-console-fleet";
+        QTest::newRow("extension") << "sites/east-wing.conf"
+                                   << "tavo-console-east-wing";
+        QTest::newRow("no folder") << "hall_a.txt"
+                                   << "tavo-console-hall_a";
+        QTest::newRow("hidden file") << "/srv/.fleet"
+                                     << "tavo-console-_fleet";
+        QTest::newRow("dots and blanks") << "my fleet.v2.conf"
+                                         << "tavo-console-my_fleet_v2";
+        QTest::newRow("UTF-8") << "sal\u00e9"
+                               << "tavo-console-sal__";
+        QTest::newRow("long") << QString(100, 'x') << "tavo-console-" + QString(51, 'x');
+    }
+
+    // The same fleet file gives the same identifier at every start, within the broker's rules.
+    void clientIds()
+    {
+        QFETCH(QString, fleetFile);
+        QFETCH(QString, clientId);
+        const std::string id = fleetClientId(fleetFile.toStdString());
+        QCOMPARE(QString::fromStdString(id), clientId);
+        QVERIFY(id.size() <= ClientIdLimit);
     }
 
     void topicBases_data()

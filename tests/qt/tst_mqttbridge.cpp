@@ -1,9 +1,12 @@
 #include "mosquittobroker.h"
 #include "mqtt/discovery.h"
 #include "mqtt/presskeys.h"
+#include "program.h"
+#include "qt/mqtt/discoveryconfigs.h"
 #include "qt/mqtt/mqttbridge.h"
 #include "wire/statusqueries.h"
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -14,14 +17,20 @@
 #include <QTest>
 
 namespace {
-const QStringList Projectors{QStringLiteral("hall-a"), QStringLiteral("lab.2")};
+// Each projector and its group; the halls are one.
+const QList<std::pair<QString, QString>> Projectors{{"hall-a", "halls"}, {"hall-b", "halls"}, {"lab.2", ""}};
 constexpr int ReconnectWait = 10000;
 
 // Home Assistant's documented keys for each component, abbreviated as the configs write them.
-const std::set<QString> CommonKeys{"name", "uniq_id", "avty", "avty_mode", "dev"};
-const std::set<QString> SensorKeys{"stat_t", "val_tpl", "dev_cla", "unit_of_meas", "stat_cla", "options"};
-const std::set<QString> ButtonKeys{"cmd_t", "pl_prs"};
+const std::set<QString> CommonKeys{"name", "uniq_id", "avty", "avty_mode", "dev", "o"};
+const std::map<QString, std::set<QString>> ComponentKeys{
+    {"sensor", {"stat_t", "val_tpl", "dev_cla", "unit_of_meas", "stat_cla", "options", "ent_cat"}},
+    {"button", {"cmd_t", "pl_prs"}},
+    {"switch", {"cmd_t", "pl_on", "pl_off", "stat_t", "val_tpl", "stat_on", "stat_off"}},
+    {"select", {"cmd_t", "cmd_tpl", "stat_t", "val_tpl", "options"}},
+};
 const std::set<QString> DeviceKeys{"ids", "name", "sw"};
+const std::set<QString> OriginKeys{"name", "sw"};
 
 Exchange answer(const std::string &query, const std::string &reply, StatusValue value)
 {
@@ -66,13 +75,13 @@ struct Rig
             },
             [this](const std::string &text) { notices << QString::fromStdString(text); },
             [this](const std::string &text) { fatal = QString::fromStdString(text); });
-        for (const QString &name : Projectors)
-            bridge().projectorAdded({name.toStdString(), {}, "19200,N,8,1", ""});
+        for (const auto &[name, group] : Projectors)
+            bridge().projectorAdded({name.toStdString(), {}, "19200,N,8,1", group.toStdString()});
     }
 
     void firstRound()
     {
-        for (const QString &name : Projectors) {
+        for (const auto &[name, group] : Projectors) {
             bridge().lineChanged(name.toStdString(), true, {});
             bridge().exchanged(name.toStdString(), answer("CR0", "00\r", std::string("power_on")), true);
             bridge().exchanged(name.toStdString(), answer("CR3", "1234\r", 1234.0), true);
@@ -91,6 +100,9 @@ struct Rig
         return QProcess::execute("mosquitto_pub", arguments) == 0;
     }
 };
+
+// When a press is published retained: never, before the bridge connects, or while it is connected.
+enum Retained { Live, RetainedAtConnect, RetainedLive };
 
 QByteArray errorOf(const QByteArray &payload)
 {
@@ -148,24 +160,29 @@ private slots:
             QJsonParseError error;
             const QJsonObject config = QJsonDocument::fromJson(message.payload, &error).object();
             QVERIFY2(error.error == QJsonParseError::NoError, message.payload.constData());
-            const bool button = message.topic.startsWith("homeassistant/button/");
+            const std::set<QString> &componentKeys = ComponentKeys.at(message.topic.section('/', 1, 1));
             for (const QString &key : config.keys())
-                QVERIFY2(CommonKeys.contains(key) || (button ? ButtonKeys : SensorKeys).contains(key),
+                QVERIFY2(CommonKeys.contains(key) || componentKeys.contains(key),
                          qPrintable(message.topic + ": " + key));
             for (const QString &key : config.value("dev").toObject().keys())
                 QVERIFY(DeviceKeys.contains(key));
+            for (const QString &key : config.value("o").toObject().keys())
+                QVERIFY(OriginKeys.contains(key));
             QVERIFY(uniqueIds.insert(config.value("uniq_id").toString()).second);
             // Available only while both the projector and the bridge are.
             QCOMPARE(config.value("avty_mode").toString(), QString("all"));
-            namedTopics.insert(config.value(button ? "cmd_t" : "stat_t").toString());
+            for (const char *topicKey : {"cmd_t", "stat_t"})
+                namedTopics.insert(config.value(topicKey).toString());
             for (const QJsonValue availability : config.value("avty").toArray())
                 namedTopics.insert(availability.toObject().value("t").toString());
         }
         const int buttons = int(std::count_if(pressKeys().begin(), pressKeys().end(),
                                               [](const PressKey &press) { return !press.held; }));
         const int sensors = 5; // power state, lamp time, three temperatures
-        QCOMPARE(configs, int(Projectors.size()) * (sensors + buttons));
+        const int powerSwitch = 1;
+        QCOMPARE(configs, int(Projectors.size()) * (sensors + buttons + powerSwitch));
         // The press topics are the bridge's own subscription.
+        namedTopics.erase(QString());
         for (const QString &topic : namedTopics)
             QVERIFY2(published.contains(topic) || topic.endsWith("/press"), qPrintable(topic));
 
@@ -183,55 +200,172 @@ private slots:
     {
         QTest::addColumn<QString>("topic");
         QTest::addColumn<QByteArray>("payload");
-        QTest::addColumn<bool>("retain");
+        QTest::addColumn<int>("retain");
         QTest::addColumn<QString>("fleetAnswer");
+        QTest::addColumn<QString>("errorTopic");
         QTest::addColumn<QByteArray>("error");
-        QTest::newRow("unknown key") << "tavo/hall-a/press" << QByteArray("power_toggle") << false << ""
-                                     << QByteArray("no control is pressed as 'power_toggle'");
-        QTest::newRow("too long") << "tavo/hall-a/press" << QByteArray(300, 'p') << false << ""
+        const QString hallError = "tavo/hall-a/error";
+        const QByteArray retainedRefused("a retained message is not taken: the broker would give "
+                                         "it again on every connect");
+        QTest::newRow("unknown key") << "tavo/hall-a/press" << QByteArray("power_toggle") << int(Live) << ""
+                                     << hallError << QByteArray("no control is pressed as 'power_toggle'");
+        QTest::newRow("too long") << "tavo/hall-a/press" << QByteArray(300, 'p') << int(Live) << ""
+                                  << hallError
                                   << QByteArray("the message has 300 bytes; at most 256 are taken");
-        QTest::newRow("not text") << "tavo/hall-a/press" << QByteArray("power_on\tx") << false << ""
-                                  << QByteArray("the message is not printable ASCII text");
-        QTest::newRow("held") << "tavo/hall-a/press" << QByteArray("zoom_in") << false << ""
+        QTest::newRow("not text") << "tavo/hall-a/press" << QByteArray("power_on\tx") << int(Live) << ""
+                                  << hallError << QByteArray("the message is not printable ASCII text");
+        QTest::newRow("held") << "tavo/hall-a/press" << QByteArray("zoom_in") << int(Live) << "" << hallError
                               << QByteArray(
                                      "'zoom_in' is a press-and-hold control; it is not pressed from afar");
         QTest::newRow("send without the flag")
-            << "tavo/hall-a/send" << QByteArray("CR9") << false << ""
+            << "tavo/hall-a/send" << QByteArray("CR9") << int(Live) << "" << hallError
             << QByteArray("free-form commands are taken only when the console runs with --mqtt-allow-send");
-        QTest::newRow("retained press")
-            << "tavo/hall-a/press" << QByteArray("power_on") << true << ""
-            << QByteArray("a retained message is not taken: the broker would give "
-                          "it again on every connect");
-        QTest::newRow("not connected") << "tavo/hall-a/press" << QByteArray("power_on") << false
-                                       << "hall-a is not connected" << QByteArray("hall-a is not connected");
-        QTest::newRow("16 waiting") << "tavo/hall-a/press" << QByteArray("power_off") << false
-                                    << "16 commands already wait for hall-a"
+        QTest::newRow("retained press at connect")
+            << "tavo/hall-a/press" << QByteArray("power_on") << int(RetainedAtConnect) << "" << hallError
+            << retainedRefused;
+        QTest::newRow("retained press while connected")
+            << "tavo/hall-a/press" << QByteArray("power_on") << int(RetainedLive) << "" << hallError
+            << retainedRefused;
+        QTest::newRow("retained group press")
+            << "tavo/group/halls/press" << QByteArray("power_on") << int(RetainedLive) << ""
+            << "tavo/group/halls/error" << retainedRefused;
+        QTest::newRow("unknown group")
+            << "tavo/group/nowhere/press" << QByteArray("power_on") << int(Live) << ""
+            << "tavo/group/nowhere/error"
+            << QByteArray("no projector of the fleet is in the group 'nowhere'");
+        QTest::newRow("not connected")
+            << "tavo/hall-a/press" << QByteArray("power_on") << int(Live) << "hall-a is not connected"
+            << hallError << QByteArray("hall-a is not connected");
+        QTest::newRow("16 waiting") << "tavo/hall-a/press" << QByteArray("power_off") << int(Live)
+                                    << "16 commands already wait for hall-a" << hallError
                                     << QByteArray("16 commands already wait for hall-a");
     }
 
-    // Each refusal comes back on the projector's error topic; only those the fleet refuses reach it.
+    // Each refusal comes back on the projector's or group's error topic; only those the fleet refuses
+    // reach it.
     void refusals()
     {
         QFETCH(QString, topic);
         QFETCH(QByteArray, payload);
-        QFETCH(bool, retain);
+        QFETCH(int, retain);
         QFETCH(QString, fleetAnswer);
+        QFETCH(QString, errorTopic);
         QFETCH(QByteArray, error);
         Rig rig;
         QVERIFY(rig.broker.start());
         if (!fleetAnswer.isEmpty())
             rig.commandAnswer = PressOutcome::dropped({}, fleetAnswer.toStdString());
-        BrokerWatch watch(rig.broker.port(), {"tavo/hall-a/error"});
+        BrokerWatch watch(rig.broker.port(), {errorTopic});
         // A retained press is given to the bridge when it subscribes, as after every reconnect.
-        if (retain)
+        if (retain == RetainedAtConnect)
             QVERIFY(rig.publish(topic, payload, true));
         rig.startBridge();
         QTRY_VERIFY(rig.mqtt->connected());
-        if (!retain)
-            QVERIFY(rig.publish(topic, payload));
-        QTRY_VERIFY_WITH_TIMEOUT(!watch.latest("tavo/hall-a/error").isNull(), ReconnectWait);
-        QCOMPARE(errorOf(watch.latest("tavo/hall-a/error")), error);
+        if (retain != RetainedAtConnect)
+            QVERIFY(rig.publish(topic, payload, retain == RetainedLive));
+        QTRY_VERIFY_WITH_TIMEOUT(!watch.latest(errorTopic).isNull(), ReconnectWait);
+        QCOMPARE(errorOf(watch.latest(errorTopic)), error);
         QCOMPARE(rig.commands.size(), fleetAnswer.isEmpty() ? 0U : 1U);
+    }
+
+    // A group press goes to each projector of the group, and each one's outcome to its own topics.
+    void groupPress()
+    {
+        Rig rig;
+        QVERIFY(rig.broker.start());
+        rig.startBridge();
+        QTRY_VERIFY(rig.mqtt->connected());
+        BrokerWatch watch(rig.broker.port(), {"tavo/+/reply"});
+        rig.commandAnswer = PressOutcome::held("C00");
+        QVERIFY(rig.publish("tavo/group/halls/press", "power_on"));
+        QTRY_COMPARE(rig.commands.size(), 2U);
+        const std::set<std::pair<std::string, std::string>> pressed(rig.commands.begin(), rig.commands.end());
+        QCOMPARE(pressed,
+                 (std::set<std::pair<std::string, std::string>>{{"hall-a", "C00"}, {"hall-b", "C00"}}));
+        QVERIFY(watch.waitFor("tavo/hall-a/reply", R"({"pending":"power_on"})"));
+        QVERIFY(watch.waitFor("tavo/hall-b/reply", R"({"pending":"power_on"})"));
+        QVERIFY(watch.latest("tavo/lab.2/reply").isNull());
+    }
+
+    // A projector removed leaves nothing retained behind, and the others keep theirs.
+    void removedProjectorIsCleared()
+    {
+        Rig rig;
+        QVERIFY(rig.broker.start());
+        rig.queries = {"CR0", "CR3", "CR6"};
+        rig.startBridge();
+        rig.firstRound();
+        QTRY_VERIFY(rig.mqtt->connected());
+        BrokerWatch live(rig.broker.port(), {"tavo/#", "homeassistant/#"});
+        QVERIFY(live.waitFor("tavo/lab.2/temperatures", "[31,32.5,40]"));
+        rig.bridge().projectorRemoved("hall-a");
+        // The last of its topics, after everything the broker kept.
+        QVERIFY(live.waitFor("homeassistant/switch/tavo_2fhall-a/power/config", ""));
+        std::set<QString> kept;
+        for (const BrokerWatch::Message &message : live.messages()) {
+            if (!message.topic.contains("hall-a"))
+                kept.insert(message.topic);
+        }
+        BrokerWatch after(rig.broker.port(), {"tavo/#", "homeassistant/#"});
+        QTRY_COMPARE(after.messages().size(), qsizetype(kept.size()));
+        for (const BrokerWatch::Message &message : after.messages())
+            QVERIFY2(kept.contains(message.topic), qPrintable(message.topic));
+    }
+
+    // The switch and the select press through the press topic; lamp time, temperatures and pressure are
+    // diagnostics; every config says which program made it.
+    void configs_data()
+    {
+        QTest::addColumn<QString>("config");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+        const QString origin =
+            QStringLiteral(R"({"name":"tavo-console","sw":"%1"})").arg(ProgramVersion.data());
+        QTest::newRow("switch command") << "switch/power"
+                                        << "cmd_t"
+                                        << R"("tavo/hall-a/press")";
+        QTest::newRow("switch on") << "switch/power"
+                                   << "pl_on"
+                                   << R"("power_on")";
+        QTest::newRow("switch state") << "switch/power"
+                                      << "stat_t"
+                                      << R"("tavo/hall-a/power")";
+        QTest::newRow("select options") << "select/input_select"
+                                        << "options"
+                                        << R"(["computer_1","computer_2","video"])";
+        QTest::newRow("lamp time") << "sensor/lamp_hours"
+                                   << "ent_cat"
+                                   << R"("diagnostic")";
+        QTest::newRow("pressure") << "sensor/pressure"
+                                  << "ent_cat"
+                                  << R"("diagnostic")";
+        QTest::newRow("power state") << "sensor/power_state"
+                                     << "ent_cat"
+                                     << "";
+        QTest::newRow("origin") << "button/power_on"
+                                << "o" << origin;
+    }
+
+    void configs()
+    {
+        QFETCH(QString, config);
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        const std::vector<std::string> queries(StatusQueries.begin(), StatusQueries.end());
+        std::map<QString, QJsonObject> byTopic;
+        for (const auto &[topic, payload] : discoveryConfigs("homeassistant", "tavo", "hall-a", queries))
+            byTopic[QString::fromStdString(topic)] = QJsonDocument::fromJson(payload).object();
+        const QString topic = "homeassistant/" + config.section('/', 0, 0) + "/tavo_2fhall-a/" +
+                              config.section('/', 1) + "/config";
+        QVERIFY2(byTopic.contains(topic), qPrintable(topic));
+        const QJsonValue found = byTopic[topic].value(key);
+        const QString written =
+            found.isUndefined()
+                ? QString()
+                : QString::fromUtf8(QJsonDocument(QJsonArray{found}).toJson(QJsonDocument::Compact))
+                      .mid(1)
+                      .chopped(1);
+        QCOMPARE(written, value);
     }
 
     // A press becomes its button's code for its projector; the outcome is the --json object.
@@ -324,13 +458,28 @@ private slots:
         }
     }
 
-    // Unreachable at start is not fatal: told once, tried again, and the bridge connects when it can.
+    void brokerLateAtStart_data()
+    {
+        QTest::addColumn<bool>("tls");
+        QTest::newRow("mqtt") << false;
+        QTest::newRow("mqtts") << true;
+    }
+
+    // Unreachable at start is not fatal: told once at once, with the URL and why, tried again, and the
+    // bridge connects when it can.
     void brokerLateAtStart()
     {
+        QFETCH(bool, tls);
         Rig rig;
+        rig.options.url.tls = tls;
         rig.startBridge();
         QTRY_COMPARE(rig.notices.size(), 1);
-        QVERIFY(rig.notices[0].contains("cannot be reached"));
+        const QString url =
+            QStringLiteral("%1://localhost:%2").arg(tls ? "mqtts" : "mqtt").arg(rig.broker.port());
+        QVERIFY2(rig.notices[0].contains(url + " cannot be reached (Connection refused)"),
+                 qPrintable(rig.notices[0]));
+        if (tls)
+            return;
         QVERIFY(rig.broker.start());
         QTRY_VERIFY_WITH_TIMEOUT(rig.mqtt->connected(), ReconnectWait);
         QVERIFY(rig.fatal.isEmpty());

@@ -1,6 +1,7 @@
 #include "qt/commandline/commandline.h"
 
 #include "exchange/commandsource.h"
+#include "mqtt/clientid.h"
 #include "program.h"
 #include "qt/commandline/hostaddresses.h"
 #include "qt/http/httplistener.h"
@@ -621,6 +622,8 @@ std::optional<QString> readMqtt(const Given &given, ConsoleOptions &chosen)
         return usageError(*problem);
     if (chosen.mqtt.enabled && chosen.fleet.empty())
         return usageError(QStringLiteral("--mqtt belongs to the fleet watch; give --fleet and --watch too"));
+    if (chosen.mqtt.enabled)
+        chosen.mqtt.clientId = fleetClientId(given.valueBytes(Option::Fleet));
     return std::nullopt;
 }
 

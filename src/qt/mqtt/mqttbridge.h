@@ -6,12 +6,14 @@
 #include "watch/fleetobserver.h"
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
 // The fleet on MQTT: each projector's values as retained topics, its availability and the bridge's,
-// Home Assistant discovery configs, and presses and free-form commands back into the fleet: each one held
-// or not sent is told on the projector's reply topic, each refusal on its error topic. It connects as soon as
+// Home Assistant discovery configs (all sent again when Home Assistant comes online), and presses (to a
+// projector or a group) and free-form commands back into the fleet: each one held or not sent is told on
+// the projector's reply topic, each refusal on its error topic or the group's. It connects as soon as
 // it is made, and its end sets the bridge offline and disconnects cleanly, waiting for that no longer than
 // MqttClient::StopWait.
 class MqttBridge : public FleetObserver
@@ -35,13 +37,18 @@ public:
     void commanded(const std::string &projector, const Exchange &exchange) override;
     void powerChanged(const std::string &projector, PowerState state) override;
     void heldPressEnded(const std::string &projector, const PressOutcome &outcome) override;
+    // Clears every retained topic of the projector, its configs included, on the broker.
+    void projectorRemoved(const std::string &projector) override;
 
     bool connected() const { return m_client.connected(); }
 
 private:
     void received(const std::string &topic, const std::string &payload, bool retained);
     void publishDiscovery(const std::string &projector);
-    void refuse(const std::string &projector, const std::string &topic, const std::string &why);
+    void pressGroup(const std::string &group, const std::string &topic, const std::string &text);
+    // Every retained topic the bridge may have given the projector.
+    std::vector<std::string> retainedTopics(const std::string &projector) const;
+    void refuse(const std::string &errorTopic, const std::string &topic, const std::string &why);
     // A press that was not sent: held or already on the reply topic, dropped on the error topic.
     void answer(const std::string &projector, const std::string &topic, const PressOutcome &outcome);
 
@@ -50,4 +57,5 @@ private:
     MqttTopics m_topics;
     MqttClient m_client;
     Command m_command;
+    std::map<std::string, std::string> m_groups; // each projector's group; empty: none
 };

@@ -1,13 +1,14 @@
 #include "qt/mqtt/mqttclient.h"
 
 #include "qt/platform/pipesignal.h"
+#include "qt/platform/socketerror.h"
 #include "qt/platform/stopsignals.h"
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <cstring>
 #include <mosquitto.h>
+#include <mqtt_protocol.h>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
@@ -36,17 +37,24 @@ std::string describe(int code, int error)
     return mosquitto_strerror(code);
 }
 
-// Why a broker refused the console, by its CONNACK code.
+// Why a broker refused the console, by its CONNACK reason code.
 std::string refusal(int code)
 {
-    constexpr std::array<std::string_view, 6> Reasons = {"",
-                                                         "it does not speak MQTT 3.1.1",
-                                                         "it refused the client's identifier",
-                                                         "it is unavailable",
-                                                         "bad user name or password",
-                                                         "not authorised"};
-    return std::size_t(code) < Reasons.size() ? std::string(Reasons[std::size_t(code)])
-                                              : "code " + std::to_string(code);
+    switch (code) {
+    case MQTT_RC_UNSUPPORTED_PROTOCOL_VERSION:
+        return "it does not speak MQTT 5";
+    case MQTT_RC_CLIENTID_NOT_VALID:
+        return "it refused the client's identifier";
+    case MQTT_RC_SERVER_UNAVAILABLE:
+    case MQTT_RC_SERVER_BUSY:
+        return "it is unavailable";
+    case MQTT_RC_BAD_USERNAME_OR_PASSWORD:
+        return "bad user name or password";
+    case MQTT_RC_NOT_AUTHORIZED:
+        return "not authorised";
+    default:
+        return std::string(mosquitto_reason_string(code)) + " (code " + std::to_string(code) + ")";
+    }
 }
 } // namespace
 
@@ -64,7 +72,8 @@ MqttClient::MqttClient(MqttConnection connection, Notice notice)
     initialiseLibrary();
     // OpenSSL writes without MSG_NOSIGNAL.
     keepPipeSignalFromThisThread();
-    m_mosq = mosquitto_new(nullptr, CleanSession, this);
+    m_mosq = mosquitto_new(m_connection.clientId.empty() ? nullptr : m_connection.clientId.c_str(),
+                           CleanSession, this);
     if (!m_mosq)
         throw std::runtime_error("the MQTT client could not be made (" + std::string(std::strerror(errno)) +
                                  ")");
@@ -72,9 +81,12 @@ MqttClient::MqttClient(MqttConnection connection, Notice notice)
     mosquitto_message_callback_set(m_mosq, &MqttClient::onMessage);
     mosquitto_disconnect_callback_set(m_mosq, &MqttClient::onDisconnect);
     const BrokerUrl &url = m_connection.url;
-    int code =
-        mosquitto_will_set(m_mosq, m_connection.willTopic.c_str(), int(m_connection.willPayload.size()),
-                           m_connection.willPayload.data(), QosAtMostOnce, Retain);
+    // MQTT 5 tells a message published retained from one published live, when subscribed so.
+    int code = mosquitto_int_option(m_mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V5);
+    if (code == MOSQ_ERR_SUCCESS)
+        code =
+            mosquitto_will_set(m_mosq, m_connection.willTopic.c_str(), int(m_connection.willPayload.size()),
+                               m_connection.willPayload.data(), QosAtMostOnce, Retain);
     if (code == MOSQ_ERR_SUCCESS && !url.user.empty())
         code = mosquitto_username_pw_set(m_mosq, url.user.c_str(),
                                          m_connection.password.empty() ? nullptr
@@ -162,6 +174,7 @@ void MqttClient::connectReturned(int code, int error)
         return;
     }
     m_state = State::Handshaking;
+    m_connectErrno = error;
     watchSocket();
     m_housekeeping.start();
     m_handshake.start(HandshakeWait);
@@ -179,13 +192,32 @@ void MqttClient::watchSocket()
 
 void MqttClient::readReady()
 {
-    settle(mosquitto_loop_read(m_mosq, OneMessage));
+    if (!connectFailed())
+        settle(mosquitto_loop_read(m_mosq, OneMessage));
 }
 
 void MqttClient::writeReady()
 {
+    if (connectFailed())
+        return;
     settle(mosquitto_loop_write(m_mosq, OneMessage));
     flush();
+}
+
+// libmosquitto takes a TLS connect that failed for a handshake still under way, and would try it again
+// without end until HandshakeWait; its first write may have taken the reason (the connect's errno).
+bool MqttClient::connectFailed()
+{
+    if (m_state != State::Handshaking)
+        return false;
+    const std::optional<int> error = failedConnectError(mosquitto_socket(m_mosq));
+    if (!error)
+        return false;
+    const int reason = *error != 0 ? *error : m_connectErrno;
+    const bool known = reason != 0 && reason != EINPROGRESS && reason != EAGAIN;
+    lost("cannot be reached (" + (known ? describe(MOSQ_ERR_ERRNO, reason) : "the connection failed") + ")",
+         false);
+    return true;
 }
 
 void MqttClient::housekeeping()
@@ -255,13 +287,24 @@ void MqttClient::onConnect(mosquitto *, void *client, int code)
         self->m_notice("the MQTT broker " + self->brokerName() + " is connected again");
     }
     for (const std::string &filter : self->m_filters)
-        mosquitto_subscribe(self->m_mosq, nullptr, filter.c_str(), QosAtMostOnce);
+        self->subscribeNow(filter);
     // A broker that kept nothing has lost every value: all of them go again.
-    for (const auto &[topic, payload] : self->m_retained) {
-        if (self->m_dirtySet.insert(topic).second)
-            self->m_dirty.push_back(topic);
+    self->resendRetained();
+}
+
+void MqttClient::resendRetained()
+{
+    for (const auto &[topic, payload] : m_retained) {
+        if (m_dirtySet.insert(topic).second)
+            m_dirty.push_back(topic);
     }
-    self->flushSoon();
+    flushSoon();
+}
+
+void MqttClient::subscribeNow(const std::string &filter)
+{
+    mosquitto_subscribe_v5(m_mosq, nullptr, filter.c_str(), QosAtMostOnce, MQTT_SUB_OPT_RETAIN_AS_PUBLISHED,
+                           nullptr);
 }
 
 void MqttClient::onMessage(mosquitto *, void *client, const mosquitto_message *message)
@@ -309,7 +352,7 @@ void MqttClient::subscribe(const std::string &filter)
 {
     m_filters.push_back(filter);
     if (m_state == State::Connected)
-        mosquitto_subscribe(m_mosq, nullptr, filter.c_str(), QosAtMostOnce);
+        subscribeNow(filter);
 }
 
 void MqttClient::flushSoon()
@@ -395,5 +438,6 @@ std::string MqttClient::brokerName() const
 {
     const BrokerUrl &url = m_connection.url;
     const bool ipv6 = url.host.find(':') != std::string::npos;
-    return (ipv6 ? "[" + url.host + "]" : url.host) + ":" + std::to_string(url.port);
+    return (url.tls ? "mqtts://" : "mqtt://") + (ipv6 ? "[" + url.host + "]" : url.host) + ":" +
+           std::to_string(url.port);
 }

@@ -25,13 +25,14 @@ struct MqttConnection
     BrokerUrl url;
     std::string password; // with url.user only
     std::string caFile;   // mqtts:// with a private CA; empty trusts the system's CAs
+    std::string clientId; // the same at every start, so a broker's records name the console; empty: random
     // The retained message the broker publishes when the console vanishes, and that a clean stop sends.
     std::string willTopic;
     std::string willPayload;
 };
 
-// One connection to an MQTT broker, driven by libmosquitto inside the event loop: its socket through
-// notifiers, its keep-alive on a timer, and only the connect (which resolves the host's name) on a
+// One connection to an MQTT broker over MQTT 5, driven by libmosquitto inside the event loop: its socket
+// through notifiers, its keep-alive on a timer, and only the connect (which resolves the host's name) on a
 // thread of its own. Retained messages are kept as state, the latest per topic, and sent again on every
 // connect; other messages wait in a bounded queue. A broker that cannot be reached or goes away is tried
 // again after the pause a status watch takes to reopen its line (1, 2, 4 ... 30 s); a broker that refuses the
@@ -70,8 +71,10 @@ public:
     void setRetained(const std::string &topic, const std::string &payload);
     // A message sent once, when the broker can take it; dropped and counted when the queue is full.
     void publish(const std::string &topic, const std::string &payload);
-    // Subscribed on every connect.
+    // Subscribed on every connect; a message published retained says so even when it comes live.
     void subscribe(const std::string &filter);
+    // Sends every retained topic's latest payload again.
+    void resendRetained();
     // Sends the will's payload, disconnects cleanly and calls done, within StopWait.
     void stop(std::function<void()> done);
 
@@ -91,11 +94,13 @@ private:
     void watchSocket();
     void readReady();
     void writeReady();
+    bool connectFailed();
     void housekeeping();
     void settle(int code);
     // why: what the broker did, after its name ("cannot be reached (Connection refused)").
     void lost(const std::string &why, bool fatalAtStart);
     void pauseThenConnect();
+    void subscribeNow(const std::string &filter);
     void flushSoon();
     void flush();
     void updateWriteWatch();
@@ -119,7 +124,8 @@ private:
     std::chrono::seconds m_nextPause = FirstReconnectPause;
     bool m_everConnected = false;
     bool m_toldAway = false;
-    int m_refusal = 0; // the broker's CONNACK code when it refused
+    int m_refusal = 0;      // the broker's CONNACK code when it refused
+    int m_connectErrno = 0; // errno as the connect returned, for a TLS connect that failed at once
     std::vector<std::string> m_filters;
     std::map<std::string, std::string> m_retained;
     std::deque<std::string> m_dirty;

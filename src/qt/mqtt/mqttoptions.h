@@ -21,6 +21,7 @@ struct MqttOptions
     std::string base;
     std::string discoveryPrefix; // empty: no discovery configs
     bool allowSend = false;
+    std::string clientId; // the fleet's own: fleetClientId()
 };
 
 // The environment variable that carries the broker's password, kept off the command line where ps shows it.
