@@ -153,7 +153,8 @@ private slots:
         QCOMPARE(run.told.answeredRoundsAt["prompt"], (std::vector<int>{10, 1000, 2000, 3000}));
         QCOMPARE(run.told.lines["prompt"], std::vector<bool>{true});
         QCOMPARE(run.fleet.command("flood", "C00", "mqtt"),
-                 PressOutcome::dropped("C00", "no projector is named flood"));
+                 PressOutcome::dropped("C00", "no projector is named flood",
+                                       PressOutcome::Reason::UnknownProjector));
         // A file that could not be read leaves the fleet as it was.
         run.told.fleetEvents.clear();
         run.fleet.reloadRefused();
