@@ -297,13 +297,13 @@ void FleetApi::pressGroup(const std::string &group, const std::string &text, con
 void FleetApi::projectorAdded(const FleetProjector &projector)
 {
     m_state.add(projector);
-    changed();
+    changed(projector.name);
 }
 
 void FleetApi::lineChanged(const std::string &projector, bool connected, const std::string &reason)
 {
     m_state.setConnected(projector, connected);
-    changed();
+    changed(projector);
     event({{QStringLiteral("event"), QStringLiteral("line")},
            {QStringLiteral("projector"), QString::fromStdString(projector)},
            {QStringLiteral("connected"), connected},
@@ -316,7 +316,7 @@ void FleetApi::exchanged(const std::string &projector, const Exchange &exchange,
     if (!exchange.answered)
         return;
     m_state.replied(projector);
-    this->changed();
+    this->changed(projector);
     if (!exchange.value || key.empty())
         return;
     const QJsonValue value = QJsonDocument::fromJson("[" + valueJson(*exchange.value) + "]").array().at(0);
@@ -334,7 +334,7 @@ void FleetApi::commanded(const std::string &projector, const Exchange &exchange)
         m_state.replied(projector);
     if (m_state.pending(projector) == exchange.sent)
         m_state.setPending(projector, std::nullopt);
-    changed();
+    changed(projector);
     const QJsonObject answer = parsed(exchangeJson(exchange));
     // Refused at once, before the watch has even said it took the press.
     if (m_asking && m_asking->projector == projector && !m_asking->handed) {
@@ -353,7 +353,7 @@ void FleetApi::commanded(const std::string &projector, const Exchange &exchange)
 void FleetApi::powerChanged(const std::string &projector, PowerState state)
 {
     m_state.setPower(projector, state);
-    changed();
+    changed(projector);
     event({{QStringLiteral("event"), QStringLiteral("power")},
            {QStringLiteral("projector"), QString::fromStdString(projector)},
            {QStringLiteral("power"), QString::fromLatin1(powerStateName(state))}});
@@ -362,7 +362,7 @@ void FleetApi::powerChanged(const std::string &projector, PowerState state)
 void FleetApi::heldPressEnded(const std::string &projector, const PressOutcome &)
 {
     m_state.setPending(projector, std::nullopt);
-    changed();
+    changed(projector);
 }
 
 void FleetApi::pressed(const std::string &projector, const std::string &from, const PressOutcome &outcome)
@@ -377,7 +377,7 @@ void FleetApi::pressed(const std::string &projector, const std::string &from, co
         if (ours)
             m_asking->handed = true;
     }
-    changed();
+    changed(projector);
     QJsonObject told = parsed(pressJson(
         QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs).toStdString(), projector, from, outcome));
     told.insert(QStringLiteral("event"), QStringLiteral("press"));
@@ -392,11 +392,12 @@ void FleetApi::projectorRemoved(const std::string &projector)
             waiter.done(NotFound, error(projector + " left the fleet"));
     }
     m_waiting.erase(projector);
-    changed();
+    changed(projector);
 }
 
-void FleetApi::changed()
+void FleetApi::changed(const std::string &projector)
 {
+    m_dirty.insert(projector);
     if (std::exchange(m_renderDue, true))
         return;
     const auto wait = std::chrono::ceil<std::chrono::milliseconds>(m_lastRender + RenderPause -
@@ -411,16 +412,26 @@ void FleetApi::render()
 {
     m_renderDue = false;
     m_lastRender = std::chrono::steady_clock::now();
-    QJsonArray list;
-    std::map<std::string, std::shared_ptr<const std::string>, std::less<>> each;
-    for (const std::string &name : m_state.names()) {
-        const QJsonObject projector = m_state.json(name);
-        list.append(projector);
-        each.emplace(name, document(projector));
+    // Only the projectors that changed are rendered again; the list joins what each one's text is now.
+    std::map<std::string, std::shared_ptr<const std::string>, std::less<>> each = m_rendered;
+    for (const std::string &name : std::exchange(m_dirty, {})) {
+        if (m_state.has(name))
+            each[name] = document(m_state.json(name));
+        else
+            each.erase(name);
     }
-    auto rendered = document({{QStringLiteral("projectors"), list}});
+    std::string list = "{\"projectors\":[";
+    for (const std::string &name : m_state.names()) {
+        const std::string &one = *each.at(name);
+        if (list.back() != '[')
+            list += ',';
+        // Each one's text ends in a newline, which the list has only at its end.
+        list.append(one, 0, one.size() - 1);
+    }
+    list += "]}\n";
+    m_rendered = each;
     const std::lock_guard lock(m_shared->mutex);
-    m_shared->list = std::move(rendered);
+    m_shared->list = std::make_shared<const std::string>(std::move(list));
     m_shared->each = std::move(each);
 }
 

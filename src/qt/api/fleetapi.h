@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -84,7 +85,8 @@ private:
                const Answer &done);
     void pressGroup(const std::string &group, const std::string &text, const std::string &from,
                     const HttpReply &reply);
-    void changed();
+    // The projector's state changed: it is rendered again within a RenderPause.
+    void changed(const std::string &projector);
     void render();
     void broadcast(const std::string &text);
     void event(QJsonObject event);
@@ -96,6 +98,9 @@ private:
     std::map<std::string, std::deque<Waiter>> m_waiting;
     std::optional<Asking> m_asking;
     bool m_renderDue = false;
+    std::set<std::string> m_dirty;
+    // Each projector's text as last rendered.
+    std::map<std::string, std::shared_ptr<const std::string>, std::less<>> m_rendered;
     std::chrono::steady_clock::time_point m_lastRender;
     // Ties deferred renders and the requests handed over to this API's life.
     QObject m_context;

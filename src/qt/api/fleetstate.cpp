@@ -13,13 +13,18 @@ QJsonValue textOrNull(const std::optional<std::string> &text)
 
 void FleetState::add(const FleetProjector &projector)
 {
-    if (!find(projector.name))
-        m_projectors.push_back({projector, false, PowerState::Unknown, std::nullopt, {}, {}});
+    if (find(projector.name))
+        return;
+    m_index[projector.name] = m_projectors.size();
+    m_projectors.push_back({projector, false, PowerState::Unknown, std::nullopt, {}, {}});
 }
 
 void FleetState::remove(const std::string &name)
 {
     std::erase_if(m_projectors, [&](const Projector &kept) { return kept.projector.name == name; });
+    m_index.clear();
+    for (std::size_t i = 0; i < m_projectors.size(); ++i)
+        m_index[m_projectors[i].projector.name] = i;
 }
 
 bool FleetState::has(const std::string &name) const
@@ -110,7 +115,6 @@ FleetState::Projector *FleetState::find(const std::string &name)
 
 const FleetState::Projector *FleetState::find(const std::string &name) const
 {
-    const auto found = std::find_if(m_projectors.begin(), m_projectors.end(),
-                                    [&](const Projector &kept) { return kept.projector.name == name; });
-    return found == m_projectors.end() ? nullptr : &*found;
+    const auto found = m_index.find(name);
+    return found == m_index.end() ? nullptr : &m_projectors[found->second];
 }

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include <QDateTime>
@@ -47,4 +48,6 @@ private:
     const Projector *find(const std::string &name) const;
 
     std::vector<Projector> m_projectors;
+    // Where each projector is in m_projectors: a fleet is looked up for every exchange.
+    std::unordered_map<std::string, std::size_t> m_index;
 };
