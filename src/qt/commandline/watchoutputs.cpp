@@ -3,6 +3,7 @@
 #include "qt/api/fleetapi.h"
 #include "qt/metrics/metricsexporter.h"
 #include "qt/mqtt/mqttbridge.h"
+#include "qt/page/pageroutes.h"
 
 std::vector<std::unique_ptr<FleetObserver>> watchOutputs(const ConsoleOptions &options, FleetWatch &fleet,
                                                          const WatchNotice &notice, const WatchEnd &end)
@@ -13,8 +14,12 @@ std::vector<std::unique_ptr<FleetObserver>> watchOutputs(const ConsoleOptions &o
             options.api, [&fleet](const std::string &projector, std::string text, const std::string &from) {
                 return fleet.command(projector, std::move(text), from);
             });
-        auto exporter = std::make_unique<MetricsExporter>(*options.http, api->routes());
-        notice("metrics on " + exporter->server().url());
+        std::vector<HttpRoute> routes = api->routes();
+        for (HttpRoute &route : pageRoutes())
+            routes.push_back(std::move(route));
+        auto exporter = std::make_unique<MetricsExporter>(*options.http, std::move(routes));
+        notice("metrics on " + exporter->server().url() + ", the fleet's page and API on " +
+               exporter->server().origin() + "/");
         outputs.push_back(std::move(api));
         outputs.push_back(std::move(exporter));
     }

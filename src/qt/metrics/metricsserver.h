@@ -37,6 +37,8 @@ public:
     std::uint16_t port() const { return m_http.address().port; }
     // Where a scraper finds the metrics: http://HOST:PORT/metrics, with the port taken.
     std::string url() const;
+    // http://HOST:PORT, where the page and the API are, with the port taken.
+    std::string origin() const { return m_http.origin(); }
 
 private:
     // A render as soon as the last one is RenderPause old.
