@@ -496,12 +496,13 @@ private slots:
         QTemporaryDir directory;
         QFile fleet(directory.filePath(QStringLiteral("fleet")));
         QVERIFY(fleet.open(QIODevice::WriteOnly));
-        fleet.write(QByteArray("hall-a ") + hallA.slavePath().c_str() + "\nauditorium tcp://127.0.0.1:" +
-                    QByteArray::number(freeLoopbackPort()) + "\n");
+        fleet.write(QByteArray("hall-a ") + hallA.slavePath().c_str() +
+                    "\nauditorium tcp://127.0.0.1:" + QByteArray::number(freeLoopbackPort()) + "\n");
         fleet.close();
         QProcess console;
         QSignalSpy finished(&console, &QProcess::finished);
-        QStringList arguments{"--fleet", fleet.fileName(), "--watch", "1", "--query", "CR0", "--query", "CR3"};
+        QStringList arguments{"--fleet", fleet.fileName(), "--watch", "1", "--query",
+                              "CR0",     "--query",        "CR3"};
         if (quiet)
             arguments << "--quiet";
         console.start(QStringLiteral(TAVO_CONSOLE), arguments);

@@ -77,7 +77,8 @@ private slots:
         QVERIFY(!lines.roundEnded("T", "hall-a"));
         lines.lost("hall-a");
         QVERIFY(!lines.exchanged("T", "hall-a", round[2], true));
-        QCOMPARE(lines.roundEnded("T", "hall-a"), std::optional<std::string>("T hall-a      lamp_hours 42 h"));
+        QCOMPARE(lines.roundEnded("T", "hall-a"),
+                 std::optional<std::string>("T hall-a      lamp_hours 42 h"));
     }
 
     // A line too long is cut at the limit, never inside the degree sign's two bytes.
