@@ -174,6 +174,20 @@ private slots:
         QVERIFY(told.contains(R"("event":"press")"));
         QVERIFY(told.contains(R"("from":"http 127.0.0.1")"));
         QVERIFY(told.contains(R"("outcome":"sent")"));
+
+        // Power off while the projector warms is held, shown pending, and goes out once it is on.
+        const Answer held =
+            request(console.port, "POST", "/api/projectors/hall-a/press/power_off", press(Token));
+        QCOMPARE(held.status(), 202);
+        QCOMPARE(held.json()["pending"].toString(), "power_off");
+        QCOMPARE(request(console.port, "GET", "/api/projectors/hall-a").json()["pending"].toString(),
+                 "power_off");
+        QVERIFY(!simulator.process.readAllStandardError().contains("RX C 0 1 CR"));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return simulator.process.readAllStandardError().contains("RX C 0 1 CR"); }, 3 * SettleMs));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return request(console.port, "GET", "/api/projectors/hall-a").json()["pending"].isNull(); },
+            SettleMs));
         QVERIFY(!console.err.contains(Token) && !console.process.readAllStandardError().contains(Token));
     }
 
