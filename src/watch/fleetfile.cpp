@@ -101,13 +101,13 @@ std::string projectorNameOf(std::string_view field)
     return name;
 }
 
-// A PJLink server's [HOST:]PORT; PORT alone listens on every address.
+// A PJLink server's [HOST:]PORT; PORT alone listens on every address, and 0 takes a free port.
 HostPort pjlinkAddress(std::string_view value)
 {
     try {
         return parseHostPort(value.find(':') == std::string_view::npos ? "0.0.0.0:" + std::string(value)
                                                                        : std::string(value),
-                             1);
+                             0);
     } catch (const std::invalid_argument &error) {
         throw std::invalid_argument("pjlink=" + shown(value) + ": " + error.what());
     }
