@@ -2,9 +2,9 @@
 
 #include <utility>
 
-PressWaiters::~PressWaiters()
+void PressWaiters::abandon()
 {
-    for (auto &[projector, waiting] : m_waiting) {
+    for (auto &[projector, waiting] : std::exchange(m_waiting, {})) {
         for (const Waiter &waiter : waiting) {
             if (waiter.done)
                 waiter.done(nullptr);

@@ -22,14 +22,16 @@ public:
     using Give = std::function<PressOutcome()>;
 
     PressWaiters() = default;
-    // Every press still waiting is told that no exchange will come.
-    ~PressWaiters() override;
+    ~PressWaiters() override { abandon(); }
     PressWaiters(const PressWaiters &) = delete;
     PressWaiters &operator=(const PressWaiters &) = delete;
 
     // Gives a press to the projector; done is told its exchange when it went out (Sent), and is
     // dropped otherwise.
     PressOutcome press(const std::string &projector, const Give &give, Done done);
+
+    // Every press still waiting is told that no exchange will come (the console is stopping).
+    void abandon();
 
     void commanded(const std::string &projector, const Exchange &exchange) override;
     void pressed(const std::string &projector, const std::string &from, const PressOutcome &outcome) override;
