@@ -1,3 +1,6 @@
+#include <memory>
+#include <vector>
+
 #include <QCryptographicHash>
 #include <QFile>
 #include <QProcess>
@@ -127,6 +130,16 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return client.ask("%1POWR ?") == "%1POWR=0\r"; }, 2 * SettleMs));
         QCOMPARE(simulator.received("RX C 0 1 CR"), 1);
         QCOMPARE(client.ask("%1XXXX ?"), "%1XXXX=ERR1\r");
+        // Sixteen clients at once; one more is closed before it is greeted.
+        std::vector<std::unique_ptr<Client>> others;
+        for (int i = 1; i < 16; ++i) {
+            others.push_back(std::make_unique<Client>(console.port));
+            QCOMPARE(others.back()->greeting, "PJLINK 0\r");
+        }
+        Client extra(console.port);
+        QCOMPARE(extra.greeting, "");
+        QVERIFY(extra.socket.state() == QAbstractSocket::UnconnectedState ||
+                extra.socket.waitForDisconnected(StartMs));
         // Recorded as every press is, with where it came from.
         QVERIFY(QTest::qWaitFor(
             [&] {

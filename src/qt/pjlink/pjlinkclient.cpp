@@ -12,17 +12,23 @@ PjlinkClient::PjlinkClient(QTcpSocket *socket, const std::optional<std::string> 
     m_idle.setSingleShot(true);
     m_idle.setInterval(IdleLimit);
     QObject::connect(&m_idle, &QTimer::timeout, this, &PjlinkClient::close);
-    QObject::connect(m_socket, &QTcpSocket::readyRead, this, &PjlinkClient::read);
+    QObject::connect(m_socket, &QTcpSocket::readyRead, this, &PjlinkClient::received);
+    QObject::connect(m_socket, &QTcpSocket::bytesWritten, this, &PjlinkClient::read);
     QObject::connect(m_socket, &QTcpSocket::disconnected, this, &QObject::deleteLater);
     const std::string greeting = PjlinkSession::greeting(random);
     m_socket->write(greeting.data(), qint64(greeting.size()));
     m_idle.start();
 }
 
-void PjlinkClient::read()
+void PjlinkClient::received()
 {
     m_idle.start();
-    if (m_waiting || !m_inputs.empty())
+    read();
+}
+
+void PjlinkClient::read()
+{
+    if (m_waiting || !m_inputs.empty() || m_socket->bytesToWrite() > WriteBehindBytes)
         return;
     const QByteArray bytes = m_socket->readAll();
     for (PjlinkInput &input :

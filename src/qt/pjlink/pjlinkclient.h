@@ -20,6 +20,8 @@ public:
     static constexpr auto IdleLimit = std::chrono::seconds(30);
     // The bytes read ahead of the line being answered; the rest wait in the kernel.
     static constexpr qint64 ReadAheadBytes = 4096;
+    // Answers not yet taken by a client that does not read, past which its lines wait in the kernel.
+    static constexpr qint64 WriteBehindBytes = 64 * 1024;
 
     // Takes the whole answer of a line, at once or once the projector has answered.
     using Answer = std::function<void(std::string)>;
@@ -31,6 +33,7 @@ public:
                  std::optional<std::string> digest, Handle handle, QObject *parent);
 
 private:
+    void received();
     void read();
     void next();
     void answered(const std::string &answer);
