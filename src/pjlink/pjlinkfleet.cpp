@@ -28,14 +28,14 @@ void PjlinkFleet::exchanged(const std::string &projector, const Exchange &exchan
         return;
     PjlinkStatus &status = found->second;
     const std::string *name = std::get_if<std::string>(&*exchange.value);
+    const double *hours = std::get_if<double>(&*exchange.value);
     if (exchange.sent == StatusQuery::OperatingState)
         status.operating = name ? *name : std::string();
     else if (exchange.sent == StatusQuery::SelectedInput)
         status.input = name ? *name : std::string();
     else if (exchange.sent == StatusQuery::MuteAndSignal)
         status.mute = name ? *name : std::string();
-    else if (const double *hours = std::get_if<double>(&*exchange.value);
-             exchange.sent == StatusQuery::LampHours)
+    else if (exchange.sent == StatusQuery::LampHours)
         status.lampHours = hours ? std::optional<double>(*hours) : std::nullopt;
 }
 

@@ -146,7 +146,7 @@ private slots:
         QTest::newRow("speed after a key")
             << QByteArray("a /dev/ttyS0 group=g 9600\n") << "fleet:1: more than NAME ENDPOINT SPEED: '9600'";
         QTest::newRow("unknown key") << QByteArray("a /dev/ttyS0 colour=red\n")
-                                     << "fleet:1: 'colour=red': unknown field; a line takes group=";
+                                     << "fleet:1: 'colour=red': unknown field; a line takes group=, pjlink=";
         QTest::newRow("key in capitals")
             << QByteArray("a /dev/ttyS0 GROUP=g\n") << "fleet:1: 'GROUP=g': unknown";
         QTest::newRow("no key") << QByteArray("a /dev/ttyS0 =g\n") << "fleet:1: more than";
