@@ -12,11 +12,13 @@
 // One projector of a fleet, as a line of the fleet file names it.
 struct FleetProjector
 {
-    std::string name;                 // letters, digits, '-', '_' and '.'; unique in its fleet
-    Endpoint endpoint;                // any kind but Auto
-    std::string settings;             // "19200,N,8,1" or "9600,N,8,1"
-    std::string group{};              // same characters as a name; empty when the projector is in none
-    std::optional<HostPort> pjlink{}; // where its PJLink server listens; none serves none
+    std::string name;     // letters, digits, '-', '_' and '.'; unique in its fleet
+    Endpoint endpoint;    // any kind but Auto
+    std::string settings; // "19200,N,8,1" or "9600,N,8,1"
+    std::string group{};  // same characters as a name; empty when the projector is in none
+
+    // Where its PJLink server listens; none serves none.
+    std::optional<HostPort> pjlink{};
 };
 
 // What a fleet tells the outputs it feeds (standard output, metrics, MQTT), all on the event loop's

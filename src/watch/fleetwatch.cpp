@@ -18,6 +18,7 @@ struct FleetWatch::Watched
 };
 
 namespace {
+// Whether two PJLink addresses, if any, are one server.
 bool samePjlink(const std::optional<HostPort> &one, const std::optional<HostPort> &other)
 {
     return one.has_value() == other.has_value() &&
