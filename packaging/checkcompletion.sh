@@ -20,7 +20,7 @@ expect "auto" --com2 a
 files=$(mktemp -d)
 trap 'rm -rf "$files"' EXIT
 touch "$files/hall.fleet" "$files/hall.script" "$files/other"
-for option in --script --log --fleet --mqtt-ca --mqtt-password-file --http-token-file; do
+for option in --script --log --fleet --mqtt-ca --mqtt-password-file --http-token-file --pjlink-password-file; do
     expect "$files/hall.fleet $files/hall.script" $option "$files/hall"
 done
 
@@ -43,7 +43,7 @@ expect "19200" --speed 1
 # list knows a number, a text or a URL.
 for option in $(grep -o -- '--[a-z0-9-]* <' <<<"$help" | tr -d '<'); do
     case $option in
-    --com1 | --com2 | --script | --log | --fleet | --mqtt | --mqtt-ca | --mqtt-password-file | --http-token-file | \
+    --com1 | --com2 | --script | --log | --fleet | --mqtt | --mqtt-ca | --mqtt-password-file | --http-token-file | --pjlink-password-file | \
         --mqtt-discovery | --query | --speed) ;;
     *) expect "" $option "" ;;
     esac

@@ -101,15 +101,29 @@ std::string projectorNameOf(std::string_view field)
     return name;
 }
 
+// A PJLink server's [HOST:]PORT; PORT alone listens on every address, and 0 takes a free port.
+HostPort pjlinkAddress(std::string_view value)
+{
+    try {
+        return parseHostPort(value.find(':') == std::string_view::npos ? "0.0.0.0:" + std::string(value)
+                                                                       : std::string(value),
+                             0);
+    } catch (const std::invalid_argument &error) {
+        throw std::invalid_argument("pjlink=" + shown(value) + ": " + error.what());
+    }
+}
+
 // A KEY=VALUE field a line may carry after the endpoint and speed, each at most once.
 struct FleetKey
 {
     std::string_view key;
     void (*take)(FleetProjector &, std::string_view value);
 };
-constexpr std::array<FleetKey, 1> FleetKeys = {{
+constexpr std::array<FleetKey, 2> FleetKeys = {{
     {"group",
      [](FleetProjector &projector, std::string_view value) { projector.group = nameOf(value, "a group"); }},
+    {"pjlink",
+     [](FleetProjector &projector, std::string_view value) { projector.pjlink = pjlinkAddress(value); }},
 }};
 
 std::string knownKeys()

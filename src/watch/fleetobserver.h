@@ -2,9 +2,11 @@
 
 #include "exchange/exchange.h"
 #include "link/endpoint.h"
+#include "link/hostport.h"
 #include "watch/powerstate.h"
 #include "watch/pressoutcome.h"
 
+#include <optional>
 #include <string>
 
 // One projector of a fleet, as a line of the fleet file names it.
@@ -14,6 +16,9 @@ struct FleetProjector
     Endpoint endpoint;    // any kind but Auto
     std::string settings; // "19200,N,8,1" or "9600,N,8,1"
     std::string group{};  // same characters as a name; empty when the projector is in none
+
+    // Where its PJLink server listens; none serves none.
+    std::optional<HostPort> pjlink{};
 };
 
 // What a fleet tells the outputs it feeds (standard output, metrics, MQTT), all on the event loop's

@@ -18,11 +18,18 @@ struct FleetWatch::Watched
 };
 
 namespace {
+// Whether two PJLink addresses, if any, are one server.
+bool samePjlink(const std::optional<HostPort> &one, const std::optional<HostPort> &other)
+{
+    return one.has_value() == other.has_value() &&
+           (!one || (one->host == other->host && one->port == other->port));
+}
+
 // Whether a reload leaves the projector's line as it is.
 bool sameLine(const FleetProjector &one, const FleetProjector &other)
 {
     return one.name == other.name && one.endpoint.text == other.endpoint.text &&
-           one.settings == other.settings && one.group == other.group;
+           one.settings == other.settings && one.group == other.group && samePjlink(one.pjlink, other.pjlink);
 }
 } // namespace
 

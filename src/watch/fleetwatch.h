@@ -52,8 +52,8 @@ public:
     void start();
     // Closes every line.
     void stop();
-    // The fleet as the file reads now. A projector whose line is unchanged (name, endpoint, speed, group)
-    // keeps its watch, line and values; one that left or changed is closed, every observer told
+    // The fleet as the file reads now. A projector whose line is unchanged (name, endpoint, speed, group,
+    // pjlink) keeps its watch, line and values; one that left or changed is closed, every observer told
     // projectorRemoved, and its parts released; one that came or changed is made, every observer told
     // projectorAdded, and opened. Then every observer is told fleetRead(true).
     void reload(std::vector<FleetProjector> projectors);

@@ -58,6 +58,29 @@ private slots:
     }
 
     // Names resolved by the program: two hosts that share an address are one server.
+    // PORT alone listens on every address; HOST:PORT on that one.
+    void readsPjlinkAddress_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<int>("port");
+        QTest::newRow("port alone") << QByteArray("a /dev/ttyS0 pjlink=4352") << "0.0.0.0" << 4352;
+        QTest::newRow("host and port")
+            << QByteArray("a /dev/ttyS0 9600 group=g pjlink=127.0.0.1:0") << "127.0.0.1" << 0;
+        QTest::newRow("IPv6") << QByteArray("a /dev/ttyS0 pjlink=[::1]:4352") << "::1" << 4352;
+    }
+    void readsPjlinkAddress()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(QString, host);
+        QFETCH(int, port);
+        const std::vector<FleetProjector> fleet =
+            parseFleetFile(std::string_view(line.constData(), std::size_t(line.size())), "fleet");
+        QVERIFY(fleet[0].pjlink.has_value());
+        QCOMPARE(QString::fromStdString(fleet[0].pjlink->host), host);
+        QCOMPARE(int(fleet[0].pjlink->port), port);
+    }
+
     void refusesTwoNamesOfOneServer()
     {
         const HostAddresses resolved = [](const std::string &host) {
@@ -123,7 +146,7 @@ private slots:
         QTest::newRow("speed after a key")
             << QByteArray("a /dev/ttyS0 group=g 9600\n") << "fleet:1: more than NAME ENDPOINT SPEED: '9600'";
         QTest::newRow("unknown key") << QByteArray("a /dev/ttyS0 colour=red\n")
-                                     << "fleet:1: 'colour=red': unknown field; a line takes group=";
+                                     << "fleet:1: 'colour=red': unknown field; a line takes group=, pjlink=";
         QTest::newRow("key in capitals")
             << QByteArray("a /dev/ttyS0 GROUP=g\n") << "fleet:1: 'GROUP=g': unknown";
         QTest::newRow("no key") << QByteArray("a /dev/ttyS0 =g\n") << "fleet:1: more than";
@@ -131,6 +154,10 @@ private slots:
             << QByteArray("a /dev/ttyS0 group=g group=g\n") << "fleet:1: group= is given twice";
         QTest::newRow("empty value") << QByteArray("a /dev/ttyS0 9600 group=\n")
                                      << "fleet:1: group= has no value";
+        QTest::newRow("pjlink without a port")
+            << QByteArray("a /dev/ttyS0 pjlink=10.0.0.1:\n") << "fleet:1: pjlink=10.0.0.1:: no port given";
+        QTest::newRow("pjlink port too high")
+            << QByteArray("a /dev/ttyS0 pjlink=70000\n") << "fleet:1: pjlink=70000: port must be 0 to 65535";
         QTest::newRow("bad group") << QByteArray("a /dev/ttyS0 group=hall/a\n")
                                    << "fleet:1: 'hall/a': a group is letters";
         QTest::newRow("long group") << "a /dev/ttyS0 group=" +

@@ -172,12 +172,8 @@ FleetApi::FleetApi(ApiAccess access, Command command)
 FleetApi::~FleetApi()
 {
     // The watch has stopped: an exchange still to come never will.
-    for (auto &[projector, waiting] : m_waiting) {
-        for (const Waiter &waiter : waiting) {
-            if (waiter.done)
-                waiter.done(Unavailable, error("the console is stopping"));
-        }
-    }
+    m_stopping = true;
+    m_waiters.abandon();
     const std::lock_guard lock(m_shared->mutex);
     m_shared->api = nullptr;
     for (const std::shared_ptr<HttpStream> &reader : m_shared->readers)
@@ -253,9 +249,15 @@ void FleetApi::route(const std::vector<std::string> &parts, const std::string &f
 void FleetApi::press(const std::string &projector, const std::string &text, const std::string &from,
                      const Answer &done)
 {
-    m_asking = Asking{projector, done};
-    const PressOutcome outcome = m_command(projector, text, from);
-    m_asking.reset();
+    const PressOutcome outcome = m_waiters.press(
+        projector, [&] { return m_command(projector, text, from); },
+        [this, projector, done](const Exchange *exchange) {
+            if (exchange)
+                return done(Ok, parsed(exchangeJson(*exchange)));
+            if (m_stopping)
+                return done(Unavailable, error("the console is stopping"));
+            done(NotFound, error(projector + " left the fleet"));
+        });
     switch (outcome.kind) {
     case PressOutcome::Kind::Sent:
         // Its exchange is the answer, once it comes.
@@ -335,19 +337,7 @@ void FleetApi::commanded(const std::string &projector, const Exchange &exchange)
     if (m_state.pending(projector) == exchange.sent)
         m_state.setPending(projector, std::nullopt);
     changed(projector);
-    const QJsonObject answer = parsed(exchangeJson(exchange));
-    // Refused at once, before the watch has even said it took the press.
-    if (m_asking && m_asking->projector == projector && !m_asking->handed) {
-        m_asking->handed = true;
-        return m_asking->done(Ok, answer);
-    }
-    std::deque<Waiter> &waiting = m_waiting[projector];
-    if (waiting.empty() || waiting.front().text != exchange.sent)
-        return;
-    const Waiter waiter = std::move(waiting.front());
-    waiting.pop_front();
-    if (waiter.done)
-        waiter.done(Ok, answer);
+    m_waiters.commanded(projector, exchange);
 }
 
 void FleetApi::powerChanged(const std::string &projector, PowerState state)
@@ -369,14 +359,7 @@ void FleetApi::pressed(const std::string &projector, const std::string &from, co
 {
     if (outcome.kind == PressOutcome::Kind::Held)
         m_state.setPending(projector, outcome.text);
-    if (outcome.kind == PressOutcome::Kind::Sent) {
-        const bool ours = m_asking && m_asking->projector == projector;
-        // A press answered already, refused at once, waits for nothing more.
-        if (!ours || !m_asking->handed)
-            m_waiting[projector].push_back({outcome.text, ours ? m_asking->done : Answer()});
-        if (ours)
-            m_asking->handed = true;
-    }
+    m_waiters.pressed(projector, from, outcome);
     changed(projector);
     QJsonObject told = parsed(pressJson(
         QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs).toStdString(), projector, from, outcome));
@@ -387,11 +370,7 @@ void FleetApi::pressed(const std::string &projector, const std::string &from, co
 void FleetApi::projectorRemoved(const std::string &projector)
 {
     m_state.remove(projector);
-    for (const Waiter &waiter : std::exchange(m_waiting[projector], {})) {
-        if (waiter.done)
-            waiter.done(NotFound, error(projector + " left the fleet"));
-    }
-    m_waiting.erase(projector);
+    m_waiters.projectorRemoved(projector);
     changed(projector);
 }
 

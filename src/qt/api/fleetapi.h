@@ -3,9 +3,9 @@
 #include "qt/api/fleetstate.h"
 #include "qt/http/httpserver.h"
 #include "watch/fleetobserver.h"
+#include "watch/presswaiters.h"
 
 #include <chrono>
-#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -65,19 +65,6 @@ public:
 
 private:
     struct Shared;
-    // A press given that waits for its exchange.
-    struct Waiter
-    {
-        std::string text;
-        Answer done; // empty for a press from elsewhere
-    };
-    // The press being given now, until the watch has taken it.
-    struct Asking
-    {
-        std::string projector;
-        Answer done;
-        bool handed = false;
-    };
 
     void route(const std::vector<std::string> &parts, const std::string &from, const std::string &body,
                const Answer &done);
@@ -95,8 +82,8 @@ private:
     Command m_command;
     FleetState m_state;
     std::shared_ptr<Shared> m_shared;
-    std::map<std::string, std::deque<Waiter>> m_waiting;
-    std::optional<Asking> m_asking;
+    PressWaiters m_waiters;
+    bool m_stopping = false;
     bool m_renderDue = false;
     std::set<std::string> m_dirty;
     // Each projector's text as last rendered.

@@ -34,11 +34,11 @@ QString usageError(const QString &text)
     return QStringLiteral("tavo-console: %1 (see --help)").arg(text);
 }
 
-// The token of --http-token-file: the first line of a file that only its owner can read; throws
-// std::runtime_error with the reason.
-std::string readTokenFile(const std::string &name)
+// The first line of a file that only its owner can read, the secret an option names (its "token" or
+// "password"); throws std::runtime_error with the reason.
+std::string readSecretFile(const std::string &option, const std::string &name, const std::string &secret)
 {
-    const std::string prefix = "--http-token-file " + name + " ";
+    const std::string prefix = option + " " + name + " ";
     struct stat status = {};
     if (::stat(name.c_str(), &status) == 0 && (status.st_mode & (S_IRWXG | S_IRWXO)) != 0)
         throw std::runtime_error(prefix + "may be read by other users; chmod 600 it");
@@ -50,10 +50,11 @@ std::string readTokenFile(const std::string &name)
     }
     const std::string token = text.substr(0, text.find('\n'));
     if (token.size() > TokenFileLimitBytes)
-        throw std::runtime_error(prefix + "holds more than a token of at most " +
+        throw std::runtime_error(prefix + "holds more than a " + secret + " of at most " +
                                  std::to_string(TokenFileLimitBytes) + " bytes");
     if (token.empty() || token.find_first_of(" \t\r") != std::string::npos)
-        throw std::runtime_error(prefix + "holds no token on its first line (no blanks, nothing empty)");
+        throw std::runtime_error(prefix + "holds no " + secret +
+                                 " on its first line (no blanks, nothing empty)");
     return token;
 }
 
@@ -140,6 +141,7 @@ enum class Option {
     Http,
     HttpTokenFile,
     HttpAllowSend,
+    PjlinkPasswordFile,
     Log,
     LogMax
 };
@@ -302,6 +304,15 @@ const std::vector<OptionRow> &optionTable()
          QStringLiteral("With --http-token-file: take free-form commands at /api/projectors/NAME/send too."),
          Fleet,
          QStringLiteral("belongs to --http; give --fleet, --watch and --http too"),
+         {}},
+        {Option::PjlinkPasswordFile,
+         QStringLiteral("pjlink-password-file"),
+         QStringLiteral("FILE"),
+         QStringLiteral("With --fleet: the projectors' PJLink servers (pjlink= in the fleet file) take "
+                        "commands only from clients that know the first line of FILE (readable by its "
+                        "owner alone). Without it they take them from anyone."),
+         Fleet,
+         QStringLiteral("belongs to the fleet watch; give --fleet and --watch too"),
          {}},
         {Option::Log,
          QStringLiteral("log"),
@@ -595,7 +606,22 @@ std::optional<QString> readHttpToken(const Given &given, ConsoleOptions &chosen)
     if (!token)
         return std::nullopt;
     try {
-        chosen.api.token = readTokenFile(given.valueBytes(Option::HttpTokenFile));
+        chosen.api.token =
+            readSecretFile("--http-token-file", given.valueBytes(Option::HttpTokenFile), "token");
+    } catch (const std::runtime_error &error) {
+        return plainError(error.what());
+    }
+    return std::nullopt;
+}
+
+// The PJLink password: like the API's token, no other user of the machine may read it.
+std::optional<QString> readPjlinkPassword(const Given &given, ConsoleOptions &chosen)
+{
+    if (!given.isSet(Option::PjlinkPasswordFile))
+        return std::nullopt;
+    try {
+        chosen.pjlinkPassword = readSecretFile("--pjlink-password-file",
+                                               given.valueBytes(Option::PjlinkPasswordFile), "password");
     } catch (const std::runtime_error &error) {
         return plainError(error.what());
     }
@@ -657,7 +683,7 @@ std::optional<QString> readOptions(const Given &given, ConsoleOptions &chosen)
         return problem;
     if (auto problem = refusedByRun(given, run))
         return problem;
-    return readInTurn({readHttpToken, readFleet, readTiming, readMqtt}, given, chosen);
+    return readInTurn({readHttpToken, readPjlinkPassword, readFleet, readTiming, readMqtt}, given, chosen);
 }
 } // namespace
 

@@ -58,6 +58,8 @@ struct ConsoleOptions
     std::optional<HostPort> http;
     // Who may press through the API on the HTTP server.
     ApiAccess api;
+    // The password of the projectors' PJLink servers; none takes commands from anyone.
+    std::optional<std::string> pjlinkPassword;
 
     // Whether the command-line mode runs instead of the window, and whether as a status watch.
     bool commandLineMode() const { return !sends.empty() || !script.empty() || statusWatch(); }

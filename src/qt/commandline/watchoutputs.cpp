@@ -4,6 +4,7 @@
 #include "qt/metrics/metricsexporter.h"
 #include "qt/mqtt/mqttbridge.h"
 #include "qt/page/pageroutes.h"
+#include "qt/pjlink/pjlinkservice.h"
 
 std::vector<std::unique_ptr<FleetObserver>> watchOutputs(const ConsoleOptions &options, FleetWatch &fleet,
                                                          const WatchNotice &notice, const WatchEnd &end)
@@ -23,6 +24,12 @@ std::vector<std::unique_ptr<FleetObserver>> watchOutputs(const ConsoleOptions &o
         outputs.push_back(std::move(api));
         outputs.push_back(std::move(exporter));
     }
+    outputs.push_back(std::make_unique<PjlinkService>(
+        fleet.projectors(), options.pjlinkPassword,
+        [&fleet](const std::string &projector, std::string text, const std::string &from) {
+            return fleet.command(projector, std::move(text), from);
+        },
+        notice));
     if (options.mqtt.enabled)
         outputs.push_back(std::make_unique<MqttBridge>(
             options.mqtt, options.queries,
