@@ -1,3 +1,5 @@
+#include "simulatorprocess.h"
+
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -11,58 +13,23 @@
 namespace {
 constexpr int StartMs = 5000;
 constexpr int SettleMs = 10000;
-constexpr int StopMs = 5000;
 const QByteArray Token = "e2e-token-7f3a";
 
 // A simulated projector on a free loopback port, telling each line it receives on stderr.
-struct Simulator
+struct Simulator : SimulatorProcess
 {
-    QProcess process;
-    QString endpoint;
-
-    Simulator()
-    {
-        process.start(QStringLiteral(TAVO_PROJECTOR_SIM),
-                      {"--listen", "127.0.0.1:0", "--delay", "0", "--verbose"});
-        process.waitForReadyRead(StartMs);
-        endpoint = QString::fromLatin1(process.readLine()).trimmed();
-    }
-    ~Simulator()
-    {
-        process.kill();
-        process.waitForFinished();
-    }
+    Simulator() : SimulatorProcess(QStringLiteral(TAVO_PROJECTOR_SIM)) {}
 };
 
 // The real console watching the simulator as hall-a, serving HTTP on a free port it names on stderr.
-struct Console
+struct Console : AnnouncedConsole
 {
     Console(const QTemporaryDir &dir, const QString &endpoint, const QStringList &options)
+        : AnnouncedConsole(QStringLiteral(TAVO_CONSOLE), dir.filePath("fleet"),
+                           "hall-a " + endpoint.toLatin1() + '\n', QStringList{"--http", "0"} + options,
+                           "metrics on http://127\\.0\\.0\\.1:(\\d+)/metrics")
     {
-        QFile fleet(dir.filePath("fleet"));
-        if (!fleet.open(QIODevice::WriteOnly) || fleet.write("hall-a " + endpoint.toLatin1() + '\n') < 0)
-            qFatal("cannot write the fleet file");
-        fleet.close();
-        process.start(QStringLiteral(TAVO_CONSOLE),
-                      QStringList{"--fleet", fleet.fileName(), "--watch", "1", "--http", "0"} + options);
-        const QRegularExpression announced("metrics on http://127\\.0\\.0\\.1:(\\d+)/metrics");
-        (void)QTest::qWaitFor(
-            [&] {
-                err += process.readAllStandardError();
-                const QRegularExpressionMatch match = announced.match(QString::fromLatin1(err));
-                port = match.hasMatch() ? quint16(match.captured(1).toUInt()) : 0;
-                return port != 0 || process.state() == QProcess::NotRunning;
-            },
-            SettleMs);
     }
-    ~Console()
-    {
-        process.terminate();
-        process.waitForFinished(StopMs);
-    }
-    QProcess process;
-    QByteArray err;
-    quint16 port = 0;
 };
 
 struct Answer

@@ -1,5 +1,6 @@
 #include "loopbacklistener.h"
 #include "mosquittobroker.h"
+#include "simulatorprocess.h"
 
 #include <csignal>
 #include <memory>
@@ -21,23 +22,9 @@ constexpr qint64 StopLimitMs = 1000;
 constexpr int TwoRoundsMs = (2 * WatchSeconds + 1) * 1000 + 3000;
 
 // A simulated projector on a free loopback port.
-struct Simulator
+struct Simulator : SimulatorProcess
 {
-    QProcess process;
-    QString endpoint;
-
-    Simulator()
-    {
-        process.start(QStringLiteral(TAVO_PROJECTOR_SIM),
-                      {"--listen", "127.0.0.1:0", "--delay", "0", "--verbose"});
-        process.waitForReadyRead(StartMs);
-        endpoint = QString::fromLatin1(process.readLine()).trimmed();
-    }
-    ~Simulator()
-    {
-        process.kill();
-        process.waitForFinished();
-    }
+    Simulator() : SimulatorProcess(QStringLiteral(TAVO_PROJECTOR_SIM)) {}
 };
 
 // Two simulated projectors in a fleet file, a broker, and the real console between them.

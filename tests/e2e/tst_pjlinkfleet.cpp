@@ -1,3 +1,5 @@
+#include "simulatorprocess.h"
+
 #include <memory>
 #include <vector>
 
@@ -12,29 +14,15 @@
 namespace {
 constexpr int StartMs = 5000;
 constexpr int SettleMs = 10000;
-constexpr int StopMs = 5000;
 const QByteArray Password = "e2e-pjlink-5c1d";
 
 // A simulated projector on a free loopback port that warms up for a while after power on, telling each
 // line it receives on stderr.
-struct Simulator
+struct Simulator : SimulatorProcess
 {
-    QProcess process;
-    QString endpoint;
     QByteArray told;
 
-    Simulator()
-    {
-        process.start(QStringLiteral(TAVO_PROJECTOR_SIM),
-                      {"--listen", "127.0.0.1:0", "--delay", "0", "--warm-up", "4000", "--verbose"});
-        process.waitForReadyRead(StartMs);
-        endpoint = QString::fromLatin1(process.readLine()).trimmed();
-    }
-    ~Simulator()
-    {
-        process.kill();
-        process.waitForFinished();
-    }
+    Simulator() : SimulatorProcess(QStringLiteral(TAVO_PROJECTOR_SIM), {"--warm-up", "4000"}) {}
     qsizetype received(const QByteArray &trace)
     {
         told += process.readAllStandardError();
@@ -43,35 +31,14 @@ struct Simulator
 };
 
 // The real console watching the simulator as hall-a, its PJLink server on a free port it names on stderr.
-struct Console
+struct Console : AnnouncedConsole
 {
     Console(const QTemporaryDir &dir, const QString &endpoint, const QStringList &options)
+        : AnnouncedConsole(QStringLiteral(TAVO_CONSOLE), dir.filePath("fleet"),
+                           "hall-a " + endpoint.toLatin1() + " pjlink=127.0.0.1:0\n", options,
+                           "PJLink for hall-a on 127\\.0\\.0\\.1:(\\d+)")
     {
-        QFile fleet(dir.filePath("fleet"));
-        if (!fleet.open(QIODevice::WriteOnly) ||
-            fleet.write("hall-a " + endpoint.toLatin1() + " pjlink=127.0.0.1:0\n") < 0)
-            qFatal("cannot write the fleet file");
-        fleet.close();
-        process.start(QStringLiteral(TAVO_CONSOLE),
-                      QStringList{"--fleet", fleet.fileName(), "--watch", "1"} + options);
-        const QRegularExpression announced("PJLink for hall-a on 127\\.0\\.0\\.1:(\\d+)");
-        (void)QTest::qWaitFor(
-            [&] {
-                err += process.readAllStandardError();
-                const QRegularExpressionMatch match = announced.match(QString::fromLatin1(err));
-                port = match.hasMatch() ? quint16(match.captured(1).toUInt()) : 0;
-                return port != 0 || process.state() == QProcess::NotRunning;
-            },
-            SettleMs);
     }
-    ~Console()
-    {
-        process.terminate();
-        process.waitForFinished(StopMs);
-    }
-    QProcess process;
-    QByteArray err;
-    quint16 port = 0;
 };
 
 // A PJLink client: one line out, one answer back.
