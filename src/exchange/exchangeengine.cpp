@@ -40,6 +40,11 @@ void ExchangeEngine::transmit()
 void ExchangeEngine::received()
 {
     const std::string bytes = m_port.Input();
+    if (m_state == State::Lent) {
+        if (!bytes.empty())
+            m_lentTo(bytes);
+        return;
+    }
     if (m_state != State::Awaiting) {
         drop(bytes);
         return;
@@ -64,6 +69,7 @@ void ExchangeEngine::tick()
         release();
         return;
     case State::Free:
+    case State::Lent:
         m_timer.setEnabled(false);
         return;
     }
@@ -128,7 +134,7 @@ void ExchangeEngine::rest(State state, std::chrono::milliseconds period)
 {
     m_state = state;
     m_timer.setEnabled(false);
-    if (state == State::Free)
+    if (state == State::Free || state == State::Lent)
         return;
     m_timer.setInterval(period);
     m_timer.setEnabled(true);
@@ -149,10 +155,34 @@ void ExchangeEngine::release()
         transmit();
 }
 
+void ExchangeEngine::lend(std::function<void(const std::string &)> received)
+{
+    m_lentTo = std::move(received);
+    m_unansweredSentAt.reset();
+    rest(State::Lent, {});
+}
+
+void ExchangeEngine::pass(const std::string &bytes)
+{
+    try {
+        m_port.Output(bytes);
+    } catch (const SerialError &error) {
+        if (m_onFailed)
+            m_onFailed(error);
+    }
+}
+
+void ExchangeEngine::takeBack()
+{
+    m_lentTo = {};
+    rest(State::Settling, quiet());
+}
+
 std::optional<Exchange> ExchangeEngine::abandon()
 {
     const bool onTheLine = m_state == State::Awaiting;
     rest(State::Free, {});
+    m_lentTo = {};
     m_done = {};
     m_unansweredSentAt.reset();
     if (!m_text)

@@ -44,12 +44,20 @@ public:
     // The line is gone: the text held ends, returned rather than told to its `done`: the one on the
     // line as far as its reply came, or the one waiting to go (or refused by the port) unanswered.
     std::optional<Exchange> abandon();
+    // The line is lent while no text is held: every byte that comes is given to `received`, none taken
+    // for a reply, and the borrower's bytes go out by pass().
+    void lend(std::function<void(const std::string &)> received);
+    // The borrower's bytes, as they are; a port that cannot take them is told as a text's would be.
+    void pass(const std::string &bytes);
+    // The line is back: the next text waits until it has been quiet, so that no reply the borrower asked
+    // for is taken for it.
+    void takeBack();
     // Bytes that answered no text, dropped so far.
     std::size_t droppedBytes() const { return m_droppedBytes; }
 
 private:
     // Late: a text went unanswered and its reply may still come. Settling: the line must be quiet.
-    enum class State { Free, Awaiting, Late, Settling, Gap };
+    enum class State { Free, Awaiting, Late, Settling, Gap, Lent };
 
     void transmit();
     void received();
@@ -75,6 +83,7 @@ private:
     std::chrono::milliseconds m_wait;
     std::chrono::milliseconds m_gap;
     std::function<void(const SerialError &)> m_onFailed;
+    std::function<void(const std::string &)> m_lentTo;
     State m_state = State::Free;
     // The text on the line, or waiting to go while the line rests.
     std::optional<std::string> m_text;

@@ -4,6 +4,7 @@
 #include "link/serialerror.h"
 
 #include <chrono>
+#include <cstddef>
 #include <functional>
 #include <string>
 
@@ -32,6 +33,8 @@ public:
     virtual void Output(const std::string &bytes) = 0;
     // Everything received and not yet read, removed from the port.
     virtual std::string Input() = 0;
+    // Bytes Output took that the line has not yet.
+    virtual std::size_t OutBufferCount() const { return 0; }
     virtual int CommEvent() const = 0;
     // The selected port's name in messages: "COM1 (/dev/ttyUSB0)"; for auto, the device it was chosen as.
     virtual std::string portName() const = 0;

@@ -101,15 +101,15 @@ std::string projectorNameOf(std::string_view field)
     return name;
 }
 
-// A PJLink server's [HOST:]PORT; PORT alone listens on every address, and 0 takes a free port.
-HostPort pjlinkAddress(std::string_view value)
+// A server's [HOST:]PORT, given as KEY=VALUE; PORT alone listens on every address, and 0 takes a free port.
+HostPort listenAddress(std::string_view key, std::string_view value)
 {
     try {
         return parseHostPort(value.find(':') == std::string_view::npos ? "0.0.0.0:" + std::string(value)
                                                                        : std::string(value),
                              0);
     } catch (const std::invalid_argument &error) {
-        throw std::invalid_argument("pjlink=" + shown(value) + ": " + error.what());
+        throw std::invalid_argument(std::string(key) + "=" + shown(value) + ": " + error.what());
     }
 }
 
@@ -119,11 +119,13 @@ struct FleetKey
     std::string_view key;
     void (*take)(FleetProjector &, std::string_view value);
 };
-constexpr std::array<FleetKey, 2> FleetKeys = {{
+constexpr std::array<FleetKey, 3> FleetKeys = {{
     {"group",
      [](FleetProjector &projector, std::string_view value) { projector.group = nameOf(value, "a group"); }},
-    {"pjlink",
-     [](FleetProjector &projector, std::string_view value) { projector.pjlink = pjlinkAddress(value); }},
+    {"pjlink", [](FleetProjector &projector,
+                  std::string_view value) { projector.pjlink = listenAddress("pjlink", value); }},
+    {"lend", [](FleetProjector &projector,
+                std::string_view value) { projector.lend = listenAddress("lend", value); }},
 }};
 
 std::string knownKeys()

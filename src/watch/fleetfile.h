@@ -10,7 +10,8 @@
 #include <vector>
 
 // The fleet file a technician writes by hand: one projector a line, "NAME ENDPOINT [SPEED] [KEY=VALUE...]"
-// separated by blanks, each key at most once (group=NAME); '#' starts a comment and blank lines are skipped.
+// separated by blanks, each key at most once (group=NAME,
+// pjlink=[HOST:]PORT, lend=[HOST:]PORT); '#' starts a comment and blank lines are skipped.
 // Bounded, so that a file gone wrong or made hostile is refused rather than held.
 struct FleetFile
 {

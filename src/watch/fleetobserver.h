@@ -19,6 +19,8 @@ struct FleetProjector
 
     // Where its PJLink server listens; none serves none.
     std::optional<HostPort> pjlink{};
+    // Where its line is lent as raw TCP to one console at a time; none lends it to none.
+    std::optional<HostPort> lend{};
 };
 
 // What a fleet tells the outputs it feeds (standard output, metrics, MQTT), all on the event loop's
@@ -54,6 +56,9 @@ public:
                          const PressOutcome &)
     {
     }
+    // The projector's line was lent to a console at `to` ("10.0.0.7:51000"), its rounds stopped; an empty
+    // `to` is the line taken back, its rounds going on.
+    virtual void lineLent(const std::string & /*projector*/, const std::string & /*to*/) {}
     // The projector left the fleet (a reload); nothing more is told of it.
     virtual void projectorRemoved(const std::string & /*projector*/) {}
     // The fleet file was read: at the start, and again on each reload; good when its projectors are the

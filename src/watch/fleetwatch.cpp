@@ -7,7 +7,7 @@ struct FleetWatch::Watched
     Watched(const FleetProjector &projector, const FleetPlan &plan, const WatchParts &parts,
             ExchangeEngine::Clock clock, FleetObserver &observer)
         : projector(projector), engine(parts.port, parts.wait, std::move(clock), plan.wait, plan.gap),
-          watch(projector.name, parts.port, engine, parts.round, parts.reopen, parts.hold,
+          watch(projector.name, parts.port, engine, parts.round, parts.reopen, parts.hold, parts.silence,
                 WatchPlan{plan.queries, projector.settings, plan.period}, observer)
     {
     }
@@ -18,8 +18,8 @@ struct FleetWatch::Watched
 };
 
 namespace {
-// Whether two PJLink addresses, if any, are one server.
-bool samePjlink(const std::optional<HostPort> &one, const std::optional<HostPort> &other)
+// Whether two listening addresses, if any, are one server.
+bool sameServer(const std::optional<HostPort> &one, const std::optional<HostPort> &other)
 {
     return one.has_value() == other.has_value() &&
            (!one || (one->host == other->host && one->port == other->port));
@@ -29,7 +29,8 @@ bool samePjlink(const std::optional<HostPort> &one, const std::optional<HostPort
 bool sameLine(const FleetProjector &one, const FleetProjector &other)
 {
     return one.name == other.name && one.endpoint.text == other.endpoint.text &&
-           one.settings == other.settings && one.group == other.group && samePjlink(one.pjlink, other.pjlink);
+           one.settings == other.settings && one.group == other.group &&
+           sameServer(one.pjlink, other.pjlink) && sameServer(one.lend, other.lend);
 }
 } // namespace
 
@@ -146,6 +147,27 @@ PressOutcome FleetWatch::command(const std::string &projector, std::string text,
     return outcome;
 }
 
+std::optional<std::string> FleetWatch::lend(const std::string &projector, LineBorrower &borrower,
+                                            std::string to)
+{
+    Watched *watched = find(projector);
+    if (!watched)
+        return "no projector is named " + projector;
+    return watched->watch.lend(borrower, std::move(to));
+}
+
+std::size_t FleetWatch::lentOutput(const std::string &projector, std::string_view bytes)
+{
+    Watched *watched = find(projector);
+    return watched ? watched->watch.lentOutput(bytes) : 0;
+}
+
+void FleetWatch::takeBack(const std::string &projector)
+{
+    if (Watched *watched = find(projector))
+        watched->watch.takeBack();
+}
+
 void FleetWatch::lineChanged(const std::string &projector, bool connected, const std::string &reason)
 {
     for (FleetObserver *observer : m_observers)
@@ -180,4 +202,10 @@ void FleetWatch::heldPressEnded(const std::string &projector, const PressOutcome
 {
     for (FleetObserver *observer : m_observers)
         observer->heldPressEnded(projector, outcome);
+}
+
+void FleetWatch::lineLent(const std::string &projector, const std::string &to)
+{
+    for (FleetObserver *observer : m_observers)
+        observer->lineLent(projector, to);
 }

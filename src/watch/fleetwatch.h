@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // What the platform gives one projector's watch: its own port, and its timers.
@@ -17,7 +18,8 @@ struct WatchParts
     Timer &round;
     Timer &wait;
     Timer &reopen;
-    Timer &hold; // a held power press's limit
+    Timer &hold;    // a held power press's limit
+    Timer &silence; // a lent line's silence limit
 };
 
 // How every projector of a fleet is watched: the plan's queries and period, each reply's wait, and the
@@ -64,6 +66,12 @@ public:
     // A press or command for the projector from where it came ("mqtt", "http 10.0.0.5"), through its
     // watch's held-press rule; every observer is told of it.
     PressOutcome command(const std::string &projector, std::string text, const std::string &from);
+    // Lends the projector's line to a borrower at `to` (see StatusWatch::lend); returns why not.
+    std::optional<std::string> lend(const std::string &projector, LineBorrower &borrower, std::string to);
+    // The borrower's bytes for the projector's line: how many of them its port took.
+    std::size_t lentOutput(const std::string &projector, std::string_view bytes);
+    // The borrower gives the projector's line back.
+    void takeBack(const std::string &projector);
 
 private:
     struct Watched;
@@ -78,6 +86,7 @@ private:
     void commanded(const std::string &projector, const Exchange &exchange) override;
     void powerChanged(const std::string &projector, PowerState state) override;
     void heldPressEnded(const std::string &projector, const PressOutcome &outcome) override;
+    void lineLent(const std::string &projector, const std::string &to) override;
 
     std::vector<FleetProjector> m_projectors;
     FleetPlan m_plan;

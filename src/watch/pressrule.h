@@ -29,10 +29,10 @@ public:
     std::optional<std::string> settled(PowerState state);
     // Forgets the held press without a word.
     void clear();
-
-private:
+    // The held press, if any, is dropped and told, with why.
     void drop(const std::string &why);
 
+private:
     Timer &m_hold;
     Dropped m_dropped;
     std::optional<std::string> m_held;

@@ -11,14 +11,22 @@ constexpr int PauseGrowth = 2;
 } // namespace
 
 StatusWatch::StatusWatch(std::string name, SerialPort &port, ExchangeEngine &engine, Timer &round,
-                         Timer &reopen, Timer &hold, WatchPlan plan, FleetObserver &observer)
+                         Timer &reopen, Timer &hold, Timer &silence, WatchPlan plan, FleetObserver &observer)
     : m_name(std::move(name)), m_port(port), m_engine(engine), m_round(round), m_reopen(reopen),
-      m_plan(std::move(plan)), m_observer(observer),
+      m_silence(silence), m_plan(std::move(plan)), m_observer(observer),
       m_rule(hold, [this](const PressOutcome &outcome) { m_observer.heldPressEnded(m_name, outcome); })
 {
-    for (Timer *timer : {&m_round, &m_reopen})
+    for (Timer *timer : {&m_round, &m_reopen, &m_silence})
         timer->setEnabled(false);
     m_round.setInterval(m_plan.period);
+    m_silence.setInterval(LentSilenceLimit);
+    m_silence.setOnTick([this] {
+        LineBorrower *borrower = endLoan();
+        if (!borrower)
+            return;
+        resume();
+        borrower->takenBack("silent for " + std::to_string(LentSilenceLimit.count()) + " minutes");
+    });
     m_round.setOnTick([this] { beginRound(); });
     m_reopen.setOnTick([this] {
         m_reopen.setEnabled(false);
@@ -49,8 +57,11 @@ void StatusWatch::stop()
     m_rule.clear();
     m_asking = Asking::Nothing;
     m_inRound = false;
+    m_handedOver = false;
     if (m_port.PortOpen() || opening)
         m_port.setPortOpen(false);
+    if (LineBorrower *borrower = endLoan())
+        borrower->takenBack("the watch of " + m_name + " has stopped");
 }
 
 void StatusWatch::open()
@@ -98,9 +109,12 @@ void StatusWatch::failed(const std::string &why)
     const std::optional<Exchange> partial = m_engine.abandon();
     const Asking asked = std::exchange(m_asking, Asking::Nothing);
     std::deque<std::string> unsent = std::exchange(m_commands, {});
+    m_handedOver = false;
     m_reopen.setInterval(m_pause);
     m_reopen.setEnabled(true);
     m_pause = std::min<std::chrono::milliseconds>(m_pause * PauseGrowth, LongestReopenPause);
+    if (LineBorrower *borrower = endLoan())
+        borrower->takenBack(why);
     m_observer.lineChanged(m_name, false, why);
     setPower(PowerState::Unreachable);
     // A command given is told of, sent or not, so that whoever gave it is never left waiting.
@@ -117,6 +131,8 @@ PressOutcome StatusWatch::command(std::string text)
 {
     if (m_state != State::Open)
         return PressOutcome::dropped(std::move(text), "not connected", PressOutcome::Reason::NotConnected);
+    if (m_borrower)
+        return PressOutcome::dropped(std::move(text), "the line is lent to " + m_lentTo);
     PressOutcome outcome = m_rule.press(std::move(text), m_power);
     if (outcome.kind != PressOutcome::Kind::Sent)
         return outcome;
@@ -132,6 +148,70 @@ PressOutcome StatusWatch::queue(std::string text)
     m_commands.push_back(text);
     next();
     return PressOutcome::sent(std::move(text));
+}
+
+std::optional<std::string> StatusWatch::lend(LineBorrower &borrower, std::string to)
+{
+    if (m_borrower)
+        return "the line is lent to " + m_lentTo;
+    if (m_state != State::Open)
+        return "the line is not connected";
+    m_borrower = &borrower;
+    m_lentTo = std::move(to);
+    m_round.setEnabled(false);
+    m_inRound = false;
+    m_silence.setEnabled(true);
+    m_observer.lineLent(m_name, m_lentTo);
+    m_rule.drop("the line is lent to " + m_lentTo);
+    next();
+    return std::nullopt;
+}
+
+std::size_t StatusWatch::lentOutput(std::string_view bytes)
+{
+    if (!m_borrower || !m_handedOver)
+        return 0;
+    const std::size_t waiting = m_port.OutBufferCount();
+    const std::size_t taken = std::min(bytes.size(), LentBacklogBytes - std::min(waiting, LentBacklogBytes));
+    if (taken == 0)
+        return 0;
+    // Counted from the borrower's last bytes.
+    m_silence.setEnabled(false);
+    m_silence.setEnabled(true);
+    m_engine.pass(std::string(bytes.substr(0, taken)));
+    return taken;
+}
+
+void StatusWatch::takeBack()
+{
+    if (endLoan())
+        resume();
+}
+
+void StatusWatch::handOver()
+{
+    m_handedOver = true;
+    m_engine.lend([this](const std::string &bytes) { m_borrower->received(bytes); });
+    m_borrower->handedOver();
+}
+
+LineBorrower *StatusWatch::endLoan()
+{
+    LineBorrower *borrower = std::exchange(m_borrower, nullptr);
+    if (!borrower)
+        return nullptr;
+    m_silence.setEnabled(false);
+    m_lentTo.clear();
+    m_observer.lineLent(m_name, {});
+    return borrower;
+}
+
+void StatusWatch::resume()
+{
+    if (std::exchange(m_handedOver, false))
+        m_engine.takeBack();
+    m_round.setEnabled(true);
+    beginRound();
 }
 
 void StatusWatch::setPower(PowerState state)
@@ -168,6 +248,11 @@ void StatusWatch::next()
         std::string text = std::move(m_commands.front());
         m_commands.pop_front();
         m_engine.send(std::move(text), [this](const Exchange &exchange) { commanded(exchange); });
+        return;
+    }
+    if (m_borrower) {
+        if (!m_handedOver)
+            handOver();
         return;
     }
     if (!m_inRound)

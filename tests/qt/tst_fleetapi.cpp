@@ -85,9 +85,12 @@ struct Fleet
                       FleetProjector{"closed", parseEndpoint("/dev/closed"), "19200,N,8,1", ""}},
                      FleetPlan{{"CR0"}, Period, Wait, 0ms},
                      [this](const FleetProjector &projector) {
-                         return WatchParts{ports[projector.name], clock.makeTimer(Period),
-                                           clock.makeTimer(Wait), clock.makeTimer(Period),
-                                           clock.makeTimer(PressRule::HoldLimit)};
+                         return WatchParts{ports[projector.name],
+                                           clock.makeTimer(Period),
+                                           clock.makeTimer(Wait),
+                                           clock.makeTimer(Period),
+                                           clock.makeTimer(PressRule::HoldLimit),
+                                           clock.makeTimer(StatusWatch::LentSilenceLimit)};
                      },
                      [this] { return clock.now(); }};
     FleetApi api;

@@ -59,26 +59,36 @@ private slots:
 
     // Names resolved by the program: two hosts that share an address are one server.
     // PORT alone listens on every address; HOST:PORT on that one.
-    void readsPjlinkAddress_data()
+    void readsServerAddresses_data()
     {
         QTest::addColumn<QByteArray>("line");
-        QTest::addColumn<QString>("host");
-        QTest::addColumn<int>("port");
-        QTest::newRow("port alone") << QByteArray("a /dev/ttyS0 pjlink=4352") << "0.0.0.0" << 4352;
+        QTest::addColumn<QString>("pjlink");
+        QTest::addColumn<QString>("lend");
+        QTest::newRow("port alone") << QByteArray("a /dev/ttyS0 pjlink=4352") << "0.0.0.0:4352"
+                                    << "";
         QTest::newRow("host and port")
-            << QByteArray("a /dev/ttyS0 9600 group=g pjlink=127.0.0.1:0") << "127.0.0.1" << 0;
-        QTest::newRow("IPv6") << QByteArray("a /dev/ttyS0 pjlink=[::1]:4352") << "::1" << 4352;
+            << QByteArray("a /dev/ttyS0 9600 group=g pjlink=127.0.0.1:0") << "127.0.0.1:0"
+            << "";
+        QTest::newRow("IPv6") << QByteArray("a /dev/ttyS0 pjlink=[::1]:4352") << "::1:4352"
+                              << "";
+        QTest::newRow("lent alone") << QByteArray("a /dev/ttyS0 lend=4001") << ""
+                                    << "0.0.0.0:4001";
+        QTest::newRow("both") << QByteArray("a /dev/ttyS0 lend=127.0.0.1:4001 pjlink=4352") << "0.0.0.0:4352"
+                              << "127.0.0.1:4001";
     }
-    void readsPjlinkAddress()
+    void readsServerAddresses()
     {
         QFETCH(QByteArray, line);
-        QFETCH(QString, host);
-        QFETCH(int, port);
+        QFETCH(QString, pjlink);
+        QFETCH(QString, lend);
         const std::vector<FleetProjector> fleet =
             parseFleetFile(std::string_view(line.constData(), std::size_t(line.size())), "fleet");
-        QVERIFY(fleet[0].pjlink.has_value());
-        QCOMPARE(QString::fromStdString(fleet[0].pjlink->host), host);
-        QCOMPARE(int(fleet[0].pjlink->port), port);
+        const auto shown = [](const std::optional<HostPort> &address) {
+            return address ? QString::fromStdString(address->host + ":" + std::to_string(address->port))
+                           : QString();
+        };
+        QCOMPARE(shown(fleet[0].pjlink), pjlink);
+        QCOMPARE(shown(fleet[0].lend), lend);
     }
 
     void refusesTwoNamesOfOneServer()
@@ -145,8 +155,9 @@ private slots:
         QTest::newRow("a field too many") << QByteArray("a /dev/ttyS0 9600 x\n") << "fleet:1: more than";
         QTest::newRow("speed after a key")
             << QByteArray("a /dev/ttyS0 group=g 9600\n") << "fleet:1: more than NAME ENDPOINT SPEED: '9600'";
-        QTest::newRow("unknown key") << QByteArray("a /dev/ttyS0 colour=red\n")
-                                     << "fleet:1: 'colour=red': unknown field; a line takes group=, pjlink=";
+        QTest::newRow("unknown key")
+            << QByteArray("a /dev/ttyS0 colour=red\n")
+            << "fleet:1: 'colour=red': unknown field; a line takes group=, pjlink=, lend=";
         QTest::newRow("key in capitals")
             << QByteArray("a /dev/ttyS0 GROUP=g\n") << "fleet:1: 'GROUP=g': unknown";
         QTest::newRow("no key") << QByteArray("a /dev/ttyS0 =g\n") << "fleet:1: more than";

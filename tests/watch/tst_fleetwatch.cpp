@@ -94,14 +94,18 @@ struct Fleet
     std::size_t answered = 0;
     Recorder told{clock};
     std::vector<std::string> released;
-    FleetWatch fleet{
-        projectors({"prompt", "silent", "flood", "closed"}), FleetPlan{{"CR0", "CR3"}, Period, Wait, 0ms},
-        [this](const FleetProjector &projector) {
-            return WatchParts{ports[projector.name], clock.makeTimer(Period), clock.makeTimer(Wait),
-                              clock.makeTimer(Period), clock.makeTimer(PressRule::HoldLimit)};
-        },
-        [this] { return clock.now(); },
-        [this](const std::string &projector) { released.push_back(projector); }};
+    FleetWatch fleet{projectors({"prompt", "silent", "flood", "closed"}),
+                     FleetPlan{{"CR0", "CR3"}, Period, Wait, 0ms},
+                     [this](const FleetProjector &projector) {
+                         return WatchParts{ports[projector.name],
+                                           clock.makeTimer(Period),
+                                           clock.makeTimer(Wait),
+                                           clock.makeTimer(Period),
+                                           clock.makeTimer(PressRule::HoldLimit),
+                                           clock.makeTimer(StatusWatch::LentSilenceLimit)};
+                     },
+                     [this] { return clock.now(); },
+                     [this](const std::string &projector) { released.push_back(projector); }};
 };
 } // namespace
 

@@ -81,11 +81,13 @@ struct Watch
     VirtualTimer &wait = clock.makeTimer(Wait);
     VirtualTimer &reopen = clock.makeTimer(StatusWatch::FirstReopenPause);
     VirtualTimer &hold = clock.makeTimer(PressRule::HoldLimit);
+    VirtualTimer &silence = clock.makeTimer(StatusWatch::LentSilenceLimit);
     FakeSerialPort port;
     Recorder told;
     ExchangeEngine engine;
-    StatusWatch watch{
-        "hall-a", port, engine, round, reopen, hold, WatchPlan{{"CR0", "CR3"}, "19200,N,8,1", Period}, told};
+    StatusWatch watch{"hall-a", port, engine,  round,
+                      reopen,   hold, silence, WatchPlan{{"CR0", "CR3"}, "19200,N,8,1", Period},
+                      told};
 };
 // Each status query's reply from a sound projector.
 const std::map<std::string, std::string> OwnReplies = {{"CR0\r", "00\r"},
@@ -138,17 +140,16 @@ struct PeerRun
     VirtualTimer &wait;
     VirtualTimer &reopen = clock.makeTimer(StatusWatch::FirstReopenPause);
     VirtualTimer &hold = clock.makeTimer(PressRule::HoldLimit);
+    VirtualTimer &silence = clock.makeTimer(StatusWatch::LentSilenceLimit);
     FakeSerialPort port;
     Recorder told;
     ExchangeEngine engine;
-    StatusWatch watch{"hall-a",
-                      port,
-                      engine,
-                      round,
-                      reopen,
-                      hold,
-                      WatchPlan{{StatusQueries.begin(), StatusQueries.end()}, "19200,N,8,1", Period},
-                      told};
+    StatusWatch watch{
+        "hall-a", port,
+        engine,   round,
+        reopen,   hold,
+        silence,  WatchPlan{{StatusQueries.begin(), StatusQueries.end()}, "19200,N,8,1", Period},
+        told};
 };
 } // namespace
 

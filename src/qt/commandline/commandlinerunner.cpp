@@ -95,15 +95,15 @@ std::vector<FleetProjector> watchedProjectors(const ConsoleOptions &options, con
     return {FleetProjector{{}, endpoints.endpoint(1), options.settings, {}}};
 }
 
-// The ports and timers a watch's lines run on: for each projector one port and four timers, made as
+// The ports and timers a watch's lines run on: for each projector one port and five timers, made as
 // the watch asks for them and freed when it leaves the fleet.
 struct WatchLines
 {
-    // One projector's port, and its round, wait, reopen and hold timers.
+    // One projector's port, and its round, wait, reopen, hold and silence timers.
     struct Line
     {
         std::unique_ptr<QtSerialPort> port;
-        std::array<std::unique_ptr<QtTimer>, 4> timers;
+        std::array<std::unique_ptr<QtTimer>, 5> timers;
     };
 
     TrafficLog *log = nullptr;
@@ -122,11 +122,12 @@ struct WatchLines
             if (watching)
                 watching->portChanged(name);
         });
-        const std::array<std::chrono::milliseconds, 4> intervals = {plan.period, plan.wait, plan.period,
-                                                                    PressRule::HoldLimit};
+        const std::array<std::chrono::milliseconds, 5> intervals = {
+            plan.period, plan.wait, plan.period, PressRule::HoldLimit, StatusWatch::LentSilenceLimit};
         for (std::size_t i = 0; i < intervals.size(); ++i)
             line.timers[i] = std::make_unique<QtTimer>(intervals[i]);
-        return WatchParts{*line.port, *line.timers[0], *line.timers[1], *line.timers[2], *line.timers[3]};
+        return WatchParts{*line.port,      *line.timers[0], *line.timers[1],
+                          *line.timers[2], *line.timers[3], *line.timers[4]};
     }
     void release(const std::string &projector) { byName.erase(projector); }
     std::string portName(const std::string &projector) const { return byName.at(projector).port->portName(); }

@@ -30,6 +30,7 @@ public:
     bool connecting() const override { return m_link && m_link->connecting(); }
     void Output(const std::string &bytes) override;
     std::string Input() override;
+    std::size_t OutBufferCount() const override { return m_link ? m_link->bytesWaiting() : 0; }
     int CommEvent() const override { return m_event; }
     std::string portName() const override;
 
