@@ -18,6 +18,7 @@ public:
     bool connecting() const override { return m_connecting; }
     void Output(const std::string &bytes) override;
     std::string Input() override;
+    std::size_t OutBufferCount() const override { return outBuffer; }
     int CommEvent() const override { return m_event; }
     std::string portName() const override;
     void noReply(const std::string &command, std::chrono::milliseconds waited) override
@@ -43,6 +44,7 @@ public:
     std::set<int> failingPorts;    // opening these fails with "no such device"
     std::set<int> connectingPorts; // opening these waits for connect() or failConnecting()
     bool refusesWrites = false;    // every write fails, the port staying open, as a line that takes no data
+    std::size_t outBuffer = 0;     // bytes written that a slow line has not taken yet
     std::string written;           // every byte that reached the line, in order
     std::vector<std::string> writes;
     std::vector<std::string> log;       // "CommPort 1", "Settings 19200,N,8,1", "PortOpen 1", "Output ..."

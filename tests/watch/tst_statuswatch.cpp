@@ -42,6 +42,7 @@ struct Recorder : FleetObserver
     {
         ended.push_back(outcome.text + ": " + outcome.detail);
     }
+    void lineLent(const std::string &, const std::string &to) override { lent.push_back(to); }
 
     std::vector<std::string> lines;
     std::vector<Exchange> every;
@@ -50,7 +51,21 @@ struct Recorder : FleetObserver
     std::vector<std::string> commands;
     std::vector<std::string> powers;
     std::vector<std::string> ended;
+    std::vector<std::string> lent;
 };
+
+// A console the line is lent to: what it was given, and why it lost the line.
+struct Borrower : LineBorrower
+{
+    void handedOver() override { handed = true; }
+    void received(const std::string &bytes) override { got += bytes; }
+    void takenBack(const std::string &why) override { whyBack = why; }
+
+    bool handed = false;
+    std::string got;
+    std::string whyBack;
+};
+const std::string Client = "127.0.0.1:5000";
 
 // A status watch of CR0 and CR3 on a fake port and the virtual clock, with what it told.
 struct Watch
@@ -457,6 +472,81 @@ private slots:
         QCOMPARE(run.told.lines.back(), line.toStdString());
         QCOMPARE(run.told.commands, std::vector<std::string>{"C00 none"});
         QCOMPARE(run.port.writes, std::vector<std::string>{"CR0\r"});
+    }
+
+    // Lent while its query is on the line, the line is handed over once that is answered; from then on
+    // only the borrower's bytes go out, every byte that comes is the borrower's, presses are refused, and
+    // a slow line takes no more than its backlog.
+    void aLentLineCarriesOnlyTheBorrowersBytes()
+    {
+        Watch run;
+        run.watch.start();
+        QCOMPARE(run.watch.command("C01"), PressOutcome::sent("C01"));
+        Borrower borrower;
+        QCOMPARE(run.watch.lend(borrower, Client), std::nullopt);
+        QCOMPARE(run.watch.command("C00").detail, "the line is lent to " + Client);
+        QCOMPARE(run.watch.lentOutput("C3A\r"), std::size_t(0));
+        run.answer("80\r");
+        QVERIFY(!borrower.handed);
+        run.answer("\r");
+        QVERIFY(borrower.handed);
+        QCOMPARE(run.port.written, std::string("CR0\rC01\r"));
+        QCOMPARE(run.watch.lentOutput("C3A\rC3A\r"), std::size_t(8));
+        run.answer("?\xff\r\r");
+        run.clock.advance(5 * Period);
+        QCOMPARE(run.port.written, std::string("CR0\rC01\rC3A\rC3A\r"));
+        QCOMPARE(borrower.got, "?\xff\r\r");
+        QCOMPARE(run.told.commands, std::vector<std::string>{"C01 \r"});
+        Borrower other;
+        QCOMPARE(run.watch.lend(other, "127.0.0.1:5001"), "the line is lent to " + Client);
+        run.port.outBuffer = StatusWatch::LentBacklogBytes - 2;
+        QCOMPARE(run.watch.lentOutput("C3A\r"), std::size_t(2));
+        QCOMPARE(run.told.lent, std::vector<std::string>{Client});
+    }
+
+    // However the loan ends, the watch's rounds go on, but only once the line has been quiet, so that no
+    // reply the borrower asked for is taken for a query.
+    void theRoundsGoOnAfterALoan_data()
+    {
+        QTest::addColumn<QString>("end");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("given back") << "back"
+                                    << "";
+        QTest::newRow("silent") << "silent"
+                                << "silent for 10 minutes";
+        QTest::newRow("line lost") << "lost"
+                                   << "COM1 (fake): the connection was lost (error 6)";
+    }
+    void theRoundsGoOnAfterALoan()
+    {
+        QFETCH(QString, end);
+        QFETCH(QString, why);
+        Watch run;
+        run.watch.start();
+        Borrower borrower;
+        QCOMPARE(run.watch.lend(borrower, Client), std::nullopt);
+        run.answer("80\r");
+        run.clock.advance(StatusWatch::LentSilenceLimit - 1min);
+        // Bytes from the borrower put off the silence's end.
+        QCOMPARE(run.watch.lentOutput("CR0\r"), std::size_t(4));
+        run.clock.advance(2min);
+        QCOMPARE(borrower.whyBack, std::string());
+        if (end == "back")
+            run.watch.takeBack();
+        else if (end == "silent")
+            run.clock.advance(StatusWatch::LentSilenceLimit - 2min);
+        else
+            run.port.lose();
+        QCOMPARE(QString::fromStdString(borrower.whyBack), why);
+        QCOMPARE(run.told.lent, (std::vector<std::string>{Client, ""}));
+        // The borrower's late reply is no query's answer.
+        run.answer("00\r");
+        const std::size_t before = run.port.writes.size();
+        run.clock.advance(ExchangeEngine::SettleQuiet - 1ms);
+        QCOMPARE(run.port.writes.size(), before);
+        run.clock.advance(Period);
+        QCOMPARE(run.port.writes.size(), before + 1);
+        QCOMPARE(run.port.writes.back(), std::string("CR0\r"));
     }
 };
 

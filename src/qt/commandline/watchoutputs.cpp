@@ -1,6 +1,7 @@
 #include "qt/commandline/watchoutputs.h"
 
 #include "qt/api/fleetapi.h"
+#include "qt/lend/lendservice.h"
 #include "qt/metrics/metricsexporter.h"
 #include "qt/mqtt/mqttbridge.h"
 #include "qt/page/pageroutes.h"
@@ -30,6 +31,7 @@ std::vector<std::unique_ptr<FleetObserver>> watchOutputs(const ConsoleOptions &o
             return fleet.command(projector, std::move(text), from);
         },
         notice));
+    outputs.push_back(std::make_unique<LendService>(fleet, notice));
     if (options.mqtt.enabled)
         outputs.push_back(std::make_unique<MqttBridge>(
             options.mqtt, options.queries,
