@@ -1,6 +1,7 @@
 #include "watch/fleetwatch.h"
 
 #include <algorithm>
+#include <utility>
 
 struct FleetWatch::Watched
 {
@@ -140,10 +141,15 @@ PressOutcome FleetWatch::command(const std::string &projector, std::string text,
     if (!watched)
         return PressOutcome::dropped(std::move(text), "no projector is named " + projector,
                                      PressOutcome::Reason::UnknownProjector);
-    // Told once the watch has taken it: only a write refused at once tells its exchange sooner.
+    // A write refused at once tells its exchange inside the watch's command: held here, so that every
+    // observer hears of the press before its exchange.
+    m_pressing = projector;
     const PressOutcome outcome = watched->watch.command(text);
+    m_pressing.reset();
     for (FleetObserver *observer : m_observers)
         observer->pressed(projector, from, outcome);
+    for (const Exchange &exchange : std::exchange(m_toldDuringPress, {}))
+        tellCommanded(projector, exchange);
     return outcome;
 }
 
@@ -187,6 +193,14 @@ void FleetWatch::roundEnded(const std::string &projector, bool answered)
 }
 
 void FleetWatch::commanded(const std::string &projector, const Exchange &exchange)
+{
+    if (m_pressing == projector)
+        m_toldDuringPress.push_back(exchange);
+    else
+        tellCommanded(projector, exchange);
+}
+
+void FleetWatch::tellCommanded(const std::string &projector, const Exchange &exchange)
 {
     for (FleetObserver *observer : m_observers)
         observer->commanded(projector, exchange);

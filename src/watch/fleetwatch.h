@@ -79,6 +79,7 @@ private:
     std::unique_ptr<Watched> make(const FleetProjector &projector);
     void drop(std::unique_ptr<Watched> watched);
     void tellRead(bool good);
+    void tellCommanded(const std::string &projector, const Exchange &exchange);
 
     void lineChanged(const std::string &projector, bool connected, const std::string &reason) override;
     void exchanged(const std::string &projector, const Exchange &exchange, bool changed) override;
@@ -96,4 +97,7 @@ private:
     bool m_started = false;
     std::vector<FleetObserver *> m_observers;
     std::vector<std::unique_ptr<Watched>> m_watched;
+    // The projector a press is being given to, and the exchanges its watch told meanwhile.
+    std::optional<std::string> m_pressing;
+    std::vector<Exchange> m_toldDuringPress;
 };

@@ -22,11 +22,6 @@ PressOutcome PressWaiters::press(const std::string &projector, const Give &give,
 
 void PressWaiters::commanded(const std::string &projector, const Exchange &exchange)
 {
-    // Refused at once by the port, before the watch has even said it took the press.
-    if (m_asking && m_asking->projector == projector && !m_asking->handed) {
-        m_asking->handed = true;
-        return m_asking->done(&exchange);
-    }
     std::deque<Waiter> &waiting = m_waiting[projector];
     if (waiting.empty() || waiting.front().text != exchange.sent)
         return;
@@ -41,11 +36,7 @@ void PressWaiters::pressed(const std::string &projector, const std::string &, co
     if (outcome.kind != PressOutcome::Kind::Sent)
         return;
     const bool ours = m_asking && m_asking->projector == projector;
-    // A press answered already, refused at once, waits for nothing more.
-    if (!ours || !m_asking->handed)
-        m_waiting[projector].push_back({outcome.text, ours ? m_asking->done : Done()});
-    if (ours)
-        m_asking->handed = true;
+    m_waiting[projector].push_back({outcome.text, ours ? m_asking->done : Done()});
 }
 
 void PressWaiters::projectorRemoved(const std::string &projector)

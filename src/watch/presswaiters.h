@@ -48,7 +48,6 @@ private:
     {
         std::string projector;
         Done done;
-        bool handed = false;
     };
 
     std::map<std::string, std::deque<Waiter>> m_waiting;

@@ -40,10 +40,12 @@ struct Recorder : FleetObserver
     void commanded(const std::string &projector, const Exchange &exchange) override
     {
         commands.push_back(projector + " " + exchange.sent + (exchange.answered ? " answered" : " none"));
+        pressesAndExchanges.push_back("exchange " + exchange.sent);
     }
     void pressed(const std::string &projector, const std::string &from, const PressOutcome &outcome) override
     {
         presses.push_back(projector + " " + outcome.text + " from " + from);
+        pressesAndExchanges.push_back("press " + outcome.text);
     }
 
     VirtualClock &clock;
@@ -53,6 +55,7 @@ struct Recorder : FleetObserver
     std::map<std::string, std::vector<int>> answeredRoundsAt;
     std::vector<std::string> commands;
     std::vector<std::string> presses;
+    std::vector<std::string> pressesAndExchanges;
 };
 
 std::vector<FleetProjector> projectors(const std::vector<std::string> &names)
@@ -185,6 +188,17 @@ private slots:
         run.run(2 * Period);
         QCOMPARE(run.ports.at("prompt").writes.at(2), std::string("C00\r"));
         QCOMPARE(run.told.commands, (std::vector<std::string>{"prompt C00 answered", "silent C01 none"}));
+    }
+
+    // A press whose write the port refuses at once is told before its exchange, as every press is, so
+    // that whoever matches exchanges to presses is never left with a press that waits for nothing.
+    void aPressIsToldBeforeItsExchange()
+    {
+        Fleet run;
+        run.run(Step);
+        run.ports.at("prompt").refusesWrites = true;
+        QCOMPARE(run.fleet.command("prompt", "C00", "mqtt"), PressOutcome::sent("C00"));
+        QCOMPARE(run.told.pressesAndExchanges, (std::vector<std::string>{"press C00", "exchange C00"}));
     }
 };
 
