@@ -307,10 +307,11 @@ private slots:
         QVERIFY(console.waitFor("tavo_fleet_reload_success", 0));
         QCOMPARE(console.sample("tavo_projector_up{projector=\"hall-3\"}"), 1.0);
         console.err += console.process.readAllStandardError();
-        QVERIFY2(console.err.contains(
-                     "fleet:1: 'colour=red': unknown field; a line takes group=, pjlink=; the fleet goes "
-                     "on as it was\n"),
-                 console.err.constData());
+        QVERIFY2(
+            console.err.contains(
+                "fleet:1: 'colour=red': unknown field; a line takes group=, pjlink=, lend=; the fleet goes "
+                "on as it was\n"),
+            console.err.constData());
         QCOMPARE(console.process.state(), QProcess::Running);
     }
 
