@@ -63,11 +63,14 @@ struct ErrorRow
     std::size_t digit;
     char level; // '1' warning, '2' error
 };
+constexpr std::size_t TemperatureDigit = 2;
+// A temperature above this is a warning even before the projector says so, as the example alert takes it.
+constexpr double TemperatureWarningCelsius = 60.0;
 constexpr ErrorRow ErrorRows[] = {
     {"power_fail", 5, '2'},
-    {"temperature_warning", 2, '1'},
-    {"temperature_warning_cooling_down", 2, '1'},
-    {"temperature_warning_recovered", 2, '1'},
+    {"temperature_warning", TemperatureDigit, '1'},
+    {"temperature_warning_cooling_down", TemperatureDigit, '1'},
+    {"temperature_warning_recovered", TemperatureDigit, '1'},
     {"cooling_down_all_lamps_failed", 1, '2'},
     {"standby_cooling_down_all_lamps_failed", 1, '2'},
 };
@@ -97,6 +100,8 @@ std::string errors(const PjlinkStatus &status)
         if (row.name == status.operating)
             digits[row.digit] = row.level;
     }
+    if (status.hottest > TemperatureWarningCelsius)
+        digits[TemperatureDigit] = std::max(digits[TemperatureDigit], '1');
     return digits;
 }
 

@@ -2,6 +2,7 @@
 
 #include "wire/statusqueries.h"
 
+#include <algorithm>
 #include <variant>
 
 const PjlinkStatus *PjlinkFleet::find(const std::string &projector) const
@@ -29,6 +30,7 @@ void PjlinkFleet::exchanged(const std::string &projector, const Exchange &exchan
     PjlinkStatus &status = found->second;
     const std::string *name = std::get_if<std::string>(&*exchange.value);
     const double *hours = std::get_if<double>(&*exchange.value);
+    const auto *temperatures = std::get_if<std::vector<double>>(&*exchange.value);
     if (exchange.sent == StatusQuery::OperatingState)
         status.operating = name ? *name : std::string();
     else if (exchange.sent == StatusQuery::SelectedInput)
@@ -37,6 +39,11 @@ void PjlinkFleet::exchanged(const std::string &projector, const Exchange &exchan
         status.mute = name ? *name : std::string();
     else if (exchange.sent == StatusQuery::LampHours)
         status.lampHours = hours ? std::optional<double>(*hours) : std::nullopt;
+    else if (exchange.sent == StatusQuery::Temperatures)
+        status.hottest =
+            temperatures && !temperatures->empty()
+                ? std::optional<double>(*std::max_element(temperatures->begin(), temperatures->end()))
+                : std::nullopt;
 }
 
 void PjlinkFleet::powerChanged(const std::string &projector, PowerState state)

@@ -59,6 +59,14 @@ private slots:
         QTest::newRow("lamps failed") << "%1ERST ?" << status << "%1ERST=020000\r";
         status.operating = "temperature_warning";
         QTest::newRow("temperature warning") << "%1ERST ?" << status << "%1ERST=001000\r";
+        status = answering();
+        status.hottest = 60.5;
+        QTest::newRow("too hot") << "%1ERST ?" << status << "%1ERST=001000\r";
+        status.operating = "power_fail";
+        QTest::newRow("too hot and failed") << "%1ERST ?" << status << "%1ERST=001002\r";
+        status = answering();
+        status.hottest = 60.0;
+        QTest::newRow("hot within limits") << "%1ERST ?" << status << "%1ERST=000000\r";
         status.mute = "standby";
         QTest::newRow("mute in standby") << "%1AVMT ?" << status << "%1AVMT=ERR3\r";
         status = answering();
