@@ -65,8 +65,8 @@ public:
     TrafficLog(const TrafficLog &) = delete;
     TrafficLog &operator=(const TrafficLog &) = delete;
 
-    // event is TX, RX, OPEN, CLOSE, LOST, FAIL, SETTINGS or PRESS; port names the port ("COM1
-    // (/dev/ttyUSB0)") or, for a press, the projector.
+    // event is TX, RX, OPEN, CLOSE, LOST, FAIL, SETTINGS, PRESS or LEND; port names the port ("COM1
+    // (/dev/ttyUSB0)") or, for a press or a loan, the projector.
     void write(std::string_view event, std::string_view port, std::string_view detail);
 
     // Without a handler the message is one line on stderr. Setting it waits for a call in progress.

@@ -37,6 +37,7 @@ void FleetMetrics::projectorAdded(const FleetProjector &projector)
     info.emplace(MetricLabel::Group, projector.group);
     m_sink.set(Metric::Info, info, 1);
     m_sink.set(Metric::Up, labels(projector.name), 0);
+    m_sink.set(Metric::Lent, labels(projector.name), 0);
     for (const MetricFamily *counter :
          {&Metric::Exchanges, &Metric::NoReplies, &Metric::Refusals, &Metric::Reconnects})
         m_sink.add(*counter, labels(projector.name), 0);
@@ -74,6 +75,11 @@ void FleetMetrics::commanded(const std::string &projector, const Exchange &excha
 void FleetMetrics::powerChanged(const std::string &projector, PowerState state)
 {
     recordStates(Metric::Power, projector, powerStateNames(), powerStateName(state));
+}
+
+void FleetMetrics::lineLent(const std::string &projector, const std::string &to)
+{
+    m_sink.set(Metric::Lent, labels(projector), to.empty() ? 0 : 1);
 }
 
 void FleetMetrics::projectorRemoved(const std::string &projector)

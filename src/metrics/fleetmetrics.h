@@ -9,9 +9,9 @@
 #include <string>
 
 // Turns what a fleet tells into the metrics of its projectors: whether each is up, its power state, what
-// it last said, and how its exchanges went. A projector that has never answered has no value series at
-// all, not zeros that look like readings, only its power state: unknown. A reading the console cannot
-// read keeps the last one it could.
+// it last said, how its exchanges went, and whether its line is lent. A projector that has never answered
+// has no value series at all, not zeros that look like readings, only its power state: unknown. A reading
+// the console cannot read keeps the last one it could.
 // An info family holds one series per projector, its value a label: the old series goes when it changes.
 class FleetMetrics : public FleetObserver
 {
@@ -27,6 +27,7 @@ public:
     void roundEnded(const std::string &projector, bool answered) override;
     void commanded(const std::string &projector, const Exchange &exchange) override;
     void powerChanged(const std::string &projector, PowerState state) override;
+    void lineLent(const std::string &projector, const std::string &to) override;
     void projectorRemoved(const std::string &projector) override;
     void fleetRead(bool good) override;
 

@@ -10,13 +10,26 @@ namespace {
 constexpr double SecondsPerHour = 3600;
 constexpr double PascalsPerHectopascal = 100;
 
-constexpr std::array<const MetricFamily *, 19> Families = {
-    &Metric::Up,           &Metric::Info,       &Metric::Power,
-    &Metric::PowerState,   &Metric::InputInfo,  &Metric::OrientationInfo,
-    &Metric::LampModeInfo, &Metric::MuteInfo,   &Metric::LampTime,
-    &Metric::Temperature,  &Metric::Pressure,   &Metric::StatusLine,
-    &Metric::LastReply,    &Metric::Exchanges,  &Metric::NoReplies,
-    &Metric::Refusals,     &Metric::Reconnects, &Metric::ReloadSuccess,
+constexpr std::array<const MetricFamily *, 20> Families = {
+    &Metric::Up,
+    &Metric::Info,
+    &Metric::Power,
+    &Metric::PowerState,
+    &Metric::InputInfo,
+    &Metric::OrientationInfo,
+    &Metric::LampModeInfo,
+    &Metric::MuteInfo,
+    &Metric::LampTime,
+    &Metric::Temperature,
+    &Metric::Pressure,
+    &Metric::StatusLine,
+    &Metric::LastReply,
+    &Metric::Exchanges,
+    &Metric::NoReplies,
+    &Metric::Refusals,
+    &Metric::Reconnects,
+    &Metric::Lent,
+    &Metric::ReloadSuccess,
     &Metric::ReloadTime,
 };
 

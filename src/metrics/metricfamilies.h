@@ -58,6 +58,8 @@ constexpr MetricFamily NoReplies{"tavo_projector_no_replies_total",
                                  MetricFamily::Type::Counter};
 constexpr MetricFamily Refusals{"tavo_projector_refusals_total", "Commands the projector refused with '?'",
                                 MetricFamily::Type::Counter};
+constexpr MetricFamily Lent{"tavo_projector_lent",
+                            "1 while the projector's line is lent to a console over raw TCP, else 0"};
 constexpr MetricFamily Reconnects{"tavo_projector_reconnects_total",
                                   "Times the projector's line opened again after it was lost or failed",
                                   MetricFamily::Type::Counter};

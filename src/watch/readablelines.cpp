@@ -133,6 +133,11 @@ std::optional<std::string> ReadableLines::roundEnded(const std::string &time, co
     return line(time, projector, text);
 }
 
+std::string lendText(const std::string &to)
+{
+    return to.empty() ? "taken back" : "lent to " + to;
+}
+
 void ReadableLines::lost(const std::string &projector)
 {
     m_told[projector] = false;

@@ -12,6 +12,10 @@
 // printable ASCII escaped.
 std::string readableValue(std::string_view key, const StatusValue &value);
 
+// A projector's line lent to a console at `to`, as a person reads it: "lent to 10.0.0.7:51000"; an empty
+// `to`, the line taken back: "taken back".
+std::string lendText(const std::string &to);
+
 // A fleet's values as lines a person reads: after each projector's first round (again when its line is
 // back), one line with its main values; then one line per value that changed, "TIME NAME KEY VALUE".
 // Names are aligned and no line passes LineLimitBytes.

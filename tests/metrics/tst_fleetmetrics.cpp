@@ -105,6 +105,7 @@ private slots:
             {"tavo_projector_no_replies_total{projector=hall-a}", 2},
             {"tavo_projector_refusals_total{projector=hall-a}", 0},
             {"tavo_projector_reconnects_total{projector=hall-a}", 0},
+            {"tavo_projector_lent{projector=hall-a}", 0},
         };
         std::map<std::string, double> values = fleet.sink.series;
         // The power state is the watch's, and says it is unknown.
@@ -292,6 +293,15 @@ private slots:
             std::count_if(power.begin(), power.end(), [](const auto &series) { return series.second == 1; }),
             1);
         QCOMPARE(fleet.value("tavo_projector_power{projector=hall-a,state=cooling}"), 1.0);
+    }
+
+    void aLentLineIsOneUntilTakenBack()
+    {
+        Fleet fleet;
+        fleet.metrics.lineLent("hall-a", "127.0.0.1:51000");
+        QCOMPARE(fleet.value("tavo_projector_lent{projector=hall-a}"), 1.0);
+        fleet.metrics.lineLent("hall-a", "");
+        QCOMPARE(fleet.value("tavo_projector_lent{projector=hall-a}"), 0.0);
     }
 
     void aCommandFromOutsideCountsAsAnExchange()

@@ -5,6 +5,7 @@ real console and simulated projectors on loopback. With --screenshot PATH it onl
 import argparse
 import json
 import os
+import re
 import secrets
 import signal
 import socket
@@ -49,7 +50,8 @@ def wait_until(check, seconds, what):
 
 
 class Fleet:
-    """Three simulated projectors, two in a group, and the console serving them over HTTP."""
+    """Three simulated projectors, two in a group, and the console serving them over HTTP; hall-1's line
+    is lent on a free loopback port."""
 
     def __init__(self, console, sim, directory):
         self.console_path = console
@@ -60,8 +62,8 @@ class Fleet:
         self.endpoints = [self.sim.stdout.readline().strip() for _ in range(3)]
         self.fleet = os.path.join(directory, "fleet")
         with open(self.fleet, "w") as f:
-            f.write(f"hall-1 {self.endpoints[0]} group=east\nhall-2 {self.endpoints[1]} group=east\n"
-                    f"lab-1 {self.endpoints[2]}\n")
+            f.write(f"hall-1 {self.endpoints[0]} group=east lend=127.0.0.1:0\n"
+                    f"hall-2 {self.endpoints[1]} group=east\nlab-1 {self.endpoints[2]}\n")
         self.token = secrets.token_hex(16)
         token_file = os.path.join(directory, "token")
         with open(os.open(token_file, os.O_WRONLY | os.O_CREAT, 0o600), "w") as f:
@@ -70,10 +72,11 @@ class Fleet:
         self.arguments = [console, "--fleet", self.fleet, "--watch", "1", "--http", str(self.port),
                           "--http-token-file", token_file]
         self.process = None
+        self.console_log = open(os.path.join(directory, "console.log"), "w+")
         self.start()
 
     def start(self):
-        self.process = subprocess.Popen(self.arguments, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.process = subprocess.Popen(self.arguments, stdout=subprocess.DEVNULL, stderr=self.console_log)
         wait_until(lambda: all(p["values"].get("lamp_hours") for p in self.projectors()), 10,
                    "the console has every projector's values")
 
@@ -93,6 +96,18 @@ class Fleet:
                                          headers={"Content-Type": "application/json",
                                                   "Authorization": f"Bearer {self.token}"})
         urllib.request.urlopen(request, timeout=5).close()
+
+    def lend_port(self):
+        """The port hall-1's line is lent on, as the console's stderr names it at its last start."""
+        found = []
+
+        def said():
+            with open(self.console_log.name) as log:
+                found[:] = re.findall(r"lending hall-1's line on 127\.0\.0\.1:(\d+)", log.read())
+            return found
+
+        wait_until(said, 5, "the console says where hall-1's line is lent")
+        return int(found[-1])
 
     def received(self, endpoint, trace):
         self.sim_log.flush()
@@ -161,6 +176,12 @@ def check(fleet, driver):
     wait_until(lambda: card(driver, "hall-1").find_element(By.CSS_SELECTOR, ".power").text in ("on", "warming up"),
                2.5, "hall-1 shows its new power state")
     assert errors(driver) == [], errors(driver)
+
+    with socket.create_connection(("127.0.0.1", fleet.lend_port()), timeout=2):
+        wait_until(lambda: "lent to 127.0.0.1" in card(driver, "hall-1").text, 5, "hall-1 shows it is lent")
+        presses = card(driver, "hall-1").find_elements(By.CSS_SELECTOR, "button")
+        assert presses and not any(b.is_enabled() for b in presses), "hall-1's presses are offered while lent"
+    wait_until(lambda: "lent to" not in card(driver, "hall-1").text, 5, "hall-1 shows it is taken back")
 
     driver.set_window_size(375, 800)
     wide = driver.execute_script("return document.documentElement.scrollWidth - window.innerWidth")

@@ -96,6 +96,14 @@ struct Fleet
     FleetApi api;
 };
 
+// A console the line is lent to, which takes whatever it is given.
+struct Borrower : LineBorrower
+{
+    void handedOver() override {}
+    void received(const std::string &) override {}
+    void takenBack(const std::string &) override {}
+};
+
 // Whether every member of `expected` is in `actual` with the same value.
 bool holds(const QJsonObject &actual, const QJsonObject &expected)
 {
@@ -227,6 +235,24 @@ private slots:
         fleet.run(Period * 2);
         QVERIFY(fleet.ports.at("warming").written.find("C01\r") != std::string::npos);
         QTRY_VERIFY(fleet.get("/api/projectors/warming")["pending"].isNull());
+    }
+
+    // A lent line shows in the projector's state, refuses presses, and shows no more once taken back.
+    void showsALentLine()
+    {
+        Fleet fleet(ApiAccess{Token, false});
+        Borrower borrower;
+        QVERIFY(!fleet.fleet.lend("standby", borrower, "127.0.0.1:5000"));
+        fleet.run(Period);
+        const std::optional<HttpResponse> refused = fleet.post("/api/projectors/standby/press/power_on");
+        QCOMPARE(refused->status, 409u);
+        QVERIFY2(refused->body->find("lent to 127.0.0.1:5000") != std::string::npos, refused->body->c_str());
+        const QJsonObject lent = fleet.get("/api/projectors/standby")["lent"].toObject();
+        QCOMPARE(lent["to"], "127.0.0.1:5000");
+        QVERIFY(lent["since"].toString().endsWith('Z'));
+        QVERIFY(fleet.get("/api/projectors/warming")["lent"].isNull());
+        fleet.fleet.takeBack("standby");
+        QTRY_VERIFY(fleet.get("/api/projectors/standby")["lent"].isNull());
     }
 
     // A reader that falls behind is cut off and its text let go; one that keeps up is sent all.

@@ -367,6 +367,15 @@ void FleetApi::pressed(const std::string &projector, const std::string &from, co
     event(told);
 }
 
+void FleetApi::lineLent(const std::string &projector, const std::string &to)
+{
+    m_state.setLent(projector, to);
+    changed(projector);
+    event({{QStringLiteral("event"), QStringLiteral("lent")},
+           {QStringLiteral("projector"), QString::fromStdString(projector)},
+           {QStringLiteral("lent"), m_state.lent(projector)}});
+}
+
 void FleetApi::projectorRemoved(const std::string &projector)
 {
     m_state.remove(projector);

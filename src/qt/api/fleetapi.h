@@ -61,6 +61,7 @@ public:
     void powerChanged(const std::string &projector, PowerState state) override;
     void heldPressEnded(const std::string &projector, const PressOutcome &outcome) override;
     void pressed(const std::string &projector, const std::string &from, const PressOutcome &outcome) override;
+    void lineLent(const std::string &projector, const std::string &to) override;
     void projectorRemoved(const std::string &projector) override;
 
 private:

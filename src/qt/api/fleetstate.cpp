@@ -1,6 +1,7 @@
 #include "qt/api/fleetstate.h"
 
 #include "mqtt/presskeys.h"
+#include "wire/printable.h"
 
 #include <algorithm>
 
@@ -9,6 +10,12 @@ QJsonValue textOrNull(const std::optional<std::string> &text)
 {
     return text ? QJsonValue(QString::fromStdString(*text)) : QJsonValue(QJsonValue::Null);
 }
+
+// A time as every time of the JSON is written, or null when there is none.
+QJsonValue timeOrNull(const QDateTime &time)
+{
+    return time.isValid() ? QJsonValue(time.toString(Qt::ISODateWithMs)) : QJsonValue(QJsonValue::Null);
+}
 } // namespace
 
 void FleetState::add(const FleetProjector &projector)
@@ -16,7 +23,7 @@ void FleetState::add(const FleetProjector &projector)
     if (find(projector.name))
         return;
     m_index[projector.name] = m_projectors.size();
-    m_projectors.push_back({projector, false, PowerState::Unknown, std::nullopt, {}, {}});
+    m_projectors.push_back({projector, false, PowerState::Unknown, std::nullopt, {}, {}, {}, {}});
 }
 
 void FleetState::remove(const std::string &name)
@@ -78,6 +85,23 @@ void FleetState::replied(const std::string &name)
         kept->lastReply = QDateTime::currentDateTimeUtc();
 }
 
+void FleetState::setLent(const std::string &name, const std::string &to)
+{
+    if (Projector *kept = find(name)) {
+        kept->lentTo = to;
+        kept->lentSince = to.empty() ? QDateTime() : QDateTime::currentDateTimeUtc();
+    }
+}
+
+QJsonValue FleetState::lent(const std::string &name) const
+{
+    const Projector *kept = find(name);
+    if (!kept || kept->lentTo.empty())
+        return QJsonValue::Null;
+    return QJsonObject{{QStringLiteral("to"), QString::fromStdString(printable(kept->lentTo))},
+                       {QStringLiteral("since"), timeOrNull(kept->lentSince)}};
+}
+
 QJsonObject FleetState::json(const std::string &name) const
 {
     const Projector *kept = find(name);
@@ -94,9 +118,8 @@ QJsonObject FleetState::json(const std::string &name) const
         {QStringLiteral("pending"),
          textOrNull(kept->pending ? std::optional(pressName(*kept->pending)) : std::nullopt)},
         {QStringLiteral("values"), kept->values},
-        {QStringLiteral("last_reply"), kept->lastReply.isValid()
-                                           ? QJsonValue(kept->lastReply.toString(Qt::ISODateWithMs))
-                                           : QJsonValue(QJsonValue::Null)},
+        {QStringLiteral("last_reply"), timeOrNull(kept->lastReply)},
+        {QStringLiteral("lent"), lent(name)},
     };
 }
 

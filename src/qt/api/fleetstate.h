@@ -29,8 +29,12 @@ public:
     void setValue(const std::string &name, const std::string &key, const QJsonValue &value);
     // An answer came now.
     void replied(const std::string &name);
+    // The line was lent to `to` now; an empty `to` is the line taken back.
+    void setLent(const std::string &name, const std::string &to);
+    // The loan as JSON: {"to", "since"}, or null.
+    QJsonValue lent(const std::string &name) const;
 
-    // One projector: name, group, endpoint, connected, power, pending, values, last_reply.
+    // One projector: name, group, endpoint, connected, power, pending, values, last_reply, lent.
     QJsonObject json(const std::string &name) const;
     std::vector<std::string> names() const;
 
@@ -43,6 +47,8 @@ private:
         std::optional<std::string> pending;
         QJsonObject values;
         QDateTime lastReply;
+        std::string lentTo{};
+        QDateTime lentSince{};
     };
     Projector *find(const std::string &name);
     const Projector *find(const std::string &name) const;

@@ -110,6 +110,14 @@ void WatchPrinter::roundEnded(const std::string &projector, bool)
         write(QByteArray::fromStdString(*line) + '\n');
 }
 
+void WatchPrinter::lineLent(const std::string &projector, const std::string &to)
+{
+    const std::string time = now();
+    tell(projector, time, lendText(to));
+    if (m_mode.json)
+        write(lentJson(time, projector, to));
+}
+
 void WatchPrinter::pressed(const std::string &projector, const std::string &from, const PressOutcome &outcome)
 {
     const std::string time = now();

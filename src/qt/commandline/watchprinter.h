@@ -10,7 +10,8 @@
 #include <string>
 
 // How a watch prints: as JSON or text, for a lone projector or a fleet, and whether quietly (only the
-// lines lost and back, presses and errors, for a service whose values go to metrics and MQTT).
+// lines lost and back, lent and taken back, presses and errors, for a service whose values go to metrics
+// and MQTT).
 struct PrintMode
 {
     bool json = false;
@@ -23,8 +24,8 @@ struct PrintMode
 // line per projector's first round and one per changed value, as a person reads them; JSON is one object
 // per exchange, naming the projector in a fleet. A line lost and back again is told on stderr with the
 // time (in a fleet's text, on standard output among its values); with JSON, it and each open again that
-// failed are objects in the same stream too, so a collector sees the whole outage. Every press is told
-// on stderr, and with JSON in the stream.
+// failed are objects in the same stream too, so a collector sees the whole outage. A line lent and taken
+// back is told the same way. Every press is told on stderr, and with JSON in the stream.
 class WatchPrinter : public FleetObserver
 {
 public:
@@ -41,6 +42,7 @@ public:
     void exchanged(const std::string &projector, const Exchange &exchange, bool changed) override;
     void roundEnded(const std::string &projector, bool answered) override;
     void pressed(const std::string &projector, const std::string &from, const PressOutcome &outcome) override;
+    void lineLent(const std::string &projector, const std::string &to) override;
 
 private:
     bool readable() const { return !m_mode.json && !m_mode.lone; }

@@ -138,6 +138,15 @@ QByteArray pressJson(const std::string &time, const std::string &projector, cons
     return compact(object);
 }
 
+QByteArray lentJson(const std::string &time, const std::string &projector, const std::string &to)
+{
+    return compact({
+        {QStringLiteral("time"), latin1(time)},
+        {QStringLiteral("projector"), latin1(projector)},
+        {QStringLiteral("lent"), to.empty() ? QJsonValue(QJsonValue::Null) : QJsonValue(latin1(to))},
+    });
+}
+
 QByteArray failureJson(const std::string &error, const std::string &port, int exitCode)
 {
     return compact(QJsonObject{

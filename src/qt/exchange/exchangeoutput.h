@@ -33,5 +33,9 @@ QByteArray lineJson(const std::string &time, const std::string &port, const std:
 QByteArray pressJson(const std::string &time, const std::string &projector, const std::string &from,
                      const PressOutcome &outcome);
 
+// A projector's line lent or taken back, as one compact JSON object and a newline: its `time`,
+// `projector` and `lent`, the address it is lent to or null when taken back.
+QByteArray lentJson(const std::string &time, const std::string &projector, const std::string &to);
+
 // Why the run ended early, as one compact JSON object and a newline: the error, the port and the exit code.
 QByteArray failureJson(const std::string &error, const std::string &port, int exitCode);

@@ -96,6 +96,11 @@ function pressGroup(group, key, label) {
   post(`/api/groups/${encodeURIComponent(group)}/press/${key}`, `${label} in ${group}`);
 }
 
+// A lent line's words, its age kept fresh like the last reply's.
+function lentText(lent) {
+  return lent ? `lent to ${lent.to}, ${age(lent.since)}` : "";
+}
+
 function fillCard(card, p) {
   card.querySelector(".name").textContent = p.name;
   const power = card.querySelector(".power");
@@ -110,10 +115,15 @@ function fillCard(card, p) {
   const pending = card.querySelector(".pending");
   pending.hidden = !p.pending;
   pending.textContent = p.pending ? `Pending: ${pressLabel(p.pending)}` : "";
+  const lent = card.querySelector(".lent");
+  lent.hidden = !p.lent;
+  lent.textContent = lentText(p.lent);
   const presses = card.querySelector(".presses");
   presses.replaceChildren(
     ...(token ? Presses.map(([key, label]) => button(label, p.name, () => pressProjector(p.name, key))) : []));
-  card.dataset.search = `${p.name} ${p.group || ""} ${p.power}`.toLowerCase();
+  // The console refuses every press while another console has the line.
+  for (const b of presses.children) b.disabled = Boolean(p.lent);
+  card.dataset.search = `${p.name} ${p.group || ""} ${p.power}${p.lent ? " lent" : ""}`.toLowerCase();
 }
 
 function render() {
@@ -235,7 +245,9 @@ function forgetToken() {
 function tick() {
   for (const [name, card] of cards) {
     const p = fleet.get(name);
-    if (p) card.querySelector(".age").textContent = age(p.last_reply);
+    if (!p) continue;
+    card.querySelector(".age").textContent = age(p.last_reply);
+    card.querySelector(".lent").textContent = lentText(p.lent);
   }
 }
 
