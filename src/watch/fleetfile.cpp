@@ -101,12 +101,13 @@ std::string projectorNameOf(std::string_view field)
     return name;
 }
 
-// A server's [HOST:]PORT, given as KEY=VALUE; PORT alone listens on every address, and 0 takes a free port.
-HostPort listenAddress(std::string_view key, std::string_view value)
+// A server's [HOST:]PORT, given as KEY=VALUE; PORT alone listens on `host`, and 0 takes a free port.
+HostPort listenAddress(std::string_view key, std::string_view value, std::string_view host)
 {
     try {
-        return parseHostPort(value.find(':') == std::string_view::npos ? "0.0.0.0:" + std::string(value)
-                                                                       : std::string(value),
+        return parseHostPort(value.find(':') == std::string_view::npos
+                                 ? std::string(host) + ":" + std::string(value)
+                                 : std::string(value),
                              0);
     } catch (const std::invalid_argument &error) {
         throw std::invalid_argument(std::string(key) + "=" + shown(value) + ": " + error.what());
@@ -123,9 +124,13 @@ constexpr std::array<FleetKey, 3> FleetKeys = {{
     {"group",
      [](FleetProjector &projector, std::string_view value) { projector.group = nameOf(value, "a group"); }},
     {"pjlink", [](FleetProjector &projector,
-                  std::string_view value) { projector.pjlink = listenAddress("pjlink", value); }},
-    {"lend", [](FleetProjector &projector,
-                std::string_view value) { projector.lend = listenAddress("lend", value); }},
+                  std::string_view value) { projector.pjlink = listenAddress("pjlink", value, "0.0.0.0"); }},
+    {"lend",
+     [](FleetProjector &projector,
+        std::string_view value) { // A lent line sends any code to the projector: open to the network only
+                                  // where the file says so.
+         projector.lend = listenAddress("lend", value, "127.0.0.1");
+     }},
 }};
 
 std::string knownKeys()

@@ -58,7 +58,8 @@ private slots:
     }
 
     // Names resolved by the program: two hosts that share an address are one server.
-    // PORT alone listens on every address; HOST:PORT on that one.
+    // PORT alone listens on every address for PJLink, on the loopback for a lent line; HOST:PORT on that
+    // one.
     void readsServerAddresses_data()
     {
         QTest::addColumn<QByteArray>("line");
@@ -72,7 +73,7 @@ private slots:
         QTest::newRow("IPv6") << QByteArray("a /dev/ttyS0 pjlink=[::1]:4352") << "::1:4352"
                               << "";
         QTest::newRow("lent alone") << QByteArray("a /dev/ttyS0 lend=4001") << ""
-                                    << "0.0.0.0:4001";
+                                    << "127.0.0.1:4001";
         QTest::newRow("both") << QByteArray("a /dev/ttyS0 lend=127.0.0.1:4001 pjlink=4352") << "0.0.0.0:4352"
                               << "127.0.0.1:4001";
     }
