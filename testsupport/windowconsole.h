@@ -6,6 +6,10 @@
 #include "window/controltable.h"
 #include "window/form1.h"
 
+#include <chrono>
+
+#include <QPushButton>
+#include <QTest>
 #include <QWidget>
 
 // The real window and its real timers over a given port, started up and shown. Its messages go to a
@@ -27,6 +31,16 @@ struct WindowConsole
         if (!widget)
             qFatal("no control %s", name);
         return widget;
+    }
+    void click(const char *name) const { QTest::mouseClick(find(name), Qt::LeftButton); }
+    // Holds the arrow at its fastest pace, as a D.Zoom release leaves it.
+    void holdArrow(std::chrono::milliseconds span) const
+    {
+        click("Command48");
+        auto *arrow = find<QPushButton>("Command8");
+        QTest::mousePress(arrow, Qt::LeftButton);
+        QTest::qWait(int(span.count()));
+        QTest::mouseRelease(arrow, Qt::LeftButton);
     }
 
     QtTimer timer1{Timer1Interval};

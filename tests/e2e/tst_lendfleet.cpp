@@ -2,7 +2,6 @@
 #include "simulatorprocess.h"
 #include "windowconsole.h"
 
-#include <QPushButton>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
@@ -11,7 +10,7 @@ using namespace std::chrono_literals;
 
 namespace {
 constexpr int SettleMs = 10000;
-constexpr int HoldMs = 1000;
+constexpr auto HoldTime = 1000ms;
 // Only the watch asks for the lamp hours; the window's buttons here never do.
 const QByteArray WatchQuery = "RX C R 3 CR";
 
@@ -34,17 +33,6 @@ struct LentWindow
     explicit LentWindow(quint16 port)
         : serial(parseEndpoint("tcp://127.0.0.1:" + std::to_string(port)), parseEndpoint("/dev/tavo-no-com2"))
     {
-    }
-
-    void click(const char *name) { QTest::mouseClick(console.find(name), Qt::LeftButton); }
-    // Holds the arrow at its fastest pace, as a D.Zoom release leaves it.
-    void holdArrow()
-    {
-        click("Command48");
-        auto *arrow = console.find<QPushButton>("Command8");
-        QTest::mousePress(arrow, Qt::LeftButton);
-        QTest::qWait(HoldMs);
-        QTest::mouseRelease(arrow, Qt::LeftButton);
     }
 
     QtSerialPort serial;
@@ -80,9 +68,9 @@ private slots:
 
         auto window = std::make_unique<LentWindow>(console.port);
         QTRY_VERIFY(window->serial.PortOpen());
-        window->click("Command44");
+        window->console.click("Command44");
         QTRY_COMPARE(window->console.window.caption("Label22"), std::string(" Stand by"));
-        window->holdArrow();
+        window->console.holdArrow(HoldTime);
         QVERIFY(QTest::qWaitFor([&] { return simulator.received("RX C 3 0 CR") == 1; }, SettleMs));
         // Two of the watch's periods: what reached the line since the window pressed D.Zoom is the
         // arrow's commands, each whole, and nothing of the watch's.

@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <QLineEdit>
-#include <QPushButton>
 #include <QTest>
 
 using namespace std::chrono_literals;
@@ -50,19 +49,9 @@ struct NetworkConsole : Ser2netLine
     QtSerialPort serial{com1(), parseEndpoint("/dev/tavo-no-com2")};
     WindowConsole console{serial};
 
-    void click(const char *name) { QTest::mouseClick(console.find(name), Qt::LeftButton); }
+    void click(const char *name) { console.click(name); }
     std::string caption(const char *name) const { return console.window.caption(name); }
-    // Holds the arrow at its fastest pace, as a D.Zoom release leaves it.
-    void holdArrow(std::chrono::milliseconds span)
-    {
-        QWidget *dzoom = console.find("Command48");
-        QTest::mousePress(dzoom, Qt::LeftButton);
-        QTest::mouseRelease(dzoom, Qt::LeftButton);
-        auto *arrow = console.find<QPushButton>("Command8");
-        QTest::mousePress(arrow, Qt::LeftButton);
-        QTest::qWait(int(span.count()));
-        QTest::mouseRelease(arrow, Qt::LeftButton);
-    }
+    void holdArrow(std::chrono::milliseconds span) { console.holdArrow(span); }
 };
 
 } // namespace

@@ -1,11 +1,9 @@
-#include "qt/commandline/watchprinter.h"
 #include "qt/exchange/exchangeoutput.h"
 #include "qt/platform/standardoutput.h"
 
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <QRegularExpression>
 #include <QTest>
 
 using namespace std::chrono_literals;
@@ -142,47 +140,6 @@ private slots:
         QVERIFY2(line.startsWith(json) && line.endsWith(R"("projector":"hall-a","time":"12:00:00.000"})"
                                                         "\n"),
                  line.constData());
-    }
-
-    // A line lent and taken back is told in a fleet's text, quiet or not, and as an object with JSON.
-    void aLentLineIsPrinted_data()
-    {
-        QTest::addColumn<bool>("json");
-        QTest::addColumn<QByteArray>("to");
-        QTest::addColumn<QByteArray>("printed");
-        QTest::newRow("text, lent") << false << QByteArray("127.0.0.1:51000")
-                                    << QByteArray("TIME hall-a  lent to 127.0.0.1:51000\n");
-        QTest::newRow("text, taken back") << false << QByteArray() << QByteArray("TIME hall-a  taken back\n");
-        QTest::newRow("json, lent") << true << QByteArray("127.0.0.1:51000")
-                                    << QByteArray(
-                                           R"({"lent":"127.0.0.1:51000","projector":"hall-a","time":"TIME"})"
-                                           "\n");
-        QTest::newRow("json, taken back") << true << QByteArray()
-                                          << QByteArray(R"({"lent":null,"projector":"hall-a","time":"TIME"})"
-                                                        "\n");
-    }
-    void aLentLineIsPrinted()
-    {
-        QFETCH(bool, json);
-        QFETCH(QByteArray, to);
-        QFETCH(QByteArray, printed);
-        int pipe[2] = {-1, -1};
-        QVERIFY(::pipe2(pipe, O_NONBLOCK | O_CLOEXEC) == 0);
-        {
-            StandardOutput out(pipe[1]);
-            WatchPrinter printer(
-                out, PrintMode{json, false, true}, [](const std::string &) { return "COM1"; },
-                [](ExitCode, const std::string &error) { QFAIL(error.c_str()); });
-            printer.projectorAdded({"hall-a", parseEndpoint("/dev/ttyS0"), "19200,N,8,1"});
-            printer.lineLent("hall-a", to.toStdString());
-        }
-        QByteArray read(4096, '\0');
-        read.resize(std::max<qsizetype>(::read(pipe[0], read.data(), std::size_t(read.size())), 0));
-        ::close(pipe[0]);
-        ::close(pipe[1]);
-        QCOMPARE(
-            QString::fromLatin1(read).replace(QRegularExpression(R"(\d{4}-\d\d-\d\dT[0-9:.+-]+)"), "TIME"),
-            QString::fromLatin1(printed));
     }
 
     // A reader that takes nothing: lines wait up to the queue's limit, and each line past it is dropped,
