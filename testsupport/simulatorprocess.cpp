@@ -28,7 +28,7 @@ AnnouncedConsole::AnnouncedConsole(const QString &program, const QString &fleetF
                                    const QString &announcement)
 {
     QFile fleet(fleetFile);
-    if (!fleet.open(QIODevice::WriteOnly) || fleet.write(fleetLines) < 0)
+    if (!fleetLines.isEmpty() && (!fleet.open(QIODevice::WriteOnly) || fleet.write(fleetLines) < 0))
         qFatal("cannot write the fleet file");
     fleet.close();
     process.start(program, QStringList{"--fleet", fleetFile, "--watch", "1"} + arguments);

@@ -16,9 +16,9 @@ struct SimulatorProcess
     QString endpoint; // tcp://127.0.0.1:PORT
 };
 
-// The real console (given its path) watching a fleet file of these lines every second, started with these
-// arguments besides, and the port it names on stderr by the announcement's first capture; 0 when it names
-// none in time or ends.
+// The real console (given its path) watching a fleet file of these lines (none: the file is there already)
+// every second, started with these arguments besides, and the port it names on stderr by the
+// announcement's first capture; 0 when it names none in time or ends.
 struct AnnouncedConsole
 {
     AnnouncedConsole(const QString &program, const QString &fleetFile, const QByteArray &fleetLines,

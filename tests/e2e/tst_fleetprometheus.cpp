@@ -1,6 +1,7 @@
 #include "consoleprocess.h"
 #include "httpget.h"
 #include "loopbacklistener.h"
+#include "simulatorprocess.h"
 
 #include <csignal>
 #include <memory>
@@ -60,38 +61,19 @@ QByteArray bodyOf(quint16 port, const QByteArray &pathAndQuery)
 
 // The real console watching a fleet file of these projectors ("NAME ENDPOINT" lines), serving metrics on
 // a free port it names on stderr.
-struct Console
+struct Console : AnnouncedConsole
 {
     // No lines: the fleet file is there already.
     Console(const QTemporaryDir &dir, const QStringList &fleetLines)
+        : AnnouncedConsole(QStringLiteral(TAVO_CONSOLE), dir.filePath("fleet"),
+                           fleetLines.isEmpty() ? QByteArray() : fleetLines.join('\n').toUtf8() + '\n',
+                           {"--metrics", "0"}, "metrics on http://127\\.0\\.0\\.1:(\\d+)/metrics")
     {
-        QFile fleet(dir.filePath("fleet"));
-        if (!fleetLines.isEmpty() &&
-            (!fleet.open(QIODevice::WriteOnly) || fleet.write(fleetLines.join('\n').toUtf8() + '\n') < 0))
-            qFatal("cannot write the fleet file");
-        fleet.close();
-        process.start(QStringLiteral(TAVO_CONSOLE), {"--fleet", fleet.fileName(), "--watch",
-                                                     QString::number(WatchSeconds), "--metrics", "0"});
-        const QRegularExpression announced("metrics on http://127\\.0\\.0\\.1:(\\d+)/metrics");
-        // A console that does not serve leaves the port 0, which the test then finds.
-        (void)QTest::qWaitFor(
-            [&] {
-                err += process.readAllStandardError();
-                const QRegularExpressionMatch match = announced.match(QString::fromLatin1(err));
-                metricsPort = match.hasMatch() ? quint16(match.captured(1).toUInt()) : 0;
-                return metricsPort != 0;
-            },
-            SettleMs);
-    }
-    ~Console()
-    {
-        process.terminate();
-        process.waitForFinished(StopMs);
     }
     // A sample's value in a scrape of the console, or -1 when it has no such series.
     double sample(const QByteArray &series) const
     {
-        const QByteArray body = bodyOf(metricsPort, "/metrics");
+        const QByteArray body = bodyOf(port, "/metrics");
         const qsizetype at = body.indexOf('\n' + series + ' ');
         return at < 0 ? -1
                       : body.mid(at + series.size() + 2, body.indexOf('\n', at + 1) - at - series.size() - 2)
@@ -101,9 +83,6 @@ struct Console
     {
         return QTest::qWaitFor([&] { return sample(series) == value; }, SettleMs);
     }
-    QProcess process;
-    QByteArray err;
-    quint16 metricsPort = 0;
 };
 
 // Debian's prometheus on a free loopback port, scraping the console every second, with its data in a
@@ -232,8 +211,8 @@ private slots:
         QTemporaryDir dir;
         Simulators simulators(3);
         Console console(dir, fleetLines(simulators.endpoints, "hall-"));
-        QVERIFY2(console.metricsPort != 0, console.err.constData());
-        Prometheus server(dir, console.metricsPort);
+        QVERIFY2(console.port != 0, console.err.constData());
+        Prometheus server(dir, console.port);
         QVERIFY(server.waitFor("tavo_projector_up", 3, 1));
         // A simulated projector starts in standby with 1234 lamp hours and its standby temperatures.
         QVERIFY(server.waitFor("tavo_projector_lamp_time_seconds", 3, 1234 * 3600));
@@ -266,7 +245,7 @@ private slots:
         QVERIFY(console.waitFor("tavo_projector_up{projector=\"room-2\"}", 1));
         QProcess check;
         check.start(promtool, {"check", "metrics"});
-        check.write(bodyOf(console.metricsPort, "/metrics"));
+        check.write(bodyOf(console.port, "/metrics"));
         check.closeWriteChannel();
         QVERIFY(check.waitForFinished(StopMs));
         const QByteArray findings = check.readAllStandardOutput() + check.readAllStandardError();
@@ -296,7 +275,7 @@ private slots:
         QCOMPARE(console.sample("tavo_projector_info{endpoint=\"" + endpoint.value(2).toUtf8() +
                                 "\",group=\"west\",projector=\"hall-3\",speed=\"19200\"}"),
                  1.0);
-        const QByteArray scrape = bodyOf(console.metricsPort, "/metrics");
+        const QByteArray scrape = bodyOf(console.port, "/metrics");
         QVERIFY2(!scrape.contains("\"hall-2\""), scrape.constData());
         QVERIFY(console.sample("tavo_projector_exchanges_total{projector=\"hall-1\"}") > exchanged);
         QCOMPARE(console.sample("tavo_projector_reconnects_total{projector=\"hall-1\"}"), 0.0);
