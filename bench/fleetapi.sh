@@ -12,36 +12,16 @@ duration=${3:-60}
 period=5 # --watch takes seconds
 settle=$((2 * period))
 goal_cpu=5 goal_rss_mb=150 goal_ms=20
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/lib.sh"
 
-now() { date +%s.%N; }
-cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
 # A URL's time in seconds, or its status when it is not 200.
 timed_get() { curl -s --compressed -o /dev/null -w '%{http_code} %{time_total}\n' "$1" || true; }
 # Median and max in ms of the times of the 200s in a file of "status seconds" lines, or n/a.
-median_max() {
-    awk '$1 == 200 { print $2 }' "$1" | sort -n |
-        awk '{ v[NR] = $1 } END { if (NR) printf "%.1f %.1f\n", v[int((NR + 1) / 2)] * 1000, v[NR] * 1000; else print "n/a n/a" }'
-}
+median_max() { awk '$1 == 200 { print $2 }' "$1" >"$1.ok" && median_max_ms "$1.ok"; }
 # Seconds since midnight of an HH:MM:SS.fff time.
 seconds_of_day() { awk -v t="$1" 'BEGIN { split(t, f, ":"); printf "%.3f", f[1] * 3600 + f[2] * 60 + f[3] }'; }
 
-"$build/src/tavo-projector-sim" --listen 127.0.0.1:0 --count "$count" --verbose \
-    >"$work/endpoints" 2>"$work/simulator.log" &
-pids+=($!)
-for _ in $(seq 300); do
-    [ "$(wc -l <"$work/endpoints")" -ge "$count" ] && break
-    sleep 0.1
-done
-[ "$(wc -l <"$work/endpoints")" -ge "$count" ] || { echo "the simulator did not start $count projectors" >&2; exit 1; }
-awk '{ print "projector-" NR, $1 }' "$work/endpoints" >"$work/fleet"
+start_simulators "$build" "$count" "projector-%d"
 
 # The token file only where the console takes one: without the control API the rest still runs.
 console_options=(--fleet "$work/fleet" --watch "$period" --http 127.0.0.1:0)
@@ -54,7 +34,8 @@ fi
 console=$!
 pids+=("$console")
 for _ in $(seq 100); do
-    url=$(grep -o 'http://[^ ]*' "$work/console.err" | head -1 | sed 's|/metrics$||') || true
+    # "metrics on http://HOST:PORT/metrics, the fleet's page and API on ...": the origin.
+    url=$(grep -o 'http://[^ ,]*/metrics' "$work/console.err" | head -1 | sed 's|/metrics$||') || true
     [ -n "$url" ] && break
     sleep 0.1
 done
@@ -106,7 +87,7 @@ fi
 read -r scrape_median scrape_max < <(median_max "$work/scrapes")
 read -r api_median api_max < <(median_max "$work/projectors")
 verdict() { awk -v v="$1" -v g="$2" 'BEGIN { print (v == "n/a" ? "" : (v + 0 < g ? "ok" : "over")) }'; }
-cpu=$(awk -v t="$ticks" -v hz="$(getconf CLK_TCK)" -v e="$elapsed" 'BEGIN { printf "%.1f", 100 * t / hz / e }')
+cpu=$(cpu_share "$ticks" "$elapsed")
 rss=$(awk -v k="$peak_rss" 'BEGIN { printf "%.1f", k / 1024 }')
 
 echo "$count projectors, --watch $period, $duration s measured after $settle s"

@@ -13,31 +13,11 @@ counts=("$@")
 period=5
 duration=60
 metrics_port=${METRICS_PORT:-19877}
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-now() { date +%s.%N; }
-cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
-rss_kib() { awk '/^VmRSS:/ { print $2 }' "/proc/$1/status"; }
+source "$(dirname "$0")/lib.sh"
 
 printf "%-10s %10s %9s %14s %14s %13s %11s\n" projectors "CPU/core" "RSS MB" "latest late s" "worst late s" "scrape med ms" "scrape max ms"
 for n in "${counts[@]}"; do
-    : > "$work/endpoints"
-    "$build/src/tavo-projector-sim" --listen 127.0.0.1:0 --count "$n" --verbose \
-        > "$work/endpoints" 2> "$work/simulator.log" &
-    simulator=$!
-    pids+=("$simulator")
-    for _ in $(seq 100); do
-        [ "$(wc -l < "$work/endpoints")" -ge "$n" ] && break
-        sleep 0.1
-    done
-    awk '{ print "projector-" NR, $1 }' "$work/endpoints" > "$work/fleet"
+    start_simulators "$build" "$n" "projector-%d"
 
     "$build/src/tavo-console" --fleet "$work/fleet" --watch "$period" --metrics "$metrics_port" \
         > /dev/null 2> "$work/console.err" &
@@ -75,11 +55,11 @@ for n in "${counts[@]}"; do
             for (p in last) if (last[p] > latest) latest = last[p]
             printf "%.3f %.3f", latest, worst
         }' "$work/simulator.log")
-    scrape=$(sort -n "$work/scrapes" | awk '{ v[NR] = $1 } END { printf "%.1f %.1f", v[int((NR + 1) / 2)] * 1000, v[NR] * 1000 }')
-    awk -v n="$n" -v ticks="$ticks" -v hz="$(getconf CLK_TCK)" -v elapsed="$elapsed" -v rss="$max_rss" \
+    scrape=$(median_max_ms "$work/scrapes")
+    awk -v n="$n" -v cpu="$(cpu_share "$ticks" "$elapsed")" -v rss="$max_rss" \
         -v late="$lateness" -v scrape="$scrape" 'BEGIN {
         split(late, l, " "); split(scrape, s, " ")
-        printf "%-10d %9.1f%% %9.1f %14s %14s %13s %11s\n", n, 100 * ticks / hz / elapsed, rss / 1024, l[1], l[2], s[1], s[2]
+        printf "%-10d %9.1f%% %9.1f %14s %14s %13s %11s\n", n, cpu, rss / 1024, l[1], l[2], s[1], s[2]
     }'
     grep -v 'metrics on http' "$work/console.err" | sed 's/^/  console: /' | head -5 || true
 done

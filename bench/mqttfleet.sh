@@ -12,39 +12,22 @@ period=5
 settle=40
 window=45
 presses=20
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    [ -n "${KEEP:-}" ] && echo "kept $work" >&2 || rm -rf "$work"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/lib.sh"
 
-now() { date +%s.%N; }
 free_port() { python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
-ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
-rss_mb() { awk '/VmRSS/ { printf "%.1f", $2 / 1024 }' "/proc/$1/status"; }
 
 # The simulators: one process serving every projector, each on a free port of its own, each line logged with its time.
-"$build/src/tavo-projector-sim" --listen 127.0.0.1:0 --count "$count" --verbose \
-    > "$work/endpoints" 2> "$work/simulator.log" &
-pids+=($!)
-for _ in $(seq 300); do [ "$(wc -l < "$work/endpoints")" -ge "$count" ] && break; sleep 0.1; done
-[ "$(wc -l < "$work/endpoints")" -ge "$count" ] ||
-    { echo "mqttfleet: $(wc -l < "$work/endpoints") of $count simulators started" >&2; cat "$work/simulator.log" >&2; exit 1; }
-awk '{ printf "p%03d %s\n", NR, $1 }' "$work/endpoints" > "$work/fleet"
+start_simulators "$build" "$count" "p%03d"
 
 # The console's CPU and RSS over the window after it settled; prints "cpu% rss".
 measure() {
     local pid=$1
     sleep "$settle"
-    local t0 c0 t1 c1
-    t0=$(now); c0=$(ticks "$pid")
+    local t0 c0
+    t0=$(now); c0=$(cpu_ticks "$pid")
     sleep "$window"
-    t1=$(now); c1=$(ticks "$pid")
-    echo "$(awk -v c="$((c1 - c0))" -v hz="$(getconf CLK_TCK)" -v t="$(awk -v a="$t1" -v b="$t0" 'BEGIN { printf "%.3f", a - b }')" \
-        'BEGIN { printf "%.2f", 100 * c / hz / t }') $(rss_mb "$pid")"
+    echo "$(cpu_share "$(($(cpu_ticks "$pid") - c0))" "$(awk -v a="$(now)" -v b="$t0" 'BEGIN { print a - b }')")" \
+        "$(awk -v k="$(rss_kib "$pid")" 'BEGIN { printf "%.1f", k / 1024 }')"
 }
 
 "$build/src/tavo-console" --fleet "$work/fleet" --watch "$period" > /dev/null 2> "$work/plain.err" &
